@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building and testing Marlowick needs.
+# Safe to run again: it asks apt only for what is missing.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config clang
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libssl-dev zlib1g-dev liblzma-dev libicu-dev nlohmann-json3-dev libcurl4-openssl-dev
+  # independent checkers the tests run against what we write
+  exfatprogs dosfstools mtools fdisk gdisk util-linux xorriso xz-utils gzip openssl
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed$'; then
+    missing+=("$package")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
+fi
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
