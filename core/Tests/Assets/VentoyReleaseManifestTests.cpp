@@ -178,7 +178,8 @@ TEST(VentoyReleaseManifest, EveryBuiltInRowHasTheSharedShape) {
         EXPECT_TRUE(isLowerHex(manifest.archiveSha256()));
         for (const VentoyAsset asset : allVentoyAssets) {
             const Checksum& checksum = manifest.checksum(asset);
-            EXPECT_EQ(checksum.memberPath(), "ventoy-" + manifest.version() + "/" + std::string(memberPathSuffix(asset)));
+            const std::string folder = "ventoy-" + manifest.version() + "/";
+            EXPECT_EQ(checksum.memberPath(), folder + std::string(memberPathSuffix(asset)));
             EXPECT_TRUE(isLowerHex(checksum.compressedSha256()) && isLowerHex(checksum.decompressedSha256()));
         }
         const Checksum& boot = manifest.checksum(VentoyAsset::bootImg);
