@@ -20,6 +20,7 @@ struct CatalogCase {
     const char* name;
     std::vector<std::uint8_t> catalog;
     IsoUefiBoot expected;
+    friend void PrintTo(const CatalogCase& c, std::ostream* os) { *os << c.name; }
 };
 
 std::vector<CatalogCase> catalogCases() {
