@@ -175,5 +175,13 @@ TEST(IsoInspector, AReaderClaimingMoreThanAskedIsHeldToTheBuffer) {
     EXPECT_EQ(IsoInspector::readHeader(overclaiming).bootRecord, IsoBootRecord::elTorito);
 }
 
+TEST(IsoInspector, HeadersRenderInTheCaseForm) {
+    const IsoHeader hybrid{IsoInspection{IsoInspection::Isohybrid{}}, 2'097'152, IsoBootRecord::elTorito,
+                           IsoUefiBoot::none};
+    EXPECT_EQ(render(hybrid), "isoHeader(inspection: isohybrid, declaredBytes: 2097152, bootRecord: elTorito, uefiBoot: none)");
+    EXPECT_EQ(render(IsoHeader::unreadable("read failed: \"x\"")),
+              "isoHeader(inspection: unreadable(detail: \"read failed: \\\"x\\\"\"), bootRecord: unknown, uefiBoot: unknown)");
+}
+
 }  // namespace
 }  // namespace marlowick

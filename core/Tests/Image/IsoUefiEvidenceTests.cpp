@@ -36,6 +36,13 @@ std::vector<CatalogCase> catalogCases() {
                      catalogSector(x86, {defaultEntry(), entry({0x90, x86, 2}), defaultEntry(), entry({0x44}),
                                          defaultEntry(), entry({0x91, efi, 1}), defaultEntry()}),
                      IsoUefiBoot::present});
+    cases.push_back({"otherPlatforms", catalogSector(0x01, {defaultEntry(), entry({0x90, 0x02, 1}), defaultEntry(),
+                                                            entry({0x91, 0x01, 1}), defaultEntry()}),
+                     IsoUefiBoot::none});
+    cases.push_back({"efiOnAMoreFollowHeader", catalogSector(x86, {defaultEntry(), entry({0x90, efi, 1}), defaultEntry()}),
+                     IsoUefiBoot::present});
+    cases.push_back({"endOfHeadersAfterASection",
+                     catalogSector(x86, {defaultEntry(), entry({0x90, x86, 1}), defaultEntry()}), IsoUefiBoot::none});
     cases.push_back({"unknownIndicator", catalogSector(x86, {defaultEntry(), entry({0x12, efi})}), IsoUefiBoot::unknown});
 
     auto badChecksum = catalogSector(efi, {defaultEntry()});

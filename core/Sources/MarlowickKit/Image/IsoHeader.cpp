@@ -49,11 +49,7 @@ std::string_view render(IsoUefiBoot uefiBoot) {
 std::string render(const IsoHeader& header) {
     CaseDescription described("isoHeader");
     described.rawField("inspection", render(header.inspection));
-    if (header.declaredBytes) {
-        described.field("declaredBytes", *header.declaredBytes);
-    } else {
-        described.rawField("declaredBytes", "nil");
-    }
+    if (header.declaredBytes) described.field("declaredBytes", *header.declaredBytes);
     return described.rawField("bootRecord", render(header.bootRecord)).rawField("uefiBoot", render(header.uefiBoot)).str();
 }
 

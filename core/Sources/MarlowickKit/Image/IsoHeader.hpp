@@ -57,7 +57,8 @@ struct IsoHeader {
 [[nodiscard]] std::string render(const IsoInspection& inspection);  // "unreadable(detail: \"…\")", "isohybrid"
 [[nodiscard]] std::string_view render(IsoBootRecord bootRecord);     // "elTorito"
 [[nodiscard]] std::string_view render(IsoUefiBoot uefiBoot);         // "present"
-// "isoHeader(inspection: isohybrid, declaredBytes: 2097152, bootRecord: elTorito, uefiBoot: none)"
+// "isoHeader(inspection: isohybrid, declaredBytes: 2097152, bootRecord: elTorito, uefiBoot: none)";
+// an absent declared size is left out.
 [[nodiscard]] std::string render(const IsoHeader& header);
 
 void PrintTo(const IsoInspection& inspection, std::ostream* os);
