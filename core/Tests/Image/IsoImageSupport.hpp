@@ -20,8 +20,10 @@ struct MemoryIsoReader {
     std::vector<std::uint8_t> bytes;
     std::size_t chunk = 4096;
     std::size_t position = 0;
+    std::size_t largestRequest = 0;
 
     IsoReadStep::Case operator()(std::span<std::uint8_t> into) {
+        largestRequest = std::max(largestRequest, into.size());
         if (position >= bytes.size()) return IsoReadStep::EndOfStream{};
         const std::size_t n = std::min({into.size(), chunk, bytes.size() - position});
         std::memcpy(into.data(), bytes.data() + position, n);

@@ -106,6 +106,7 @@ TEST(IsoUefiEvidence, ReadSectorSkipsForwardThenReadsOneWholeSector) {
     ASSERT_TRUE(sector.has_value());
     EXPECT_TRUE(std::equal(sector->begin(), sector->end(), bytes.begin() + 200'000));
     EXPECT_EQ(state->position, bytes.size());
+    EXPECT_LE(state->largestRequest, 65536U);
 }
 
 TEST(IsoUefiEvidence, ReadSectorGivesNothingWhenTheSectorIsNotWhole) {
