@@ -136,6 +136,36 @@ TEST(DefaultExfatFormatterChecked, VolumeInsideAPartitionIsCleanOnItsOwn) {
     EXPECT_TRUE(std::all_of(after.begin(), after.end(), [](std::uint8_t b) { return b == 0; }));
 }
 
+TEST(DefaultExfatFormatterChecked, BlkidReadsTypeLabelAndSerial) {
+    MARLOWICK_REQUIRE_TOOL("blkid");
+    test::TempDir dir;
+    test::SparseFileBlockDevice device(dir.file("volume.img"), 2097152, 512);
+    formatOrFail(device, {0, 2097152, "USB Stick", std::nullopt, 0xCAFEF00D});
+    const test::CommandOutput probed = test::runCommand("blkid -p -o export " + quotedPath(device.path()));
+    ASSERT_EQ(probed.exitCode, 0) << probed.output;
+    const std::string lines = "\n" + probed.output + "\n";
+    for (const char* expected : {"\nTYPE=exfat\n", "\nLABEL=USB\\ Stick\n", "\nUUID=CAFE-F00D\n"}) {
+        EXPECT_NE(lines.find(expected), std::string::npos) << expected << " in " << probed.output;
+    }
+}
+
+TEST(DefaultExfatFormatterChecked, FourKibSectorVolumeIsCleanOnALoopDevice) {
+    MARLOWICK_REQUIRE_ROOT();
+    MARLOWICK_REQUIRE_TOOL("fsck.exfat");
+    test::TempDir dir;
+    const std::int64_t sectors = 262144;  // 1 GiB
+    {
+        test::SparseFileBlockDevice device(dir.file("volume.img"), sectors, 4096);
+        formatOrFail(device, {0, sectors, "LOOP4K", std::nullopt, 0x00C0FFEE});
+    }
+    const auto loop = test::LoopDevice::attach(dir.file("volume.img"), 4096);
+    if (!loop) GTEST_SKIP() << "no free loop device";
+    const test::CommandOutput checked = fsck(loop->path());
+    EXPECT_EQ(checked.exitCode, 0) << checked.output;
+    EXPECT_NE(checked.output.find("sector size:  4.00 KB"), std::string::npos) << checked.output;
+    EXPECT_NE(checked.output.find("label: LOOP4K"), std::string::npos) << checked.output;
+}
+
 // Adds a file entry set after the label in the root directory of a formatted volume.
 void addRootEntries(BlockDevice& device, const ExfatLayout& layout, const std::vector<std::uint8_t>& entries) {
     const std::int64_t rootSector = layout.clusterToVolumeSector(layout.rootFirstCluster);

@@ -155,11 +155,19 @@ TEST(DefaultExfatFormatter, WritesTheBootRegionsFatAndSystemObjectsThenFlushes) 
     EXPECT_EQ(bytes[(heap + 24) * 512 + 65], 11);  // label character count in the root directory
 }
 
-TEST(DefaultExfatFormatter, ReportsEveryClusterInUseOnTheSmallestVolume) {
-    MemoryBlockDevice device(64, 512);
-    const ExfatLayout layout = layoutOf(DefaultExfatFormatter().format(device, paramsFor(0, 64, std::nullopt, 8)));
-    EXPECT_EQ(layout.clusterCount, 4);
-    EXPECT_EQ(device.bytes()[ExfatStructures::BootSector::percentInUseOffset], 100);
+TEST(DefaultExfatFormatter, PercentInUseCountsTheSystemClusters) {
+    struct Row { std::int64_t sectors; std::int64_t clusterCount; int percent; };
+    // Every cluster of the smallest volume is in use; 3 of 262111 round down to 0.
+    const Row rows[] = {{64, 4, 100}, {1000, 121, 3}, {16777216, 262111, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.sectors);
+        test::TempDir dir;
+        test::SparseFileBlockDevice device(dir.file("disk.img"), row.sectors, 512);
+        EXPECT_EQ(layoutOf(DefaultExfatFormatter().format(device, paramsFor(0, row.sectors))).clusterCount,
+                  row.clusterCount);
+        const auto boot = std::get<BlockReadSuccess>(device.readSectors(0, 1)).data;
+        EXPECT_EQ(boot[ExfatStructures::BootSector::percentInUseOffset], row.percent);
+    }
 }
 
 TEST(DefaultExfatFormatter, StopsAtTheFirstFailedWriteAndNamesItsStage) {

@@ -26,35 +26,6 @@ std::string structuresErrorOf(const std::function<void()>& build) {
     return "built";
 }
 
-TEST(ExfatUpcaseTable, IsTheRecommendedTableWithItsChecksum) {
-    EXPECT_EQ(ExfatUpcaseTable::bytes.size(), 5836u);
-    EXPECT_EQ(static_cast<std::uint32_t>(ExfatUpcaseTable::checksum()), 0xE619D30Du);
-    EXPECT_EQ(static_cast<std::uint32_t>(upcaseChecksum(ExfatUpcaseTable::bytes)), 0xE619D30Du);
-}
-
-TEST(ExfatUpcaseTable, ExpandsToAFullMapping) {
-    const auto& upcase = ExfatUpcaseTable::mapping();
-    EXPECT_EQ(upcase[u'a'], u'A');
-    EXPECT_EQ(upcase[u'z'], u'Z');
-    EXPECT_EQ(upcase[u'A'], u'A');
-    EXPECT_EQ(upcase[u'0'], u'0');
-    EXPECT_EQ(upcase[u'\u00E9'], u'\u00C9');  // é
-    EXPECT_EQ(upcase[u'\u00DF'], u'\u00DF');  // ß has no single capital: stays
-    EXPECT_EQ(upcase[u'\u03C9'], u'\u03A9');  // ω
-    EXPECT_EQ(upcase[u'\u0430'], u'\u0410');  // а (Cyrillic)
-    EXPECT_EQ(upcase[u'\uFF41'], u'\uFF21');  // fullwidth a
-    EXPECT_EQ(upcase[0xFFFF], 0xFFFF);
-}
-
-TEST(ExfatUpcaseTable, ExpandingADamagedTableStaysInBounds) {
-    // A run longer than the code space and a dangling odd byte.
-    const std::vector<std::uint8_t> damaged{0x41, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x42, 0x00, 0x43};
-    const auto upcase = ExfatUpcaseTable::expand(damaged);
-    EXPECT_EQ(upcase[0], u'A');
-    EXPECT_EQ(upcase[1], 1);
-    EXPECT_EQ(upcase[0xFFFF], 0xFFFF);
-}
-
 TEST(ExfatStructures, MainBootSectorCarriesTheLayout) {
     const ExfatLayout layout = layoutOf(262144, 4096, 8, 2048);
     const Bytes sector = buildMainBootSector(layout, 0xCAFEF00D, 0, 7);
@@ -236,26 +207,6 @@ TEST(ExfatStructures, NameHashUpcasesThroughTheVolumeTable) {
     // The table keeps ß as it is; a full case mapping would hash "SS" instead.
     EXPECT_EQ(nameHash("ß"), nameHash(u"\u00DF"));
     EXPECT_NE(nameHash("ß"), nameHash("SS"));
-}
-
-TEST(ExfatTimestamp, PacksLocalTime) {
-    struct Row { std::int64_t unix; int offsetMinutes; std::uint32_t dateTime; std::uint8_t tenMs; std::uint8_t offset; };
-    const Row rows[] = {
-        {1704164645, 0, 0x58221882, 100, 0x80},
-        {1704164645, 60, 0x58222082, 100, 0x84},
-        {1704164645, -300, 0x5821B082, 100, 0xEC},
-        {0, 0, 0x00210000, 0, 0x80},
-        {-1, 0, 0x00210000, 0, 0x80},                      // before 1980: clamped to its start
-        {4354819200, 0, (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u, 100, 0x80},  // 2108
-        {std::numeric_limits<std::int64_t>::max(), 840, (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u, 100, 0xB8},
-        {951782400, 0, (20u << 25) | (2u << 21) | (29u << 16), 0, 0x80},  // 2000-02-29, a leap day
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.unix);
-        const ExfatTimestamp expected(row.dateTime, row.tenMs, row.offset);
-        EXPECT_EQ(ExfatTimestamp::fromUnixSeconds(row.unix, row.offsetMinutes), expected);
-    }
-    EXPECT_EQ(ExfatTimestamp::unset, ExfatTimestamp(0, 0, 0));
 }
 
 }  // namespace
