@@ -50,9 +50,7 @@ struct StepWriter {
         for (const auto& chunk : BlockChunkPlan::chunk(step.deviceSector, imageSectors, chunkSectors)) {
             if (isCancelled && isCancelled()) return ExfatFormatResult{ExfatFormatResult::Cancelled{step.stage}};
             const auto begin = image.begin() + (chunk.startSector - step.deviceSector) * sectorBytes;
-            const Bytes chunkBytes = chunk.sectorCount == imageSectors
-                                    ? image
-                                    : Bytes(begin, begin + chunk.sectorCount * sectorBytes);
+            const Bytes chunkBytes(begin, begin + chunk.sectorCount * sectorBytes);
             const BlockWriteResult written = device.writeSectors(chunk.startSector, chunkBytes);
             if (const auto* error = std::get_if<BlockError>(&written)) {
                 return ExfatFormatResult{ExfatFormatResult::WriteFailed{step.stage, *error}};
