@@ -8,6 +8,7 @@
 
 #include "Install/VentoyPartitionTable.hpp"
 #include "Layout/VentoyLayoutCalculator.hpp"
+#include "Support/CheckerRun.hpp"
 #include "Support/SparseBlockDevice.hpp"
 #include "Support/TestSupport.hpp"
 
@@ -38,14 +39,8 @@ VentoyLayout layoutFor(std::int64_t sectors, PartitionStyle style, std::int64_t 
     return std::get<VentoyLayoutCalculator::Success>(result).layout;
 }
 
-// Runs a checker on the image; its output with the image path replaced by <img>.
 test::CommandOutput check(const std::string& command, const std::filesystem::path& image) {
-    test::CommandOutput result = test::runCommand(command + " '" + image.string() + "'");
-    const std::string path = image.string();
-    for (std::size_t at = result.output.find(path); at != std::string::npos; at = result.output.find(path, at)) {
-        result.output.replace(at, path.size(), "<img>");
-    }
-    return result;
+    return test::runChecker(command, image.string(), "<img>");
 }
 
 TEST(VentoyPartitionTableCheckers, SfdiskReadsTheMbrBack) {
