@@ -60,10 +60,11 @@ struct ToLayoutOutcome {
     }
 };
 
-// Writes one piece; on failure, the result that ends the format.
+// Writes at volume-relative sectors; a failed write answers the result that ends the format.
 struct VolumeWriter {
     BlockDevice& device;
     std::int64_t volumeOffset;
+    std::vector<std::uint8_t> zeros{};
 
     std::optional<Fat32FormatResult> write(std::int64_t volumeSector, const std::vector<std::uint8_t>& data,
                                            const std::string& stage) {
@@ -75,19 +76,17 @@ struct VolumeWriter {
     }
 
     // Every sector but the first of a FAT is free. One zero buffer serves every full
-    // piece; only a shorter last piece needs its own.
+    // piece of both FATs; only a shorter last piece needs its own.
     std::optional<Fat32FormatResult> zeroFill(std::int64_t firstVolumeSector, std::int64_t sectorCount,
                                               std::int64_t chunkSectors, int sectorSize, const std::string& stage) {
-        const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(std::min(sectorCount, chunkSectors) * sectorSize), 0);
-        for (const auto& piece : BlockChunkPlan::chunk(volumeOffset + firstVolumeSector, sectorCount, chunkSectors)) {
+        if (zeros.empty()) zeros.assign(static_cast<std::size_t>(std::min(sectorCount, chunkSectors) * sectorSize), 0);
+        for (const auto& piece : BlockChunkPlan::chunk(firstVolumeSector, sectorCount, chunkSectors)) {
             const auto pieceBytes = static_cast<std::size_t>(piece.sectorCount * sectorSize);
-            BlockWriteResult written = pieceBytes == zeros.size()
-                                           ? device.writeSectors(piece.startSector, zeros)
-                                           : device.writeSectors(piece.startSector, std::vector<std::uint8_t>(pieceBytes, 0));
-            if (auto* error = std::get_if<BlockError>(&written)) {
-                return Fat32FormatResult{Fat32FormatResult::WriteFailed{
-                    stage + " zero fill @ " + std::to_string(piece.startSector), std::move(*error)}};
-            }
+            const std::string pieceStage = stage + " zero fill @ " + std::to_string(volumeOffset + piece.startSector);
+            auto failed = pieceBytes == zeros.size()
+                              ? write(piece.startSector, zeros, pieceStage)
+                              : write(piece.startSector, std::vector<std::uint8_t>(pieceBytes, 0), pieceStage);
+            if (failed) return failed;
         }
         return std::nullopt;
     }
