@@ -51,7 +51,8 @@ TEST(Fat32Structures, EncodesLabelsAsElevenUpperCaseAsciiBytes) {
         {"a.b,c;d=e+f", "A_B_C_D_E_F"},
         {"\"*+,./:;<=>", "___________"},
         {"?[\\]|", "_____      "},
-        {"  lead", "  LEAD     "},                 // spaces stay, leading ones too
+        {"  two  words", "TWO  WORDS "},           // inner spaces stay, leading ones go
+        {"   ", "NO NAME    "},
         {"a~\x7f", "A~_        "},                 // DEL is a control character
         {"a\tb", "A_B        "},
         {"a\r\nb", "A_B        "},                 // CR-LF is one character
@@ -118,6 +119,7 @@ TEST(Fat32Structures, BuildsFsInfoFatHeadAndRootDirectory) {
     root[11] = 0x08;
     EXPECT_EQ(Fat32Structures::buildRootDirectoryCluster(layout, "data"), root);
     EXPECT_EQ(Fat32Structures::buildRootDirectoryCluster(layout, ""), Bytes(4096, 0));
+    EXPECT_EQ(Fat32Structures::buildRootDirectoryCluster(layout, "  "), Bytes(4096, 0));
     EXPECT_EQ(Fat32Structures::buildRootDirectoryCluster(layout, std::nullopt), Bytes(4096, 0));
 }
 

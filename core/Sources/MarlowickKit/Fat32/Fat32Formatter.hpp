@@ -20,7 +20,8 @@ namespace marlowick {
 struct Fat32FormatParams {
     std::int64_t volumeOffsetSectors = 0;  // first device sector of the volume
     std::int64_t volumeLengthSectors = 0;  // in device sectors
-    // Absent or empty: no label ("NO NAME    " in the boot sector, no label entry).
+    // Absent, empty or only spaces: no label ("NO NAME    " in the boot sector, no label
+    // entry). Leading spaces are dropped; at most 11 characters.
     std::optional<std::string> volumeLabel;
     // Absent lets the formatter choose from the volume size.
     std::optional<std::int64_t> sectorsPerCluster;

@@ -98,7 +98,16 @@ bool holds(std::span<const std::uint8_t> bytes, std::size_t offset, std::string_
                       [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; });
 }
 
-bool hasLabel(const Label& label) { return label.has_value() && !label->empty(); }
+// A directory entry's name cannot begin with a space: checkers drop such a label entry
+// as invalid. Leading spaces are therefore left out, and spaces alone are no label.
+std::string_view effectiveLabel(const Label& label) {
+    if (!label) return {};
+    const std::string_view text = *label;
+    const std::size_t first = text.find_first_not_of(' ');
+    return first == std::string_view::npos ? std::string_view{} : text.substr(first);
+}
+
+bool hasLabel(const Label& label) { return !effectiveLabel(label).empty(); }
 
 std::uint8_t labelByte(const std::u32string& character) {
     if (character.size() != 1) return '_';
@@ -185,7 +194,7 @@ EncodedLabel encodeVolumeLabel(const Label& label) {
         return encoded;
     }
     encoded.fill(' ');
-    const std::vector<std::u32string> characters = LabelText::upperCasedCharacters(*label);
+    const std::vector<std::u32string> characters = LabelText::upperCasedCharacters(effectiveLabel(label));
     const std::size_t kept = std::min(characters.size(), encoded.size());
     std::transform(characters.begin(), characters.begin() + static_cast<std::ptrdiff_t>(kept), encoded.begin(),
                    labelByte);

@@ -44,11 +44,13 @@ void PrintTo(const FreeSpace& space, std::ostream* os);
                                                         const Label& volumeLabel);
 [[nodiscard]] std::vector<std::uint8_t> buildFsInfoSector(const Fat32Layout& layout);
 [[nodiscard]] std::vector<std::uint8_t> buildFatHeadSector(const Fat32Layout& layout);
+// All zero, or a volume-label entry first when the label is not empty (after leading spaces).
 [[nodiscard]] std::vector<std::uint8_t> buildRootDirectoryCluster(const Fat32Layout& layout,
                                                                   const Label& volumeLabel);
 
-// Absent or empty gives "NO NAME    ". Otherwise upper-cased, the first 11 characters,
-// each printable ASCII character kept and every other character one "_", padded with spaces.
+// Leading spaces are left out (no directory entry name may begin with one). Absent or
+// empty then gives "NO NAME    ". Otherwise upper-cased, the first 11 characters, each
+// printable ASCII character kept and every other character one "_", padded with spaces.
 [[nodiscard]] EncodedLabel encodeVolumeLabel(const Label& label);
 
 // At least 512 bytes, 55 AA at 510, extended signature 0x29 at 66, "FAT32   " at 82.
