@@ -35,11 +35,11 @@ TEST(ImageCompressionNames, JudgesTheNameAlone) {
 }
 
 TEST(ImageCompression, RawValuesRoundTrip) {
-    for (const ImageCompression compression : allImageCompressions) {
-        EXPECT_EQ(imageCompressionFromRawValue(rawValue(compression)), compression);
+    for (const ImageCompression compression : imageCompressionRawValues.all()) {
+        EXPECT_EQ(imageCompressionRawValues.parse(imageCompressionRawValues.text(compression)), compression);
     }
-    EXPECT_EQ(rawValue(ImageCompression::xz), "xz");
-    EXPECT_EQ(imageCompressionFromRawValue("GZIP"), std::nullopt);
+    EXPECT_EQ(imageCompressionRawValues.text(ImageCompression::xz), "xz");
+    EXPECT_EQ(imageCompressionRawValues.parse("GZIP"), std::nullopt);
 }
 
 }  // namespace

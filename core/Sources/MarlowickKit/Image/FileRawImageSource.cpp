@@ -5,7 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "Block/ErrnoText.hpp"
 
 namespace marlowick {
 namespace {
@@ -74,7 +75,7 @@ RawImageReadResult FileRawImageStream::readSome(std::span<std::uint8_t> destinat
     do {
         got = ::read(descriptor, destination.data(), destination.size());
     } while (got < 0 && errno == EINTR);
-    if (got < 0) return RawImageReadResult::failed(std::string("read failed: ") + std::strerror(errno));
+    if (got < 0) return RawImageReadResult::failed("read failed: " + currentErrnoText());
     if (got == 0) return RawImageReadResult::endOfStream();
     return RawImageReadResult::bytes(static_cast<std::int64_t>(got));
 }

@@ -39,7 +39,7 @@ public:
     void close() override;
 
 protected:
-    // A read error gives "read failed: " + the system's error text.
+    // A read error gives "read failed: errno 5 (Input/output error)".
     [[nodiscard]] RawImageReadResult readSome(std::span<std::uint8_t> destination) override;
 
 private:

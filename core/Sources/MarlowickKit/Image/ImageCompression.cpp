@@ -1,6 +1,7 @@
 #include "Image/ImageCompression.hpp"
 
 #include <algorithm>
+#include <array>
 
 namespace marlowick {
 namespace {
@@ -45,22 +46,6 @@ struct Suffix {
 constexpr std::array<Suffix, 2> suffixes{{{".gz", ImageCompression::gzip}, {".xz", ImageCompression::xz}}};
 
 }  // namespace
-
-std::string_view rawValue(ImageCompression compression) {
-    switch (compression) {
-        case ImageCompression::none: return "none";
-        case ImageCompression::gzip: return "gzip";
-        case ImageCompression::xz: return "xz";
-    }
-    return "none";
-}
-
-std::optional<ImageCompression> imageCompressionFromRawValue(std::string_view text) {
-    for (const ImageCompression compression : allImageCompressions) {
-        if (rawValue(compression) == text) return compression;
-    }
-    return std::nullopt;
-}
 
 ImageCompression ImageCompressionNames::detect(std::string_view name) {
     const std::string_view trimmedName = trimmed(name);

@@ -2,22 +2,16 @@
 // How an image file is compressed, judged by its name alone, and whether a name denotes a
 // raw ".img" image. Pure text functions.
 
-#include <array>
-#include <optional>
 #include <string>
 #include <string_view>
+
+#include "Diagnostics/RawValueTable.hpp"
 
 namespace marlowick {
 
 enum class ImageCompression { none, gzip, xz };
 
-inline constexpr std::array<ImageCompression, 3> allImageCompressions{ImageCompression::none,
-                                                                      ImageCompression::gzip,
-                                                                      ImageCompression::xz};
-
-// "none", "gzip", "xz".
-[[nodiscard]] std::string_view rawValue(ImageCompression compression);
-[[nodiscard]] std::optional<ImageCompression> imageCompressionFromRawValue(std::string_view text);
+inline constexpr RawValueTable<ImageCompression, 3> imageCompressionRawValues{{"none", "gzip", "xz"}};
 
 namespace ImageCompressionNames {
 // Trims white space, then ".gz" gives gzip and ".xz" gives xz, in any letter case.
