@@ -1,0 +1,92 @@
+#pragma once
+// Test fixtures for exFAT readers: volumes made by mkfs.exfat, a read-only device over
+// an image file, hand-built entry sets for damage no driver would write, and a mount
+// by a real exFAT driver that is always undone.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Block/BlockDevice.hpp"
+#include "Support/TestSupport.hpp"
+
+namespace marlowick::test {
+
+// A read-only BlockDevice over an image file, for volumes too large to hold in memory.
+class FileBlockDevice final : public BlockDevice {
+public:
+    FileBlockDevice(const std::filesystem::path& file, int sectorSize);
+    ~FileBlockDevice() override;
+    FileBlockDevice(const FileBlockDevice&) = delete;
+    FileBlockDevice& operator=(const FileBlockDevice&) = delete;
+
+    [[nodiscard]] int sectorSize() const override { return sectorSizeValue; }
+    [[nodiscard]] std::int64_t sectorCount() const override { return sectorCountValue; }
+    [[nodiscard]] BlockReadResult readSectors(std::int64_t startSector, std::int64_t sectorCount) override;
+    [[nodiscard]] BlockWriteResult writeSectors(std::int64_t startSector, const std::vector<std::uint8_t>& data) override;
+    [[nodiscard]] BlockFlushResult flush() override { return BlockFlushSuccess{}; }
+    void close() override;
+
+private:
+    int descriptor = -1;
+    int sectorSizeValue;
+    std::int64_t sectorCountValue = 0;
+};
+
+[[nodiscard]] std::uint64_t readLe(const std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t width);
+void writeLe(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint64_t value, std::size_t width);
+
+// Runs mkfs.exfat with `options` on a fresh file of `sizeBytes` in `dir`; empty on failure.
+[[nodiscard]] std::vector<std::uint8_t> mkfsExfatImage(const TempDir& dir, std::int64_t sizeBytes,
+                                                       const std::string& options);
+
+// Where things lie in a volume image, as its boot sector says.
+struct VolumeMap {
+    std::int64_t bytesPerSector = 0;
+    std::int64_t clusterBytes = 0;
+    std::int64_t fatOffsetBytes = 0;
+    std::int64_t heapOffsetBytes = 0;
+    std::int64_t clusterCount = 0;
+    std::int64_t rootCluster = 0;
+
+    [[nodiscard]] std::size_t clusterOffset(std::int64_t cluster) const;
+    [[nodiscard]] std::size_t fatEntryOffset(std::int64_t cluster) const;
+    // Offset of the first end-of-directory entry (type 0) of a one-cluster directory.
+    [[nodiscard]] std::size_t endOfDirectory(const std::vector<std::uint8_t>& image, std::int64_t cluster) const;
+};
+[[nodiscard]] VolumeMap mapVolume(const std::vector<std::uint8_t>& image);
+
+// A file entry set shaped as drivers write it; the checksums stay zero (readers here
+// do not check them). The optional fields bend it out of shape.
+struct EntrySetSpec {
+    std::u16string name;
+    bool isDirectory = false;
+    std::uint32_t firstCluster = 0;
+    std::uint64_t dataLength = 0;
+    std::uint8_t secondaryFlags = 0x01;
+    std::optional<std::uint8_t> nameLength;      // default: the name's length
+    std::optional<std::uint8_t> secondaryCount;  // default: 1 + name entries
+};
+[[nodiscard]] std::vector<std::uint8_t> entrySet(const EntrySetSpec& spec);
+
+// The mount type of a working exFAT driver here: the kernel's "exfat", else "exfat-fuse".
+[[nodiscard]] std::optional<std::string> exfatMountType();
+
+// A volume mounted for the lifetime of the object, unmounted (after a sync) however the test ends.
+class MountedVolume {
+public:
+    static std::optional<MountedVolume> mount(const std::string& type, const std::string& device,
+                                              const std::filesystem::path& mountPoint, std::string& whyNot);
+    MountedVolume(MountedVolume&& other) noexcept;
+    MountedVolume& operator=(MountedVolume&&) = delete;
+    ~MountedVolume();
+    [[nodiscard]] const std::filesystem::path& path() const { return mountPoint; }
+
+private:
+    explicit MountedVolume(std::filesystem::path point) : mountPoint(std::move(point)) {}
+    std::filesystem::path mountPoint;
+};
+
+}  // namespace marlowick::test
