@@ -75,7 +75,8 @@ std::optional<std::uint8_t> rootEntryFlags(BlockDevice& device, std::int64_t sta
     const int sectorSize = device.sectorSize();
     const std::vector<std::uint8_t> boot = std::get<BlockReadSuccess>(device.readSectors(startSector, 1)).data;
     const test::VolumeMap map = test::mapVolume(boot);
-    const std::int64_t sector = startSector + static_cast<std::int64_t>(map.clusterOffset(map.rootCluster)) / sectorSize;
+    const std::int64_t sector =
+        startSector + static_cast<std::int64_t>(map.clusterOffset(map.rootCluster)) / sectorSize;
     const std::vector<std::uint8_t> root =
         std::get<BlockReadSuccess>(device.readSectors(sector, map.clusterBytes / sectorSize)).data;
     for (std::size_t at = 0; at + 96 <= root.size() && root[at] != 0; at += 32) {
@@ -124,7 +125,8 @@ TEST_P(ExfatDirectoryReaderDriver, ListsWhatTheDriverWrote) {
     std::vector<ExfatEntry> expected;
     std::optional<ExfatFreeSpaceResult> dumpedUsage;
     {
-        std::optional<test::LoopDevice> loop = test::LoopDevice::attach(image, sectorSize, volumeStartBytes, volumeBytes);
+        std::optional<test::LoopDevice> loop =
+            test::LoopDevice::attach(image, sectorSize, volumeStartBytes, volumeBytes);
         if (!loop) GTEST_SKIP() << "no free loop device";
         const test::CommandOutput made = test::runCommand("mkfs.exfat -c 4K " + loop->path());
         ASSERT_EQ(made.exitCode, 0) << made.output;

@@ -105,6 +105,73 @@ std::vector<std::uint8_t> entrySet(const EntrySetSpec& spec) {
     return set;
 }
 
+EntrySetSpec fileSet(std::u16string name, std::uint64_t sizeBytes) {
+    EntrySetSpec spec;
+    spec.name = std::move(name);
+    spec.dataLength = sizeBytes;
+    return spec;
+}
+
+EntrySetSpec folderSet(std::u16string name, std::uint32_t firstCluster, std::uint64_t dataLength,
+                       std::uint8_t secondaryFlags) {
+    EntrySetSpec spec = fileSet(std::move(name), dataLength);
+    spec.isDirectory = true;
+    spec.firstCluster = firstCluster;
+    spec.secondaryFlags = secondaryFlags;
+    return spec;
+}
+
+EntrySetSpec bent(EntrySetSpec spec, std::optional<std::uint8_t> nameLength,
+                  std::optional<std::uint8_t> secondaryCount) {
+    spec.nameLength = nameLength;
+    spec.secondaryCount = secondaryCount;
+    return spec;
+}
+
+HandBuiltVolume::HandBuiltVolume(const TempDir& dir)
+    : image(mkfsExfatImage(dir, 8 * 1024 * 1024, "-c 4K")), map(image.empty() ? VolumeMap{} : mapVolume(image)) {}
+
+void HandBuiltVolume::place(std::size_t offset, const EntrySetSpec& spec) {
+    const std::vector<std::uint8_t> set = entrySet(spec);
+    std::copy(set.begin(), set.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+std::int64_t HandBuiltVolume::addFolder(std::int64_t parent, const std::u16string& name) {
+    const std::int64_t cluster = allocate();
+    setFat(cluster, 0xFFFF'FFFF);
+    add(parent, folderSet(name, static_cast<std::uint32_t>(cluster), static_cast<std::uint64_t>(map.clusterBytes)));
+    return cluster;
+}
+
+void HandBuiltVolume::fillWithDeleted(std::int64_t cluster) {
+    const std::size_t end = map.clusterOffset(cluster) + static_cast<std::size_t>(map.clusterBytes);
+    for (std::size_t offset = map.endOfDirectory(image, cluster); offset < end; offset += 32) image[offset] = 0x05;
+}
+
+MemoryBlockDevice HandBuiltVolume::device(int sectorSize) const {
+    const std::int64_t startBytes = deviceStartSector * 512;
+    MemoryBlockDevice device((startBytes + static_cast<std::int64_t>(image.size())) / sectorSize, sectorSize);
+    std::copy(image.begin(), image.end(), device.mutableBytes().begin() + startBytes);
+    return device;
+}
+
+VentoyLayout layoutAt(std::int64_t part1StartSector) {
+    VentoyLayout layout;
+    layout.part1StartSector = part1StartSector;
+    return layout;
+}
+
+std::string summary(const ExfatListingResult& result) {
+    const auto* success = std::get_if<ExfatListingResult::Success>(&result.value);
+    if (success == nullptr) return render(result);
+    std::string text;
+    for (const ExfatEntry& entry : success->entries) {
+        if (!text.empty()) text += ", ";
+        text += entry.isDirectory ? entry.path + "/" : entry.path + ":" + std::to_string(entry.sizeBytes);
+    }
+    return text;
+}
+
 std::optional<std::string> exfatMountType() {
     std::ifstream filesystems("/proc/filesystems");
     std::stringstream text;

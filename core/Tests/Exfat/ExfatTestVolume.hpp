@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "Block/BlockDevice.hpp"
+#include "Block/MemoryBlockDevice.hpp"
+#include "Exfat/ExfatDirectoryReader.hpp"
+#include "Layout/VentoyLayout.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick::test {
@@ -25,7 +28,8 @@ public:
     [[nodiscard]] int sectorSize() const override { return sectorSizeValue; }
     [[nodiscard]] std::int64_t sectorCount() const override { return sectorCountValue; }
     [[nodiscard]] BlockReadResult readSectors(std::int64_t startSector, std::int64_t sectorCount) override;
-    [[nodiscard]] BlockWriteResult writeSectors(std::int64_t startSector, const std::vector<std::uint8_t>& data) override;
+    [[nodiscard]] BlockWriteResult writeSectors(std::int64_t startSector,
+                                                const std::vector<std::uint8_t>& data) override;
     [[nodiscard]] BlockFlushResult flush() override { return BlockFlushSuccess{}; }
     void close() override;
 
@@ -70,6 +74,46 @@ struct EntrySetSpec {
     std::optional<std::uint8_t> secondaryCount;  // default: 1 + name entries
 };
 [[nodiscard]] std::vector<std::uint8_t> entrySet(const EntrySetSpec& spec);
+
+[[nodiscard]] EntrySetSpec fileSet(std::u16string name, std::uint64_t sizeBytes);
+[[nodiscard]] EntrySetSpec folderSet(std::u16string name, std::uint32_t firstCluster, std::uint64_t dataLength,
+                                     std::uint8_t secondaryFlags = 0x01);
+[[nodiscard]] EntrySetSpec bent(EntrySetSpec spec, std::optional<std::uint8_t> nameLength,
+                                std::optional<std::uint8_t> secondaryCount);
+
+// A small mkfs.exfat volume (8 MiB, 4 KiB clusters) whose folders are then filled in by
+// hand, handed out as a device with the volume at sector 2048 (partition 1 of a Ventoy drive).
+class HandBuiltVolume {
+public:
+    static constexpr std::int64_t deviceStartSector = 2048;
+
+    explicit HandBuiltVolume(const TempDir& dir);
+
+    [[nodiscard]] bool isValid() const { return !image.empty(); }
+    [[nodiscard]] std::int64_t root() const { return map.rootCluster; }
+    // Appends an entry set after the last one in the folder's first cluster.
+    void add(std::int64_t folder, const EntrySetSpec& spec) { place(map.endOfDirectory(image, folder), spec); }
+    void place(std::size_t offset, const EntrySetSpec& spec);
+    // A one-cluster folder in `parent`, its chain ended in the FAT.
+    std::int64_t addFolder(std::int64_t parent, const std::u16string& name);
+    std::int64_t allocate() { return nextFree++; }
+    void setFat(std::int64_t cluster, std::uint32_t next) { writeLe(image, map.fatEntryOffset(cluster), next, 4); }
+    // Deleted entries (type 0x05) up to the cluster's end, so a scan carries on into the next cluster.
+    void fillWithDeleted(std::int64_t cluster);
+    [[nodiscard]] std::size_t clusterOffset(std::int64_t cluster) const { return map.clusterOffset(cluster); }
+    [[nodiscard]] std::int64_t heapBytes() const { return map.clusterCount * map.clusterBytes; }
+    [[nodiscard]] MemoryBlockDevice device(int sectorSize = 512) const;
+
+    std::vector<std::uint8_t> image;
+    VolumeMap map;
+
+private:
+    std::int64_t nextFree = 40;  // well past what mkfs.exfat allocated
+};
+
+[[nodiscard]] VentoyLayout layoutAt(std::int64_t part1StartSector);
+// "path:size" per file and "path/" per folder, joined by ", "; other results rendered whole.
+[[nodiscard]] std::string summary(const ExfatListingResult& result);
 
 // The mount type of a working exFAT driver here: the kernel's "exfat", else "exfat-fuse".
 [[nodiscard]] std::optional<std::string> exfatMountType();
