@@ -176,5 +176,68 @@ TEST_P(ExfatDirectoryReaderHostile, AnswersWithoutCrashing) {
 
 INSTANTIATE_TEST_SUITE_P(Exfat, ExfatDirectoryReaderHostile, ::testing::ValuesIn(hostileCases), test::CaseName{});
 
+// Counts the bytes read through it.
+class CountingBlockDevice final : public BlockDevice {
+public:
+    explicit CountingBlockDevice(BlockDevice& inner) : inner(inner) {}
+    [[nodiscard]] int sectorSize() const override { return inner.sectorSize(); }
+    [[nodiscard]] std::int64_t sectorCount() const override { return inner.sectorCount(); }
+    [[nodiscard]] BlockReadResult readSectors(std::int64_t startSector, std::int64_t sectorCount) override {
+        bytesRead += sectorCount * inner.sectorSize();
+        return inner.readSectors(startSector, sectorCount);
+    }
+    [[nodiscard]] BlockWriteResult writeSectors(std::int64_t startSector,
+                                                const std::vector<std::uint8_t>& data) override {
+        return inner.writeSectors(startSector, data);
+    }
+    [[nodiscard]] BlockFlushResult flush() override { return inner.flush(); }
+    void close() override { inner.close(); }
+
+    std::int64_t bytesRead = 0;
+
+private:
+    BlockDevice& inner;
+};
+
+// A hundred folders whose chains all run into one chain of 8190 clusters (32 MiB) of
+// deleted entries: read folder by folder that is 3.2 GB; the walk stops at 256 MiB.
+TEST(ExfatDirectoryReader, StopsReadingFoldersThatShareOneLongChain) {
+    MARLOWICK_REQUIRE_TOOL("mkfs.exfat");
+    test::TempDir dir;
+    HandBuiltVolume volume(dir, 64 * 1024 * 1024);
+    ASSERT_TRUE(volume.isValid());
+    constexpr std::int64_t longChain = 2000;
+    constexpr std::int64_t longChainClusters = 8190;
+    for (std::int64_t cluster = longChain; cluster < longChain + longChainClusters; ++cluster) {
+        const bool last = cluster + 1 == longChain + longChainClusters;
+        volume.setFat(cluster, last ? 0xFFFF'FFFF : static_cast<std::uint32_t>(cluster + 1));
+    }
+    const auto chainBytes = static_cast<std::size_t>(longChainClusters * volume.map.clusterBytes);
+    std::fill_n(volume.image.begin() + static_cast<std::ptrdiff_t>(volume.clusterOffset(longChain)), chainBytes, 0x05);
+    const std::int64_t hub = volume.allocate();
+    for (int i = 1; i < 3; ++i) volume.setFat(volume.allocate(), 0);
+    volume.setFat(hub, static_cast<std::uint32_t>(hub + 1));
+    volume.setFat(hub + 1, static_cast<std::uint32_t>(hub + 2));
+    volume.setFat(hub + 2, 0xFFFF'FFFF);
+    volume.add(volume.root(), folderSet(u"Hub", static_cast<std::uint32_t>(hub), 3 * 4096));
+    for (int i = 0; i < 100; ++i) {
+        const std::int64_t folder = volume.allocate();
+        volume.setFat(folder, longChain);
+        volume.fillWithDeleted(folder);
+        const std::u16string name = u"D" + std::u16string(1, static_cast<char16_t>(u'A' + i / 26)) +
+                                    std::u16string(1, static_cast<char16_t>(u'a' + i % 26));
+        volume.place(volume.clusterOffset(hub) + static_cast<std::size_t>(i) * 96,
+                     folderSet(name, static_cast<std::uint32_t>(folder), 4096));
+    }
+    MemoryBlockDevice memory = volume.device();
+    CountingBlockDevice device(memory);
+    const ExfatListingResult listing = ExfatDirectoryReader::read(device, layoutAt(volumeStart), engineOptions);
+    EXPECT_EQ(summary(listing), "");
+    // Directory bytes plus one FAT sector per 4 KiB cluster.
+    constexpr std::int64_t walkBudget = 256LL * 1024 * 1024;
+    EXPECT_LE(device.bytesRead, walkBudget + walkBudget / 8 + (1LL << 20));
+    EXPECT_GE(device.bytesRead, walkBudget);
+}
+
 }  // namespace
 }  // namespace marlowick

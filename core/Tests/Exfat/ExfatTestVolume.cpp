@@ -57,7 +57,11 @@ std::vector<std::uint8_t> mkfsExfatImage(const TempDir& dir, std::int64_t sizeBy
     createSparseFile(image, sizeBytes);
     const CommandOutput made = runCommand("mkfs.exfat " + options + " '" + image.string() + "'");
     if (made.exitCode != 0) return {};
-    return readFile(image);
+    // One read, not readFile's byte-by-byte copy: these images run to tens of MiB.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(sizeBytes));
+    std::ifstream in(image, std::ios::binary);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return in ? bytes : std::vector<std::uint8_t>{};
 }
 
 VolumeMap mapVolume(const std::vector<std::uint8_t>& image) {
@@ -128,8 +132,8 @@ EntrySetSpec bent(EntrySetSpec spec, std::optional<std::uint8_t> nameLength,
     return spec;
 }
 
-HandBuiltVolume::HandBuiltVolume(const TempDir& dir)
-    : image(mkfsExfatImage(dir, 8 * 1024 * 1024, "-c 4K")), map(image.empty() ? VolumeMap{} : mapVolume(image)) {}
+HandBuiltVolume::HandBuiltVolume(const TempDir& dir, std::int64_t sizeBytes)
+    : image(mkfsExfatImage(dir, sizeBytes, "-c 4K")), map(image.empty() ? VolumeMap{} : mapVolume(image)) {}
 
 void HandBuiltVolume::place(std::size_t offset, const EntrySetSpec& spec) {
     const std::vector<std::uint8_t> set = entrySet(spec);

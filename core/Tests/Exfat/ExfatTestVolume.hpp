@@ -81,13 +81,14 @@ struct EntrySetSpec {
 [[nodiscard]] EntrySetSpec bent(EntrySetSpec spec, std::optional<std::uint8_t> nameLength,
                                 std::optional<std::uint8_t> secondaryCount);
 
-// A small mkfs.exfat volume (8 MiB, 4 KiB clusters) whose folders are then filled in by
-// hand, handed out as a device with the volume at sector 2048 (partition 1 of a Ventoy drive).
+// A small mkfs.exfat volume (8 MiB unless told otherwise, 4 KiB clusters) whose folders are
+// then filled in by hand, handed out as a device with the volume at sector 2048
+// (partition 1 of a Ventoy drive).
 class HandBuiltVolume {
 public:
     static constexpr std::int64_t deviceStartSector = 2048;
 
-    explicit HandBuiltVolume(const TempDir& dir);
+    explicit HandBuiltVolume(const TempDir& dir, std::int64_t sizeBytes = 8 * 1024 * 1024);
 
     [[nodiscard]] bool isValid() const { return !image.empty(); }
     [[nodiscard]] std::int64_t root() const { return map.rootCluster; }

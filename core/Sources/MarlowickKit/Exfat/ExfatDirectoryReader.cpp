@@ -9,7 +9,6 @@
 #include <span>
 #include <unordered_set>
 
-#include "Diagnostics/CaseDescription.hpp"
 #include "Exfat/ExfatClusterChain.hpp"
 
 namespace marlowick {
@@ -60,6 +59,11 @@ constexpr std::int64_t maxDirectoryBytes = 256LL * 1024 * 1024;
 // entered folders stops a volume whose entries all point at the same folder from being
 // walked over and over, and the cap bounds the set itself.
 constexpr std::size_t maxDirectoriesPerWalk = 1U << 18;
+// Directory bytes read in one walk: what one directory may hold, some eight million
+// entries. A real volume fills the listing's entry limit long before; the cap keeps
+// folders whose chains all run into one long chain from making the walk read the same
+// clusters over and over.
+constexpr std::int64_t maxDirectoryBytesPerWalk = maxDirectoryBytes;
 
 // The ways reading the boot sector can fail; the same cases end both kinds of result.
 using GeometryFailure =
@@ -116,18 +120,20 @@ std::int64_t directoryClusterLimit(const Geometry& geometry, const ExfatReadOpti
 }
 
 // A directory's entries in order, with enough of the chain buffered to see a whole
-// entry set (at most 256 entries) ahead of the current position.
+// entry set (at most 256 entries) ahead of the current position. Every byte read is
+// taken from the shared budget; once it is spent, the directory ends.
 class DirectoryEntries {
 public:
-    explicit DirectoryEntries(ClusterChain entries) : chain(std::move(entries)) {}
+    DirectoryEntries(ClusterChain entries, std::int64_t& bytesLeft) : chain(std::move(entries)), budget(bytesLeft) {}
 
     // True when at least `count` bytes lie ahead. Throws ReadFailure.
     bool ensure(std::size_t count) {
-        while (buffer.size() - position < count && !chainEnded) {
+        while (buffer.size() - position < count && !chainEnded && budget > 0) {
             buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(position));
             position = 0;
             const std::vector<std::uint8_t> piece = chain.nextPiece();
             chainEnded = piece.empty();
+            budget -= static_cast<std::int64_t>(piece.size());
             buffer.insert(buffer.end(), piece.begin(), piece.end());
         }
         return buffer.size() - position >= count;
@@ -137,6 +143,7 @@ public:
 
 private:
     ClusterChain chain;
+    std::int64_t& budget;
     std::vector<std::uint8_t> buffer;
     std::size_t position = 0;
     bool chainEnded = false;
@@ -227,7 +234,7 @@ private:
 
     void directory(ClusterChain chain, const std::string& basePath, std::int64_t depth) {
         if (isFull()) return;
-        DirectoryEntries scan(std::move(chain));
+        DirectoryEntries scan(std::move(chain), budgetBytes);
         while (scan.ensure(dirEntrySize)) {
             const std::uint8_t type = scan.ahead()[0];
             if (type == endOfDirectoryType) return;
@@ -263,12 +270,15 @@ private:
     const ExfatReadOptions& options;
     std::vector<ExfatEntry> entries;
     std::unordered_set<std::int64_t> entered;
+    std::int64_t budgetBytes = maxDirectoryBytesPerWalk;
 };
 
 // FirstCluster of the root's first allocation bitmap entry, or nullopt when there is none.
 std::optional<std::int64_t> findBitmapCluster(const Geometry& geometry, const ExfatReadOptions& options) {
+    std::int64_t budgetBytes = maxDirectoryBytes;
     DirectoryEntries scan(
-        ClusterChain(geometry, geometry.rootCluster, std::nullopt, directoryClusterLimit(geometry, options)));
+        ClusterChain(geometry, geometry.rootCluster, std::nullopt, directoryClusterLimit(geometry, options)),
+        budgetBytes);
     while (scan.ensure(dirEntrySize)) {
         const Bytes entry = scan.ahead().first(dirEntrySize);
         if (entry[0] == endOfDirectoryType) break;
@@ -322,41 +332,7 @@ std::string extensionOf(const std::string& name) {
     return dot == std::string::npos ? std::string() : lowerCased(name.substr(dot + 1));
 }
 
-struct ResultRenderer {
-    std::string operator()(const ExfatListingResult::Success& s) const {
-        std::string list = "[";
-        for (const ExfatEntry& entry : s.entries) {
-            list += (list.size() > 1 ? ", " : "") + render(entry);
-        }
-        return CaseDescription("success").rawField("entries", list + "]").str();
-    }
-    std::string operator()(const ExfatFreeSpaceResult::Success& s) const {
-        return CaseDescription("success").field("freeBytes", s.freeBytes).field("totalBytes", s.totalBytes).str();
-    }
-    std::string operator()(const ExfatListingResult::Unsupported& u) const {
-        return CaseDescription("unsupported").field("reason", u.reason).str();
-    }
-    std::string operator()(const ExfatListingResult::ReadFailed& r) const {
-        return CaseDescription("readFailed").rawField("error", render(r.error)).str();
-    }
-    std::string operator()(const ExfatListingResult::NotExfat&) const { return CaseDescription("notExfat").str(); }
-};
-
 }  // namespace
-
-std::string render(const ExfatEntry& entry) {
-    return CaseDescription("entry")
-        .field("path", entry.path)
-        .field("name", entry.name)
-        .field("sizeBytes", entry.sizeBytes)
-        .field("isDirectory", entry.isDirectory)
-        .str();
-}
-std::string render(const ExfatListingResult& result) { return std::visit(ResultRenderer{}, result.value); }
-std::string render(const ExfatFreeSpaceResult& result) { return std::visit(ResultRenderer{}, result.value); }
-void PrintTo(const ExfatEntry& entry, std::ostream* os) { *os << render(entry); }
-void PrintTo(const ExfatListingResult& result, std::ostream* os) { *os << render(result); }
-void PrintTo(const ExfatFreeSpaceResult& result, std::ostream* os) { *os << render(result); }
 
 namespace ExfatDirectoryReader {
 
