@@ -10,7 +10,7 @@ constexpr std::uint32_t endOfChain = 0xFFFF'FFFF;
 constexpr std::uint32_t badCluster = 0xFFFF'FFF7;
 // Large enough to keep reads efficient, small enough that a walk nine folders deep
 // holds well under a megabyte of directory bytes.
-constexpr std::int64_t pieceBytes = 64 * 1024;
+constexpr std::int64_t readBytes = 64 * 1024;
 
 }  // namespace
 
@@ -38,23 +38,23 @@ ClusterChain::ClusterChain(const Geometry& volume, std::int64_t firstCluster,
       contiguousLeft(contiguousClusters),
       clustersLeft(std::max<std::int64_t>(clusterLimit, 0)) {}
 
-std::vector<std::uint8_t> ClusterChain::nextPiece() {
+std::vector<std::uint8_t> ClusterChain::nextRead() {
     if (!insideCluster && !enterCurrentCluster()) {
         return {};
     }
-    const std::int64_t sectorsPerPiece =
-        std::min(geometry.sectorsPerCluster, std::max<std::int64_t>(pieceBytes / geometry.bytesPerSector, 1));
-    const std::int64_t count = std::min(sectorsPerPiece, geometry.sectorsPerCluster - sectorInCluster);
+    const std::int64_t sectorsPerRead =
+        std::min(geometry.sectorsPerCluster, std::max<std::int64_t>(readBytes / geometry.bytesPerSector, 1));
+    const std::int64_t count = std::min(sectorsPerRead, geometry.sectorsPerCluster - sectorInCluster);
     const std::int64_t clusterSector = geometry.clusterHeapOffsetSectors + (current - 2) * geometry.sectorsPerCluster;
-    std::vector<std::uint8_t> piece = readVolumeSectors(geometry, clusterSector + sectorInCluster, count);
-    totalBytesRead += static_cast<std::int64_t>(piece.size());
+    std::vector<std::uint8_t> chunk = readVolumeSectors(geometry, clusterSector + sectorInCluster, count);
+    totalBytesRead += static_cast<std::int64_t>(chunk.size());
     sectorInCluster += count;
     if (sectorInCluster == geometry.sectorsPerCluster) {
         insideCluster = false;
         sectorInCluster = 0;
         moveToNextCluster();
     }
-    return piece;
+    return chunk;
 }
 
 bool ClusterChain::enterCurrentCluster() {

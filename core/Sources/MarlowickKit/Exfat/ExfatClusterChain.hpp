@@ -42,7 +42,7 @@ struct ReadFailure {
 [[nodiscard]] std::vector<std::uint8_t> readVolumeSectors(const Geometry& geometry, std::int64_t volumeSector,
                                                           std::int64_t sectorCount);
 
-// Follows a chain cluster by cluster, handing it out in pieces of at most 64 KiB so that
+// Follows a chain cluster by cluster, handing it out in reads of at most 64 KiB so that
 // a folder with large clusters never sits whole in memory. The chain ends at an
 // end-of-chain or bad-cluster mark, at a cluster outside the heap, at a cluster already
 // visited (a loop), or after `clusterLimit` clusters.
@@ -53,9 +53,9 @@ public:
     ClusterChain(const Geometry& volume, std::int64_t firstCluster, std::optional<std::int64_t> contiguousClusters,
                  std::int64_t clusterLimit);
 
-    // The next piece in chain order, whole sectors; empty once the chain has ended.
+    // The next chunk in chain order, whole sectors; empty once the chain has ended.
     // Throws ReadFailure.
-    [[nodiscard]] std::vector<std::uint8_t> nextPiece();
+    [[nodiscard]] std::vector<std::uint8_t> nextRead();
     [[nodiscard]] std::int64_t bytesRead() const { return totalBytesRead; }
 
 private:

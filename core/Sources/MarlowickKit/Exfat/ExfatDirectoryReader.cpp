@@ -131,10 +131,10 @@ public:
         while (buffer.size() - position < count && !chainEnded && budget > 0) {
             buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(position));
             position = 0;
-            const std::vector<std::uint8_t> piece = chain.nextPiece();
-            chainEnded = piece.empty();
-            budget -= static_cast<std::int64_t>(piece.size());
-            buffer.insert(buffer.end(), piece.begin(), piece.end());
+            const std::vector<std::uint8_t> chunk = chain.nextRead();
+            chainEnded = chunk.empty();
+            budget -= static_cast<std::int64_t>(chunk.size());
+            buffer.insert(buffer.end(), chunk.begin(), chunk.end());
         }
         return buffer.size() - position >= count;
     }
@@ -304,12 +304,12 @@ ExfatFreeSpaceResult::Case countFreeSpace(const Geometry& geometry, const ExfatR
     std::int64_t bitsLeft = geometry.clusterCount;
     std::int64_t freeClusters = 0;
     while (bitsLeft > 0) {
-        const std::vector<std::uint8_t> piece = chain.nextPiece();
-        if (piece.empty()) break;
-        for (std::size_t i = 0; i < piece.size() && bitsLeft > 0; ++i) {
+        const std::vector<std::uint8_t> chunk = chain.nextRead();
+        if (chunk.empty()) break;
+        for (std::size_t i = 0; i < chunk.size() && bitsLeft > 0; ++i) {
             const int bits = static_cast<int>(std::min<std::int64_t>(bitsLeft, 8));
             const unsigned mask = (1U << bits) - 1;
-            freeClusters += bits - std::popcount(piece[i] & mask);
+            freeClusters += bits - std::popcount(chunk[i] & mask);
             bitsLeft -= bits;
         }
     }
