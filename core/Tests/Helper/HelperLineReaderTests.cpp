@@ -13,6 +13,7 @@
 
 #include "Helper/HelperCancelLatch.hpp"
 #include "Helper/HelperLineCoding.hpp"
+#include "Helper/HelperLineWriter.hpp"
 
 namespace marlowick {
 namespace {
@@ -178,6 +179,34 @@ TEST(HelperLineCoding, EncodesOneLineAndDecodesOnlyWholeValues) {
     EXPECT_EQ(decoded, (std::vector<std::string>{"a\nb", "/dev/sdb"}));
     EXPECT_EQ(HelperLineCoding::decodeLine<std::vector<std::string>>("[\"a\",1]"), std::nullopt);
     EXPECT_EQ(HelperLineCoding::encodeLine(std::string("\xff")), std::nullopt);
+}
+
+TEST(HelperLineWriter, WritesWholeLinesThatTheReaderSplitsBack) {
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    const std::string big(200 * 1024, 'q');  // more than the pipe holds: the writer must go on after short writes
+    std::thread writer([&] {
+        EXPECT_TRUE(writeHelperLine(fds[1], std::string(HelperLineCoding::cancelFrame)));
+        EXPECT_TRUE(writeHelperLine(fds[1], big));
+        EXPECT_TRUE(writeHelperLine(fds[1], ""));
+        ::close(fds[1]);
+    });
+    HelperLineReader reader(fds[0]);
+    EXPECT_EQ(reader.next(), line(std::string(HelperLineCoding::cancelFrame)));
+    EXPECT_EQ(reader.next(), line(big));
+    EXPECT_EQ(reader.next(), line(""));
+    EXPECT_EQ(reader.next(), HelperLineReadResult(HelperEndOfInput{}));
+    writer.join();
+    ::close(fds[0]);
+
+    // The reader's end is gone: the write fails instead of reporting success.
+    int gone[2];
+    ASSERT_EQ(::pipe2(gone, O_CLOEXEC), 0);
+    ::close(gone[0]);
+    const auto previous = ::signal(SIGPIPE, SIG_IGN);
+    EXPECT_FALSE(writeHelperLine(gone[1], "lost"));
+    ::signal(SIGPIPE, previous);
+    ::close(gone[1]);
 }
 
 TEST(HelperCancelLatch, StaysSetOnceSetFromAnotherThread) {
