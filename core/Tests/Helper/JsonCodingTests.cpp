@@ -7,6 +7,7 @@
 #include "Helper/HelperBlockError.hpp"
 #include "Helper/HelperDiskRef.hpp"
 #include "Helper/HelperVentoyLayout.hpp"
+#include "Helper/WireRoundTrip.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick {
@@ -45,6 +46,48 @@ struct JsonCoding<Probe> {
 };
 
 namespace {
+
+// An enumeration with an unlabelled payload and a case without payload, as commands and
+// results use them.
+struct ProbeOutcome {
+    std::variant<HelperBlockError, std::monostate> value;  // failed(_0) / sourceOnTarget
+    bool operator==(const ProbeOutcome&) const = default;
+};
+
+}  // namespace
+
+template <>
+struct JsonCoding<ProbeOutcome> {
+    static constexpr std::array<std::string_view, 2> cases{"failed", "sourceOnTarget"};
+    static nlohmann::json encode(const ProbeOutcome& o) {
+        if (const auto* error = std::get_if<HelperBlockError>(&o.value)) return writeUnlabelledJsonCase("failed", *error);
+        return writeJsonCase("sourceOnTarget");
+    }
+    static ProbeOutcome decode(const nlohmann::json& json, const JsonPath& path) {
+        const JsonCase found = readJsonCase(json, path, cases);
+        if (found.name == "failed") return {found.payload.required<HelperBlockError>("_0")};
+        return {std::monostate{}};
+    }
+};
+
+namespace {
+
+TEST(JsonCodingCases, UnlabelledPayloadSitsUnderUnderscoreZero) {
+    const ProbeOutcome failed{HelperBlockError(BlockError::Closed{"read"})};
+    test::expectWireRoundTrip(R"({"failed":{"_0":{"closed":{"operation":"read"}}}})", failed);
+    test::expectWireRoundTrip(R"({"sourceOnTarget":{}})", ProbeOutcome{std::monostate{}});
+    EXPECT_EQ(decodeJson<ProbeOutcome>(R"({"sourceOnTarget":{"ignored":1},"note":[]})"), ProbeOutcome{std::monostate{}});
+    try {
+        (void)decodeJson<ProbeOutcome>(R"({"failed":{"0":{}}})");
+        FAIL() << "decoded a case without its payload";
+    } catch (const JsonDecodingError& error) {
+        EXPECT_EQ(error.path, "failed._0");
+        EXPECT_EQ(error.problem, "required key is missing");
+    }
+    EXPECT_EQ(tryDecodeJson<ProbeOutcome>(R"({"failed":{"_0":{"closed":{"operation":"read"}}},"sourceOnTarget":{}})"),
+              std::nullopt);
+    EXPECT_EQ(tryDecodeJson<ProbeOutcome>(R"({"sourceOnTarget":[]})"), std::nullopt);
+}
 
 struct RefusalCase {
     const char* name;
