@@ -113,7 +113,8 @@ template <class Enum, std::size_t count>
     throwJsonDecodingError(path, "unknown value \"" + raw + "\"");
 }
 
-// The fields of one record. Construction throws unless the value is an object.
+// The fields of one record. Construction throws unless the value is an object. The reader
+// refers to `json`, which must outlive it.
 class JsonObjectReader {
 public:
     JsonObjectReader(const nlohmann::json& json, JsonPath path);
