@@ -1,0 +1,78 @@
+#include "Helper/BlockErrorText.hpp"
+
+#include <array>
+#include <string_view>
+
+#include "Helper/PlatformWording.hpp"
+
+namespace marlowick {
+namespace {
+
+std::string verbPhrase(const std::string& operation) {
+    if (operation == "open") return "opening";
+    if (operation == "read") return "reading";
+    if (operation == "write") return "writing to";
+    return "working with";
+}
+
+// The block layer's details end in "errno N (text)", so EPERM and EACCES are caught by
+// number and by wording alike. "errno 1 (" cannot match "errno 10 (" or "errno 13 (".
+bool isPermissionDenied(const std::string& detail) {
+    constexpr std::array<std::string_view, 4> markers{"errno 1 (", "errno 13 (", "Operation not permitted",
+                                                      "Permission denied"};
+    for (const std::string_view marker : markers) {
+        if (detail.find(marker) != std::string::npos) return true;
+    }
+    return false;
+}
+
+struct UserText {
+    std::string operator()(const BlockError::Closed& e) const {
+        return "The connection to the drive closed before Marlowick finished " + verbPhrase(e.operation) +
+               " it \u2014 it was most likely unplugged.";
+    }
+    std::string operator()(const BlockError::DeviceFailure& e) const {
+        if (isPermissionDenied(e.detail)) {
+            return std::string(PlatformWording::operatingSystem) + " didn't allow Marlowick to use this drive. " +
+                   std::string(PlatformWording::accessRemedy);
+        }
+        return "The drive reported an error while Marlowick was " + verbPhrase(e.operation) +
+               " it. It may have been unplugged, or it may be failing.";
+    }
+    template <class AddressingFault>
+    std::string operator()(const AddressingFault&) const {
+        return "Marlowick addressed a region this drive doesn't have. That's a bug in Marlowick \u2014 the drive was "
+               "not changed.";
+    }
+};
+
+struct DiagnosticText {
+    std::string operator()(const BlockError::NegativeSector& e) const {
+        return "negative sector " + std::to_string(e.startSector);
+    }
+    std::string operator()(const BlockError::OutOfBounds& e) const {
+        return "out of bounds: " + std::to_string(e.sectorCount) + " sector(s) at " + std::to_string(e.startSector) +
+               " on a " + std::to_string(e.deviceSectorCount) + "-sector device";
+    }
+    std::string operator()(const BlockError::MisalignedLength& e) const {
+        return "misaligned length " + std::to_string(e.length) + " for " + std::to_string(e.sectorSize) +
+               "B sectors";
+    }
+    std::string operator()(const BlockError::InvalidSectorCount& e) const {
+        return "invalid sector count " + std::to_string(e.sectorCount);
+    }
+    std::string operator()(const BlockError::Closed& e) const { return "device already closed during " + e.operation; }
+    std::string operator()(const BlockError::DeviceFailure& e) const {
+        return "device failure during " + e.operation + ": " + e.detail;
+    }
+};
+
+}  // namespace
+
+std::string userMessage(const HelperBlockError& error) { return std::visit(UserText{}, error.value); }
+
+std::string userMessage(const BlockError& error) { return userMessage(HelperBlockError(error)); }
+
+std::string diagnosticDescription(const HelperBlockError& error) { return std::visit(DiagnosticText{}, error.value); }
+
+}  // namespace marlowick

@@ -1,0 +1,19 @@
+#pragma once
+// The words in user sentences that name the operating system, its settings or the computer.
+// Kept in one place so that every sentence says the same thing and a port changes one file.
+
+#include <string_view>
+
+namespace marlowick::PlatformWording {
+
+// Who may renumber a drive or refuse access to it.
+inline constexpr std::string_view operatingSystem = "Linux";
+// The disk the computer runs from.
+inline constexpr std::string_view ownSystemDisk = "this computer's own system disk";
+// What to do when the system refused the helper access to the drive. The helper runs with
+// administrator rights granted through the system's authentication prompt.
+inline constexpr std::string_view accessRemedy =
+    "Approve the administrator prompt when Marlowick asks for access to the drive, and check that no security "
+    "policy blocks access to removable drives, then try again.";
+
+}  // namespace marlowick::PlatformWording

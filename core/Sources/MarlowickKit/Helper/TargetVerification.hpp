@@ -1,0 +1,81 @@
+#pragma once
+// The outcome of re-identifying a target drive before any command touches it: a verdict,
+// its user sentence, its technical line, and its own flat wire form
+//   {"kind":"fingerprintMismatch","bsdName":"sdb","field":"serialNumber"}
+// (a "kind" key naming the case, beside it only the keys that case carries).
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "Block/DeviceFingerprint.hpp"
+#include "Diagnostics/RawValueTable.hpp"
+#include "Helper/JsonCoding.hpp"
+
+namespace marlowick {
+
+struct TargetVerification {
+    // Why a named disk may not be a target. The raw text of each case is its name.
+    enum class IneligibilityReason { notWholeDisk, synthesizedContainer, systemDisk };
+
+    struct Verdict {
+        struct MalformedDevicePath {
+            std::string path;
+            bool operator==(const MalformedDevicePath&) const = default;
+        };
+        struct DeviceNotFound {
+            std::string bsdName;
+            bool operator==(const DeviceNotFound&) const = default;
+        };
+        struct IneligibleTarget {
+            std::string bsdName;
+            IneligibilityReason reason;
+            bool operator==(const IneligibleTarget&) const = default;
+        };
+        struct FingerprintMissing {
+            std::string bsdName;
+            bool operator==(const FingerprintMissing&) const = default;
+        };
+        struct FingerprintMismatch {
+            std::string bsdName;
+            DeviceFingerprint::Field field;
+            bool operator==(const FingerprintMismatch&) const = default;
+        };
+        struct Verified {
+            bool operator==(const Verified&) const = default;
+        };
+        using Case = std::variant<MalformedDevicePath, DeviceNotFound, IneligibleTarget, FingerprintMissing,
+                                  FingerprintMismatch, Verified>;
+
+        Case value;
+
+        [[nodiscard]] bool isVerified() const { return std::holds_alternative<Verified>(value); }
+        bool operator==(const Verdict&) const = default;
+    };
+};
+
+inline constexpr RawValueTable<TargetVerification::IneligibilityReason, 3> ineligibilityReasonRawValues{
+    {"notWholeDisk", "synthesizedContainer", "systemDisk"}};
+
+[[nodiscard]] constexpr std::string_view rawValue(TargetVerification::IneligibilityReason reason) {
+    return ineligibilityReasonRawValues.text(reason);
+}
+
+// One plain sentence for the user; it never names the device, the path or the field.
+[[nodiscard]] std::string userMessage(const TargetVerification::Verdict& verdict);
+// "sdb is a different device: serialNumber changed"
+[[nodiscard]] std::string diagnosticDescription(const TargetVerification::Verdict& verdict);
+// "fingerprintMismatch(bsdName: \"sdb\", field: serialNumber)"
+[[nodiscard]] std::string render(const TargetVerification::Verdict& verdict);
+void PrintTo(const TargetVerification::Verdict& verdict, std::ostream* os);
+
+template <>
+struct JsonCoding<TargetVerification::Verdict> {
+    static nlohmann::json encode(const TargetVerification::Verdict& verdict);
+    // "kind" first (an unknown kind fails), then exactly the keys that kind needs.
+    static TargetVerification::Verdict decode(const nlohmann::json& json, const JsonPath& path);
+};
+
+}  // namespace marlowick
