@@ -22,7 +22,8 @@ void PrintTo(const ToolTable& c, std::ostream* os) { *os << c.name; }
 
 VentoyDriveStatus ventoy(std::int64_t sectors, std::int64_t part2Start, PartitionStyle style) {
     const std::int64_t core = style == PartitionStyle::mbr ? VentoyLayout::mbrCoreStart : VentoyLayout::gptCoreStart;
-    return {VentoyDriveStatus::Ventoy{VentoyLayout{sectors, 512, 2048, part2Start - 2048, part2Start, 65536, style, core}}};
+    const VentoyLayout layout{sectors, 512, 2048, part2Start - 2048, part2Start, 65536, style, core};
+    return {VentoyDriveStatus::Ventoy{layout}};
 }
 
 std::string sfdiskScript(const std::string& lines) { return "printf '" + lines + "' | sfdisk --quiet --no-reread"; }

@@ -155,7 +155,8 @@ const MbrCase mbrCases[] = {
     {"linuxPart1", mbrWith({{true, 0x83, 2048, alignedPart2 - 2048}, efiPart2}), disk, incompatible(mbrOtherLayout)},
     {"part1StartsElsewhere", mbrWith({{true, 0x07, 63, alignedPart2 - 63}, efiPart2}), disk,
      incompatible(mbrOtherLayout)},
-    {"gapBeforePart2", mbrWith({{true, 0x07, 2048, alignedPart2 - 2056}, efiPart2}), disk, incompatible(mbrOtherLayout)},
+    {"gapBeforePart2", mbrWith({{true, 0x07, 2048, alignedPart2 - 2056}, efiPart2}), disk,
+     incompatible(mbrOtherLayout)},
     {"part2PastTheEnd", mbrWith({{true, 0x07, 2048, 40000 - 2048}, {false, 0xEF, 40000, 65536}}), disk,
      incompatible(mbrOtherLayout)},
     {"part2OneSectorShort", mbrWith({exfatPart1, {false, 0xEF, alignedPart2, 65535}}), disk,
@@ -206,7 +207,8 @@ struct GptDrive {
     std::uint8_t* bytesAt(std::int64_t offset) { return device.mutableBytes().data() + offset; }
     std::uint8_t* entry(int index) { return bytesAt(2 * 512 + index * 128); }
     void setLba(int index, std::size_t offset, std::int64_t value) {
-        for (int i = 0; i < 8; ++i) entry(index)[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * i));
+        const auto bits = static_cast<std::uint64_t>(value);
+        for (int i = 0; i < 8; ++i) entry(index)[offset + i] = static_cast<std::uint8_t>(bits >> (8 * i));
     }
 };
 

@@ -37,14 +37,16 @@ const OptionsRejectCase optionsRejects[] = {
      "blankVolumeLabel"},
     {"unicodeSpacesAreBlank", DriveFilesystem::exfat, 0, std::nullopt, "\u00a0\u3000\u2028\u0085",
      "blankVolumeLabel"},
-    {"labelCountedUntrimmed", DriveFilesystem::exfat, 0, std::nullopt, "  ABCDEFGHIJ", "volumeLabelTooLong(length: 12)"},
+    {"labelCountedUntrimmed", DriveFilesystem::exfat, 0, std::nullopt, "  ABCDEFGHIJ",
+     "volumeLabelTooLong(length: 12)"},
     {"twelveLetters", DriveFilesystem::fat32, 0, 4096, "ABCDEFGHIJKL", "volumeLabelTooLong(length: 12)"},
     // Six characters outside the basic plane take two UTF-16 units each, which is what
     // the file-system label holds.
     {"astralCharactersCountTwice", DriveFilesystem::exfat, 0, std::nullopt,
      "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600", "volumeLabelTooLong(length: 12)"},
     // e + combining accent is one character on screen but two units in the label.
-    {"combiningMarksCountAsUnits", DriveFilesystem::exfat, 0, std::nullopt, "e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301",
+    {"combiningMarksCountAsUnits", DriveFilesystem::exfat, 0, std::nullopt,
+     "e\u0301e\u0301e\u0301e\u0301e\u0301e\u0301",
      "volumeLabelTooLong(length: 12)"},
 };
 
@@ -77,7 +79,8 @@ const OptionsAcceptCase optionsAccepts[] = {
     {"exfat64KiB", DriveFilesystem::exfat, 65536, std::nullopt},
     {"exfatCeiling", DriveFilesystem::exfat, 33554432, std::nullopt},
     {"elevenWithSpacesKept", DriveFilesystem::exfat, std::nullopt, " MY DRIVE  "},
-    {"elevenAccentedLetters", DriveFilesystem::fat32, std::nullopt, "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"},
+    {"elevenAccentedLetters", DriveFilesystem::fat32, std::nullopt,
+     "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"},
     {"fiveAstralAndOneLetter", DriveFilesystem::exfat, std::nullopt,
      "\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600A"},
     {"singleCharacter", DriveFilesystem::exfat, std::nullopt, "x"},

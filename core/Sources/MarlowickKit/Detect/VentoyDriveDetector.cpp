@@ -148,8 +148,8 @@ VentoyDriveStatus classifyGpt(std::span<const std::uint8_t> primaryHeaderSector,
     if (!canHost(starts)) return byFingerprint(fingerprint, gptTooSmallWithFingerprint, gptTooSmall);
 
     for (const std::int64_t part2Start : candidateStarts(starts)) {
-        const VentoyLayout candidate{diskSectorCount,    sectorSize,          part1StartSector,
-                                     part2Start - part1StartSector, part2Start, ventoyPart2Sectors,
+        const VentoyLayout candidate{diskSectorCount,    sectorSize, part1StartSector, part2Start - part1StartSector,
+                                     part2Start,         ventoyPart2Sectors,
                                      PartitionStyle::gpt, VentoyLayout::gptCoreStart};
         if (gptLayoutMatches(entry1, entry2, candidate)) return {VentoyDriveStatus::Ventoy{candidate}};
     }

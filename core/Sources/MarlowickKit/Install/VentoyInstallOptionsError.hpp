@@ -31,8 +31,8 @@ struct VentoyInstallOptionsError : std::runtime_error {
     struct BlankVolumeLabel {
         bool operator==(const BlankVolumeLabel&) const = default;
     };
-    using Case =
-        std::variant<NegativeReserveBytes, ClusterNotPowerOfTwo, ClusterOutOfRange, VolumeLabelTooLong, BlankVolumeLabel>;
+    using Case = std::variant<NegativeReserveBytes, ClusterNotPowerOfTwo, ClusterOutOfRange, VolumeLabelTooLong,
+                              BlankVolumeLabel>;
 
     explicit VentoyInstallOptionsError(Case c);  // what() == render(value)
     Case value;
