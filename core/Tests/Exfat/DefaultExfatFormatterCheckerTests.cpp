@@ -57,7 +57,8 @@ TEST_P(DefaultExfatFormatterVolume, PassesFsck) {
     MARLOWICK_REQUIRE_TOOL("fsck.exfat");
     const VolumeCase& c = GetParam();
     test::TempDir dir;
-    test::SparseFileBlockDevice device(dir.file("volume.img"), c.sectors, c.sectorSize);
+    auto deviceOwner = test::SparseFileBlockDevice::create(dir.file("volume.img"), c.sectorSize, c.sectors);
+    auto& device = *deviceOwner;
     const ExfatLayout layout = formatOrFail(device, {0, c.sectors, "MARLOWICK", c.sectorsPerCluster, 0x2468ACE0});
     ASSERT_GT(layout.clusterCount, 0);
     const test::CommandOutput checked = fsck(device.path());
@@ -95,7 +96,8 @@ TEST(DefaultExfatFormatterChecked, SmallestVolumesAreTheSmallestAccepted) {
 TEST(DefaultExfatFormatterChecked, DumpReadsTheWorkedGeometryLabelAndSerial) {
     MARLOWICK_REQUIRE_TOOL("dump.exfat");
     test::TempDir dir;
-    test::SparseFileBlockDevice device(dir.file("volume.img"), 134217728, 512);
+    auto deviceOwner = test::SparseFileBlockDevice::create(dir.file("volume.img"), 512, 134217728);
+    auto& device = *deviceOwner;
     formatOrFail(device, {0, 134217728, "Été 2024", std::nullopt, 0xCAFEF00D});
     const test::CommandOutput dump = test::runCommand("dump.exfat " + quotedPath(device.path()));
     ASSERT_EQ(dump.exitCode, 0) << dump.output;
@@ -119,7 +121,8 @@ TEST(DefaultExfatFormatterChecked, VolumeInsideAPartitionIsCleanOnItsOwn) {
     test::TempDir dir;
     const std::int64_t offset = 2048;
     const std::int64_t length = 131072;
-    test::SparseFileBlockDevice device(dir.file("disk.img"), offset + length + 100, 512);
+    auto deviceOwner = test::SparseFileBlockDevice::create(dir.file("disk.img"), 512, offset + length + 100);
+    auto& device = *deviceOwner;
     const ExfatLayout layout = formatOrFail(device, {offset, length, "DATA", std::nullopt, 7});
     EXPECT_EQ(layout.partitionOffsetSectors, offset);
     const auto volume = dir.file("volume.img");
@@ -139,7 +142,8 @@ TEST(DefaultExfatFormatterChecked, VolumeInsideAPartitionIsCleanOnItsOwn) {
 TEST(DefaultExfatFormatterChecked, BlkidReadsTypeLabelAndSerial) {
     MARLOWICK_REQUIRE_TOOL("blkid");
     test::TempDir dir;
-    test::SparseFileBlockDevice device(dir.file("volume.img"), 2097152, 512);
+    auto deviceOwner = test::SparseFileBlockDevice::create(dir.file("volume.img"), 512, 2097152);
+    auto& device = *deviceOwner;
     formatOrFail(device, {0, 2097152, "USB Stick", std::nullopt, 0xCAFEF00D});
     const test::CommandOutput probed = test::runCommand("blkid -p -o export " + quotedPath(device.path()));
     ASSERT_EQ(probed.exitCode, 0) << probed.output;
@@ -155,7 +159,8 @@ TEST(DefaultExfatFormatterChecked, FourKibSectorVolumeIsCleanOnALoopDevice) {
     test::TempDir dir;
     const std::int64_t sectors = 262144;  // 1 GiB
     {
-        test::SparseFileBlockDevice device(dir.file("volume.img"), sectors, 4096);
+        auto deviceOwner = test::SparseFileBlockDevice::create(dir.file("volume.img"), 4096, sectors);
+        auto& device = *deviceOwner;
         formatOrFail(device, {0, sectors, "LOOP4K", std::nullopt, 0x00C0FFEE});
     }
     const auto loop = test::LoopDevice::attach(dir.file("volume.img"), 4096);
@@ -177,7 +182,8 @@ void addRootEntries(BlockDevice& device, const ExfatLayout& layout, const std::v
 TEST(DefaultExfatFormatterChecked, FsckAcceptsNameHashesUpcasedThroughTheVolumeTable) {
     MARLOWICK_REQUIRE_TOOL("fsck.exfat");
     test::TempDir dir;
-    test::SparseFileBlockDevice device(dir.file("volume.img"), 2097152, 512);
+    auto deviceOwner = test::SparseFileBlockDevice::create(dir.file("volume.img"), 512, 2097152);
+    auto& device = *deviceOwner;
     const ExfatLayout layout = formatOrFail(device, {0, 2097152, std::nullopt, std::nullopt, 1});
     const auto stamp = ExfatTimestamp::fromUnixSeconds(1704164645, 60);
     // An empty file: no cluster, no data.
@@ -202,7 +208,8 @@ TEST(DefaultExfatFormatterChecked, FsckAcceptsNameHashesUpcasedThroughTheVolumeT
 TEST(DefaultExfatFormatterChecked, FsckVerifiesTheUpcaseTableChecksum) {
     MARLOWICK_REQUIRE_TOOL("fsck.exfat");
     test::TempDir dir;
-    test::SparseFileBlockDevice device(dir.file("volume.img"), 65536, 512);
+    auto deviceOwner = test::SparseFileBlockDevice::create(dir.file("volume.img"), 512, 65536);
+    auto& device = *deviceOwner;
     const ExfatLayout layout = formatOrFail(device, {0, 65536, std::nullopt, std::nullopt, 1});
     // Change the checksum the root directory records; fsck reports the table's own checksum.
     const std::int64_t rootSector = layout.clusterToVolumeSector(layout.rootFirstCluster);

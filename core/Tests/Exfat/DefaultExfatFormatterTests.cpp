@@ -74,7 +74,8 @@ class DefaultExfatFormatterRefuses : public ::testing::TestWithParam<RefusalCase
 TEST_P(DefaultExfatFormatterRefuses, BeforeTouchingTheDevice) {
     const RefusalCase& c = GetParam();
     test::TempDir dir;
-    test::SparseFileBlockDevice sparse(dir.file("disk.img"), c.deviceSectors, c.sectorSize);
+    auto sparseOwner = test::SparseFileBlockDevice::create(dir.file("disk.img"), c.sectorSize, c.deviceSectors);
+    auto& sparse = *sparseOwner;
     FaultyBlockDevice device(sparse);
     const ExfatFormatResult result = DefaultExfatFormatter().format(device, c.params);
     const auto* invalid = std::get_if<ExfatFormatResult::Invalid>(&result.value);
@@ -162,7 +163,8 @@ TEST(DefaultExfatFormatter, PercentInUseCountsTheSystemClusters) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.sectors);
         test::TempDir dir;
-        test::SparseFileBlockDevice device(dir.file("disk.img"), row.sectors, 512);
+        auto deviceOwner = test::SparseFileBlockDevice::create(dir.file("disk.img"), 512, row.sectors);
+        auto& device = *deviceOwner;
         EXPECT_EQ(layoutOf(DefaultExfatFormatter().format(device, paramsFor(0, row.sectors))).clusterCount,
                   row.clusterCount);
         const auto boot = std::get<BlockReadSuccess>(device.readSectors(0, 1)).data;
@@ -214,7 +216,8 @@ TEST(DefaultExfatFormatter, FlushOutcomes) {
 TEST(DefaultExfatFormatter, ReportsProgressOverAllWritesInChunks) {
     test::TempDir dir;
     // 8 GiB with 32 KiB clusters: a FAT of about 1 MiB, written in two chunks.
-    test::SparseFileBlockDevice device(dir.file("disk.img"), 16777216, 512);
+    auto deviceOwner = test::SparseFileBlockDevice::create(dir.file("disk.img"), 512, 16777216);
+    auto& device = *deviceOwner;
     std::vector<ByteProgress> reports;
     const ExfatLayout layout = layoutOf(DefaultExfatFormatter().format(
         device, paramsFor(0, 16777216), [&](const ByteProgress& p) { reports.push_back(p); }, {}));
@@ -237,7 +240,8 @@ TEST(DefaultExfatFormatter, StopsWhenCancelledBeforeAChunk) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.pollsBeforeCancel);
         test::TempDir dir;
-        test::SparseFileBlockDevice sparse(dir.file("disk.img"), 16777216, 512);
+        auto sparseOwner = test::SparseFileBlockDevice::create(dir.file("disk.img"), 512, 16777216);
+        auto& sparse = *sparseOwner;
         FaultyBlockDevice device(sparse);
         int polls = 0;
         const ExfatFormatResult result = DefaultExfatFormatter().format(
