@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Exfat/ExfatStructures.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick {
@@ -36,6 +37,9 @@ TEST_P(UnicodeTextMeasures, Utf16UnitsAndBlankness) {
     const LengthCase& c = GetParam();
     EXPECT_EQ(utf16Length(c.text), c.units);
     EXPECT_EQ(isBlank(c.text), c.blank);
+    // The units the exFAT label encoding stores, so a label the install options accept
+    // is one the exFAT formatter accepts.
+    EXPECT_EQ(utf16Length(c.text), static_cast<std::int64_t>(ExfatStructures::utf16(c.text).size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Text, UnicodeTextMeasures, ::testing::ValuesIn(lengthCases), test::CaseName{});
