@@ -3,11 +3,10 @@
 #include <memory>
 
 #include <unicode/brkiter.h>
-#include <unicode/uchar.h>
 #include <unicode/unistr.h>
-#include <unicode/utf8.h>
 
 #include "Diagnostics/CaseDescription.hpp"
+#include "Text/UnicodeText.hpp"
 
 namespace marlowick {
 namespace {
@@ -28,22 +27,6 @@ std::int64_t characterCount(const std::string& text) {
         ++count;
     }
     return count;
-}
-
-// True when nothing is left after trimming white space and line ends (the Unicode
-// White_Space set: tab, line feed to carriage return, space, no-break space, U+0085,
-// U+2028, U+2029 and the other space separators). Bytes that are not valid UTF-8 count
-// as content.
-bool isBlank(const std::string& text) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    const auto length = static_cast<std::int32_t>(text.size());
-    std::int32_t offset = 0;
-    while (offset < length) {
-        UChar32 codePoint = 0;
-        U8_NEXT(bytes, offset, length, codePoint);
-        if (codePoint < 0 || !u_isUWhiteSpace(codePoint)) return false;
-    }
-    return true;
 }
 
 bool coversEveryAsset(const std::map<VentoyAsset, VentoyReleaseManifest::AssetChecksum>& assets) {

@@ -1,0 +1,43 @@
+#include "Text/UnicodeText.hpp"
+
+#include <algorithm>
+#include <cstdint>
+
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+namespace marlowick {
+namespace {
+
+// Calls visit(codePoint) for each code point; a malformed sequence arrives as a negative value.
+template <class Visit>
+bool everyCodePoint(std::string_view utf8, Visit visit) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
+    // ICU walks with 32-bit offsets; labels and versions are far shorter.
+    const auto length = static_cast<std::int32_t>(std::min<std::size_t>(utf8.size(), INT32_MAX));
+    std::int32_t offset = 0;
+    while (offset < length) {
+        UChar32 codePoint = 0;
+        U8_NEXT(bytes, offset, length, codePoint);
+        if (!visit(codePoint)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool isBlank(std::string_view utf8) {
+    return everyCodePoint(utf8, [](UChar32 codePoint) { return codePoint >= 0 && u_isUWhiteSpace(codePoint); });
+}
+
+std::int64_t utf16Length(std::string_view utf8) {
+    std::int64_t units = 0;
+    (void)everyCodePoint(utf8, [&units](UChar32 codePoint) {
+        units += codePoint < 0 ? 1 : U16_LENGTH(codePoint);
+        return true;
+    });
+    return units;
+}
+
+}  // namespace marlowick

@@ -1,0 +1,48 @@
+#include "Text/UnicodeText.hpp"
+
+#include <gtest/gtest.h>
+
+#include "Exfat/ExfatStructures.hpp"
+#include "Support/TestSupport.hpp"
+
+namespace marlowick {
+namespace {
+
+struct LengthCase {
+    const char* name;
+    std::string text;
+    std::int64_t units;
+    bool blank;
+};
+void PrintTo(const LengthCase& c, std::ostream* os) { *os << c.name; }
+
+const LengthCase lengthCases[] = {
+    {"empty", "", 0, true},
+    {"ascii", "VENTOY", 6, false},
+    {"twoByteLetters", "\u00e9\u00e9", 2, false},
+    {"threeByteIdeograph", "\u6f22", 1, false},
+    {"astralNeedsASurrogatePair", "\U0001F600", 2, false},
+    {"spacesAndLineEnds", " \t\r\n\u00a0\u2029", 6, true},
+    {"spaceAroundText", "  a  ", 5, false},
+    // Malformed bytes stay content and count as one replacement unit each, never a crash.
+    {"loneContinuationByte", "\x80", 1, false},
+    {"truncatedSequenceAfterSpace", " \xE6\xBC", 2, false},
+    {"overlongSlash", "\xC0\xAF", 2, false},
+    {"embeddedNul", std::string("a\0b", 3), 3, false},
+};
+
+class UnicodeTextMeasures : public ::testing::TestWithParam<LengthCase> {};
+
+TEST_P(UnicodeTextMeasures, Utf16UnitsAndBlankness) {
+    const LengthCase& c = GetParam();
+    EXPECT_EQ(utf16Length(c.text), c.units);
+    EXPECT_EQ(isBlank(c.text), c.blank);
+    // The units the exFAT label encoding stores, so a label the install options accept
+    // is one the exFAT formatter accepts.
+    EXPECT_EQ(utf16Length(c.text), static_cast<std::int64_t>(ExfatStructures::utf16(c.text).size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Text, UnicodeTextMeasures, ::testing::ValuesIn(lengthCases), test::CaseName{});
+
+}  // namespace
+}  // namespace marlowick
