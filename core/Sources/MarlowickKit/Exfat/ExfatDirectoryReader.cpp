@@ -9,6 +9,7 @@
 #include <span>
 #include <unordered_set>
 
+#include "Bytes/LittleEndian.hpp"
 #include "Exfat/ExfatClusterChain.hpp"
 
 namespace marlowick {
@@ -17,7 +18,6 @@ namespace {
 using ExfatDirectoryReader::ClusterChain;
 using ExfatDirectoryReader::Geometry;
 using ExfatDirectoryReader::ReadFailure;
-using ExfatDirectoryReader::readLe;
 using Bytes = std::span<const std::uint8_t>;
 
 // Main boot sector.
@@ -95,8 +95,8 @@ GeometryResult readGeometry(BlockDevice& block, const VentoyLayout& layout) {
         return ExfatListingResult::Unsupported{"exFAT BytesPerSectorShift " + std::to_string(sectorShift) +
                                                " outside 9...12"};
     }
-    const std::int64_t clusterCount = static_cast<std::int64_t>(readLe(sector, clusterCountOffset, 4));
-    const std::int64_t rootCluster = static_cast<std::int64_t>(readLe(sector, rootClusterOffset, 4));
+    const std::int64_t clusterCount = LittleEndian::read32(sector, clusterCountOffset);
+    const std::int64_t rootCluster = LittleEndian::read32(sector, rootClusterOffset);
     if (rootCluster < 2 || rootCluster > clusterCount + 1) {
         return ExfatListingResult::Unsupported{"invalid root cluster " + std::to_string(rootCluster)};
     }
@@ -109,8 +109,8 @@ GeometryResult readGeometry(BlockDevice& block, const VentoyLayout& layout) {
                     layout.part1StartSector,
                     block.sectorSize(),
                     std::int64_t{1} << clusterShift,
-                    static_cast<std::int64_t>(readLe(sector, fatOffsetOffset, 4)),
-                    static_cast<std::int64_t>(readLe(sector, clusterHeapOffsetOffset, 4)),
+                    static_cast<std::int64_t>(LittleEndian::read32(sector, fatOffsetOffset)),
+                    static_cast<std::int64_t>(LittleEndian::read32(sector, clusterHeapOffsetOffset)),
                     clusterCount,
                     rootCluster};
 }
@@ -184,7 +184,7 @@ std::optional<ParsedEntrySet> parseEntrySet(DirectoryEntries& directory, const G
     if (stream[0] != streamExtensionType) {
         return std::nullopt;
     }
-    const std::uint64_t dataLength = readLe(stream, dataLengthOffset, 8);
+    const std::uint64_t dataLength = LittleEndian::read64(stream, dataLengthOffset);
     // No file outgrows the heap; a larger length is damage and would not fit a signed size.
     if (dataLength > static_cast<std::uint64_t>(geometry.clusterCount * geometry.clusterBytes())) {
         return std::nullopt;
@@ -195,13 +195,13 @@ std::optional<ParsedEntrySet> parseEntrySet(DirectoryEntries& directory, const G
         const Bytes nameEntry = set.subspan(entry * dirEntrySize, dirEntrySize);
         if (nameEntry[0] != fileNameType) continue;
         for (std::size_t i = 0; i < nameUnitsPerEntry && units.size() < nameLength; ++i) {
-            units.push_back(static_cast<char16_t>(readLe(nameEntry, fileNameOffset + 2 * i, 2)));
+            units.push_back(LittleEndian::read<char16_t>(nameEntry, fileNameOffset + 2 * i));
         }
     }
     ParsedEntrySet parsed{decodeName(units),
                           (set[fileAttributesOffset] & directoryAttribute) != 0,
                           static_cast<std::int64_t>(dataLength),
-                          static_cast<std::int64_t>(readLe(stream, firstClusterOffset, 4)),
+                          static_cast<std::int64_t>(LittleEndian::read32(stream, firstClusterOffset)),
                           secondaryCount + 1,
                           (stream[generalSecondaryFlagsOffset] & noFatChainFlag) != 0};
     if (!isUsableName(parsed.name)) {
@@ -283,7 +283,7 @@ std::optional<std::int64_t> findBitmapCluster(const Geometry& geometry, const Ex
         const Bytes entry = scan.ahead().first(dirEntrySize);
         if (entry[0] == endOfDirectoryType) break;
         if (entry[0] == allocationBitmapType && (entry[bitmapFlagsOffset] & secondBitmapFlag) == 0) {
-            return static_cast<std::int64_t>(readLe(entry, firstClusterOffset, 4));
+            return static_cast<std::int64_t>(LittleEndian::read32(entry, firstClusterOffset));
         }
         scan.skipEntries(1);
     }
