@@ -3,13 +3,14 @@
 #include <algorithm>
 
 #include "Bytes/LittleEndian.hpp"
+#include "Exfat/ExfatStructures.hpp"
 
 namespace marlowick::ExfatDirectoryReader {
 namespace {
 
-constexpr std::int64_t fatEntryBytes = 4;
-constexpr std::uint32_t endOfChain = 0xFFFF'FFFF;
-constexpr std::uint32_t badCluster = 0xFFFF'FFF7;
+namespace Fat = ExfatStructures::Fat;
+
+constexpr auto fatEntryBytes = static_cast<std::int64_t>(Fat::entrySize);
 // Large enough to keep reads efficient, small enough that a walk nine folders deep
 // holds well under a megabyte of directory bytes.
 constexpr std::int64_t readBytes = 64 * 1024;
@@ -80,7 +81,7 @@ std::int64_t ClusterChain::fatSuccessor(std::int64_t cluster) const {
         readVolumeSectors(geometry, geometry.fatOffsetSectors + byteOffset / geometry.bytesPerSector, 1);
     const std::uint32_t next =
         LittleEndian::read32(sector, static_cast<std::size_t>(byteOffset % geometry.bytesPerSector));
-    if (next == endOfChain || next == badCluster) {
+    if (next == Fat::endOfChain || next == Fat::badCluster) {
         return 0;
     }
     return static_cast<std::int64_t>(next);
