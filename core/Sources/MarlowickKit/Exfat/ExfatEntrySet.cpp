@@ -22,10 +22,6 @@ struct ErrorRenderer {
     }
 };
 
-std::uint16_t rotateRightAdd(std::uint16_t hash, std::uint8_t byte) {
-    return static_cast<std::uint16_t>(((hash & 1) << 15 | hash >> 1) + byte);
-}
-
 }  // namespace
 
 std::string render(const ExfatStructuresError::Case& error) { return std::visit(ErrorRenderer{}, error); }

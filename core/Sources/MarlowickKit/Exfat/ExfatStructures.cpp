@@ -11,10 +11,6 @@ namespace {
 
 constexpr std::uint8_t jumpBoot[3] = {0xEB, 0x76, 0x90};  // jump by 0x76 + 2 to the boot code at 120
 
-std::uint32_t rotateRightAdd(std::uint32_t sum, std::uint8_t byte) {
-    return ((sum >> 1) | (sum << 31)) + byte;
-}
-
 std::size_t sizeOf(std::int64_t count) { return static_cast<std::size_t>(count); }
 
 void storeChain(std::span<std::uint8_t> fat, std::int64_t first, std::int64_t count) {
