@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "Block/MemoryBlockDevice.hpp"
+#include "Bytes/LittleEndian.hpp"
 #include "Exfat/DefaultExfatFormatter.hpp"
-#include "Exfat/ExfatByteOrder.hpp"
 #include "Exfat/ExfatStructures.hpp"
 #include "Support/SparseFileBlockDevice.hpp"
 #include "Support/TestSupport.hpp"
@@ -195,10 +195,9 @@ TEST(DefaultExfatFormatterChecked, FsckAcceptsNameHashesUpcasedThroughTheVolumeT
 
     // Full case mapping would hash "STRASSE.TXT": the checker calls that hash wrong.
     const auto identity = ExfatUpcaseTable::expand({});
-    ExfatByteOrder::store<std::uint16_t>(set, 32 + ExfatStructures::DirEntry::nameHashOffset,
-                                         ExfatStructures::nameHash(u"STRASSE.TXT", identity));
-    ExfatByteOrder::store<std::uint16_t>(set, ExfatStructures::DirEntry::setChecksumOffset,
-                                         ExfatStructures::entrySetChecksum(set));
+    LittleEndian::write16(set, 32 + ExfatStructures::DirEntry::nameHashOffset,
+                          ExfatStructures::nameHash(u"STRASSE.TXT", identity));
+    LittleEndian::write16(set, ExfatStructures::DirEntry::setChecksumOffset, ExfatStructures::entrySetChecksum(set));
     addRootEntries(device, layout, set);
     checked = fsck(device.path());
     EXPECT_NE(checked.exitCode, 0) << checked.output;

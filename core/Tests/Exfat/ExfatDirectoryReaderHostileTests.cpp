@@ -55,9 +55,9 @@ const HostileCase hostileCases[] = {
     {"clusterShift255", [](auto& v, auto) { setBootByte(v, 109, 255); },
      "unsupported(reason: \"exFAT SectorsPerClusterShift 255 gives clusters larger than 32 MiB\")",
      "unsupported(reason: \"exFAT SectorsPerClusterShift 255 gives clusters larger than 32 MiB\")"},
-    {"rootCluster1", [](auto& v, auto) { test::writeLe(v.image, 96, 1, 4); },
+    {"rootCluster1", [](auto& v, auto) { LittleEndian::write32(v.image, 96, 1); },
      "unsupported(reason: \"invalid root cluster 1\")", "unsupported(reason: \"invalid root cluster 1\")"},
-    {"rootClusterPastHeap", [](auto& v, auto) { test::writeLe(v.image, 96, 1538, 4); },
+    {"rootClusterPastHeap", [](auto& v, auto) { LittleEndian::write32(v.image, 96, 1538); },
      "unsupported(reason: \"invalid root cluster 1538\")",
      "unsupported(reason: \"invalid root cluster 1538\")"},
     {"folderChainLoops",
@@ -131,7 +131,7 @@ const HostileCase hostileCases[] = {
     {"dataLengthPastSigned64",
      [](auto& v, auto) { v.add(v.root(), fileSet(u"huge.iso", 0x8000'0000'0000'0005)); },
      soundListing, nullptr},
-    {"clusterCountHuge", [](auto& v, auto) { test::writeLe(v.image, 92, 0xFFFF'FFFF, 4); }, soundListing,
+    {"clusterCountHuge", [](auto& v, auto) { LittleEndian::write32(v.image, 92, 0xFFFF'FFFF); }, soundListing,
      "unsupported(reason: \"allocation bitmap shorter than expected (4096 < 536870912)\")"},
     {"bitmapEntryMissing",
      [](auto& v, auto) {
@@ -143,7 +143,7 @@ const HostileCase hostileCases[] = {
          }
      },
      soundListing, "unsupported(reason: \"allocation bitmap entry not found in root\")"},
-    {"fatPastTheDevice", [](auto& v, auto) { test::writeLe(v.image, 80, 0xFFFF'FFF0, 4); },
+    {"fatPastTheDevice", [](auto& v, auto) { LittleEndian::write32(v.image, 80, 0xFFFF'FFF0); },
      "readFailed(error: outOfBounds(startSector: 4294969328, sectorCount: 1, deviceSectorCount: 18432))",
      "readFailed(error: outOfBounds(startSector: 4294969328, sectorCount: 1, deviceSectorCount: 18432))"},
 };

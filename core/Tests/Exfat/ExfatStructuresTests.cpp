@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Exfat/ExfatByteOrder.hpp"
+#include "Bytes/LittleEndian.hpp"
 #include "Exfat/ExfatLayoutCalculator.hpp"
 #include "Support/TestSupport.hpp"
 
@@ -10,7 +10,9 @@ namespace marlowick {
 namespace {
 
 using namespace ExfatStructures;
-using ExfatByteOrder::load;
+using LittleEndian::read16;
+using LittleEndian::read32;
+using LittleEndian::read64;
 
 ExfatLayout layoutOf(std::int64_t length, int sectorSize, std::int64_t sectorsPerCluster, std::int64_t offset = 0) {
     return std::get<ExfatLayout>(ExfatLayoutCalculator::calculate(length, sectorSize, sectorsPerCluster, offset));
@@ -34,15 +36,15 @@ TEST(ExfatStructures, MainBootSectorCarriesTheLayout) {
     EXPECT_EQ(sector[0], 0xEB);
     EXPECT_EQ(sector[1], 0x76);
     EXPECT_EQ(sector[2], 0x90);
-    EXPECT_EQ(load<std::uint64_t>(sector, BootSector::partitionOffsetOffset), 2048u);
-    EXPECT_EQ(load<std::uint64_t>(sector, BootSector::volumeLengthOffset), 262144u);
-    EXPECT_EQ(load<std::uint32_t>(sector, BootSector::fatOffsetOffset), 24u);
-    EXPECT_EQ(load<std::uint32_t>(sector, BootSector::fatLengthOffset), layout.fatLengthSectors);
-    EXPECT_EQ(load<std::uint32_t>(sector, BootSector::clusterHeapOffsetOffset), layout.clusterHeapOffsetSectors);
-    EXPECT_EQ(load<std::uint32_t>(sector, BootSector::clusterCountOffset), layout.clusterCount);
-    EXPECT_EQ(load<std::uint32_t>(sector, BootSector::firstClusterOfRootDirectoryOffset), layout.rootFirstCluster);
-    EXPECT_EQ(load<std::uint32_t>(sector, BootSector::volumeSerialNumberOffset), 0xCAFEF00Du);
-    EXPECT_EQ(load<std::uint16_t>(sector, BootSector::fileSystemRevisionOffset), 0x0100);
+    EXPECT_EQ(read64(sector, BootSector::partitionOffsetOffset), 2048u);
+    EXPECT_EQ(read64(sector, BootSector::volumeLengthOffset), 262144u);
+    EXPECT_EQ(read32(sector, BootSector::fatOffsetOffset), 24u);
+    EXPECT_EQ(read32(sector, BootSector::fatLengthOffset), layout.fatLengthSectors);
+    EXPECT_EQ(read32(sector, BootSector::clusterHeapOffsetOffset), layout.clusterHeapOffsetSectors);
+    EXPECT_EQ(read32(sector, BootSector::clusterCountOffset), layout.clusterCount);
+    EXPECT_EQ(read32(sector, BootSector::firstClusterOfRootDirectoryOffset), layout.rootFirstCluster);
+    EXPECT_EQ(read32(sector, BootSector::volumeSerialNumberOffset), 0xCAFEF00Du);
+    EXPECT_EQ(read16(sector, BootSector::fileSystemRevisionOffset), 0x0100);
     EXPECT_EQ(sector[BootSector::bytesPerSectorShiftOffset], 12);
     EXPECT_EQ(sector[BootSector::sectorsPerClusterShiftOffset], 3);
     EXPECT_EQ(sector[BootSector::numberOfFatsOffset], 1);
@@ -53,7 +55,7 @@ TEST(ExfatStructures, MainBootSectorCarriesTheLayout) {
     EXPECT_TRUE(std::all_of(sector.begin() + 512, sector.end(), [](std::uint8_t b) { return b == 0; }));
 
     const Bytes extended = buildExtendedBootSector(4096);
-    EXPECT_EQ(load<std::uint32_t>(extended, 4092), 0xAA550000u);
+    EXPECT_EQ(read32(extended, 4092), 0xAA550000u);
     EXPECT_EQ(extended[4094], 0x55);
     EXPECT_EQ(extended[510], 0);
 }
@@ -64,8 +66,8 @@ TEST(ExfatStructures, BootChecksumIgnoresOnlyTheFieldsThatChangeInUse) {
     ASSERT_EQ(region.size(), 12u * 512);
     const std::span<const std::uint8_t> checksummed(region.data(), 11 * 512);
     const std::int32_t base = bootChecksum(checksummed);
-    EXPECT_EQ(load<std::uint32_t>(region, 11 * 512), static_cast<std::uint32_t>(base));
-    EXPECT_EQ(load<std::uint32_t>(region, 12 * 512 - 4), static_cast<std::uint32_t>(base));
+    EXPECT_EQ(read32(region, 11 * 512), static_cast<std::uint32_t>(base));
+    EXPECT_EQ(read32(region, 12 * 512 - 4), static_cast<std::uint32_t>(base));
     for (const std::size_t index : {std::size_t{106}, std::size_t{107}, std::size_t{112}, std::size_t{100},
                                     std::size_t{1023}, std::size_t{11 * 512 - 1}}) {
         Bytes changed(checksummed.begin(), checksummed.end());
@@ -83,7 +85,7 @@ TEST(ExfatStructures, FatChainsTheSystemObjects) {
     ASSERT_EQ(layout.upcaseClusters, 2);
     const Bytes fat = buildFat(layout);
     ASSERT_EQ(fat.size(), static_cast<std::size_t>(layout.fatLengthSectors * 4096));
-    const auto entry = [&](std::size_t index) { return load<std::uint32_t>(fat, index * 4); };
+    const auto entry = [&](std::size_t index) { return read32(fat, index * 4); };
     EXPECT_EQ(entry(0), 0xFFFFFFF8u);
     EXPECT_EQ(entry(1), 0xFFFFFFFFu);
     const std::int64_t bitmapEnd = 2 + layout.bitmapClusters - 1;
@@ -124,17 +126,17 @@ TEST(ExfatStructures, RootDirectoryHoldsBitmapUpcaseAndLabelEntries) {
     const Bytes root = buildRootDirectory(layout, ExfatUpcaseTable::checksum(), "Été 2024");
     ASSERT_EQ(root.size(), 4096u);
     EXPECT_EQ(root[0], EntryType::allocationBitmap);
-    EXPECT_EQ(load<std::uint32_t>(root, DirEntry::firstClusterOffset), 2u);
-    EXPECT_EQ(load<std::uint64_t>(root, DirEntry::dataLengthOffset), 16u);
+    EXPECT_EQ(read32(root, DirEntry::firstClusterOffset), 2u);
+    EXPECT_EQ(read64(root, DirEntry::dataLengthOffset), 16u);
     EXPECT_EQ(root[32], EntryType::upcaseTable);
-    EXPECT_EQ(load<std::uint32_t>(root, 32 + DirEntry::tableChecksumOffset), 0xE619D30Du);
-    EXPECT_EQ(load<std::uint32_t>(root, 32 + DirEntry::firstClusterOffset), 3u);
-    EXPECT_EQ(load<std::uint64_t>(root, 32 + DirEntry::dataLengthOffset), 5836u);
+    EXPECT_EQ(read32(root, 32 + DirEntry::tableChecksumOffset), 0xE619D30Du);
+    EXPECT_EQ(read32(root, 32 + DirEntry::firstClusterOffset), 3u);
+    EXPECT_EQ(read64(root, 32 + DirEntry::dataLengthOffset), 5836u);
     EXPECT_EQ(root[64], EntryType::volumeLabel);
     EXPECT_EQ(root[65], 8);
-    EXPECT_EQ(load<std::uint16_t>(root, 66), 0x00C9);  // É
-    EXPECT_EQ(load<std::uint16_t>(root, 66 + 7 * 2), u'4');
-    EXPECT_EQ(load<std::uint16_t>(root, 66 + 8 * 2), 0);
+    EXPECT_EQ(read16(root, 66), 0x00C9);  // É
+    EXPECT_EQ(read16(root, 66 + 7 * 2), u'4');
+    EXPECT_EQ(read16(root, 66 + 8 * 2), 0);
     EXPECT_TRUE(std::all_of(root.begin() + 96, root.end(), [](std::uint8_t b) { return b == 0; }));
 
     const Bytes unlabelled = buildRootDirectory(layout, 0, std::nullopt);
@@ -160,7 +162,7 @@ TEST(ExfatStructures, FileEntrySetsHaveOneNameEntryPerFifteenCodeUnits) {
         EXPECT_EQ(fileEntrySetCount(static_cast<std::int64_t>(row.length)), static_cast<std::int64_t>(row.entries));
         EXPECT_EQ(set[0], EntryType::file);
         EXPECT_EQ(set[1], row.entries - 1);
-        EXPECT_EQ(load<std::uint16_t>(set, 2), static_cast<std::uint16_t>(entrySetChecksum(set)));
+        EXPECT_EQ(read16(set, 2), static_cast<std::uint16_t>(entrySetChecksum(set)));
         EXPECT_EQ(set[32], EntryType::streamExtension);
         EXPECT_EQ(set[32 + 3], row.length);
         for (std::size_t entry = 2; entry < row.entries; ++entry) EXPECT_EQ(set[entry * 32], EntryType::fileName);
@@ -175,21 +177,21 @@ TEST(ExfatStructures, FileEntrySetsHaveOneNameEntryPerFifteenCodeUnits) {
 TEST(ExfatStructures, FileEntrySetFields) {
     const ExfatTimestamp stamp(0x58221882, 100, 0x80);
     const Bytes set = buildFileEntrySet("Readme.TXT", 5000000000, 0x1'0000'0007, true, stamp);
-    EXPECT_EQ(load<std::uint16_t>(set, DirEntry::fileAttributesOffset), 0x10);
-    for (const std::size_t offset : {8u, 12u, 16u}) EXPECT_EQ(load<std::uint32_t>(set, offset), 0x58221882u);
+    EXPECT_EQ(read16(set, DirEntry::fileAttributesOffset), 0x10);
+    for (const std::size_t offset : {8u, 12u, 16u}) EXPECT_EQ(read32(set, offset), 0x58221882u);
     EXPECT_EQ(set[20], 100);
     EXPECT_EQ(set[21], 100);
     EXPECT_EQ(set[22], 0x80);
     EXPECT_EQ(set[24], 0x80);
     EXPECT_EQ(set[32 + 1], 0x01);
-    EXPECT_EQ(load<std::uint16_t>(set, 32 + 4), static_cast<std::uint16_t>(nameHash("README.TXT")));
-    EXPECT_EQ(load<std::uint64_t>(set, 32 + 8), 5000000000u);
-    EXPECT_EQ(load<std::uint32_t>(set, 32 + 20), 7u);  // low 32 bits
-    EXPECT_EQ(load<std::uint64_t>(set, 32 + 24), 5000000000u);
-    EXPECT_EQ(load<std::uint16_t>(set, 64 + 2), u'R');
-    EXPECT_EQ(load<std::uint16_t>(set, 64 + 2 + 9 * 2), u'T');
-    EXPECT_EQ(load<std::uint16_t>(set, 64 + 2 + 10 * 2), 0);
-    EXPECT_EQ(load<std::uint16_t>(buildFileEntrySet("a", 0, 0, false, {}), 4), 0x20);
+    EXPECT_EQ(read16(set, 32 + 4), static_cast<std::uint16_t>(nameHash("README.TXT")));
+    EXPECT_EQ(read64(set, 32 + 8), 5000000000u);
+    EXPECT_EQ(read32(set, 32 + 20), 7u);  // low 32 bits
+    EXPECT_EQ(read64(set, 32 + 24), 5000000000u);
+    EXPECT_EQ(read16(set, 64 + 2), u'R');
+    EXPECT_EQ(read16(set, 64 + 2 + 9 * 2), u'T');
+    EXPECT_EQ(read16(set, 64 + 2 + 10 * 2), 0);
+    EXPECT_EQ(read16(buildFileEntrySet("a", 0, 0, false, {}), 4), 0x20);
 
     // Changing any byte but the checksum field changes the checksum.
     Bytes changed = set;

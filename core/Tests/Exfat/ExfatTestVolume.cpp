@@ -42,16 +42,6 @@ BlockWriteResult FileBlockDevice::writeSectors(std::int64_t, const std::vector<s
     return BlockError{BlockError::DeviceFailure{"write", "read-only test device"}};
 }
 
-std::uint64_t readLe(const std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t width) {
-    std::uint64_t value = 0;
-    for (std::size_t i = width; i > 0; --i) value = value << 8 | bytes.at(offset + i - 1);
-    return value;
-}
-
-void writeLe(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint64_t value, std::size_t width) {
-    for (std::size_t i = 0; i < width; ++i) bytes.at(offset + i) = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 std::vector<std::uint8_t> mkfsExfatImage(const TempDir& dir, std::int64_t sizeBytes, const std::string& options) {
     const std::filesystem::path image = dir.file("mkfs.img");
     createSparseFile(image, sizeBytes);
@@ -68,10 +58,10 @@ VolumeMap mapVolume(const std::vector<std::uint8_t>& image) {
     VolumeMap map;
     map.bytesPerSector = std::int64_t{1} << image.at(108);
     map.clusterBytes = map.bytesPerSector << image.at(109);
-    map.fatOffsetBytes = static_cast<std::int64_t>(readLe(image, 80, 4)) * map.bytesPerSector;
-    map.heapOffsetBytes = static_cast<std::int64_t>(readLe(image, 88, 4)) * map.bytesPerSector;
-    map.clusterCount = static_cast<std::int64_t>(readLe(image, 92, 4));
-    map.rootCluster = static_cast<std::int64_t>(readLe(image, 96, 4));
+    map.fatOffsetBytes = static_cast<std::int64_t>(LittleEndian::read32(image, 80)) * map.bytesPerSector;
+    map.heapOffsetBytes = static_cast<std::int64_t>(LittleEndian::read32(image, 88)) * map.bytesPerSector;
+    map.clusterCount = static_cast<std::int64_t>(LittleEndian::read32(image, 92));
+    map.rootCluster = static_cast<std::int64_t>(LittleEndian::read32(image, 96));
     return map;
 }
 
@@ -98,13 +88,13 @@ std::vector<std::uint8_t> entrySet(const EntrySetSpec& spec) {
     set[32] = 0xC0;
     set[33] = spec.secondaryFlags;
     set[35] = spec.nameLength.value_or(static_cast<std::uint8_t>(spec.name.size()));
-    writeLe(set, 40, spec.dataLength, 8);
-    writeLe(set, 52, spec.firstCluster, 4);
-    writeLe(set, 56, spec.dataLength, 8);
+    LittleEndian::write64(set, 40, spec.dataLength);
+    LittleEndian::write32(set, 52, spec.firstCluster);
+    LittleEndian::write64(set, 56, spec.dataLength);
     for (std::size_t i = 0; i < spec.name.size(); ++i) {
         const std::size_t entry = 2 + i / 15;
         set[entry * 32] = 0xC1;
-        writeLe(set, entry * 32 + 2 + (i % 15) * 2, spec.name[i], 2);
+        LittleEndian::write16(set, entry * 32 + 2 + (i % 15) * 2, spec.name[i]);
     }
     return set;
 }

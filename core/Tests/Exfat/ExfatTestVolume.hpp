@@ -11,6 +11,7 @@
 
 #include "Block/BlockDevice.hpp"
 #include "Block/MemoryBlockDevice.hpp"
+#include "Bytes/LittleEndian.hpp"
 #include "Exfat/ExfatDirectoryReader.hpp"
 #include "Layout/VentoyLayout.hpp"
 #include "Support/TestSupport.hpp"
@@ -38,9 +39,6 @@ private:
     int sectorSizeValue;
     std::int64_t sectorCountValue = 0;
 };
-
-[[nodiscard]] std::uint64_t readLe(const std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t width);
-void writeLe(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint64_t value, std::size_t width);
 
 // Runs mkfs.exfat with `options` on a fresh file of `sizeBytes` in `dir`; empty on failure.
 [[nodiscard]] std::vector<std::uint8_t> mkfsExfatImage(const TempDir& dir, std::int64_t sizeBytes,
@@ -98,7 +96,9 @@ public:
     // A one-cluster folder in `parent`, its chain ended in the FAT.
     std::int64_t addFolder(std::int64_t parent, const std::u16string& name);
     std::int64_t allocate() { return nextFree++; }
-    void setFat(std::int64_t cluster, std::uint32_t next) { writeLe(image, map.fatEntryOffset(cluster), next, 4); }
+    void setFat(std::int64_t cluster, std::uint32_t next) {
+        LittleEndian::write32(image, map.fatEntryOffset(cluster), next);
+    }
     // Deleted entries (type 0x05) up to the cluster's end, so a scan carries on into the next cluster.
     void fillWithDeleted(std::int64_t cluster);
     [[nodiscard]] std::size_t clusterOffset(std::int64_t cluster) const { return map.clusterOffset(cluster); }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Block/MemoryBlockDevice.hpp"
+#include "Bytes/LittleEndian.hpp"
 #include "Fat32/DefaultFat32Formatter.hpp"
 #include "Support/TestSupport.hpp"
 
@@ -13,9 +14,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void put32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
-    for (std::size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 void putText(Bytes& bytes, std::size_t offset, const std::string& text) {
     std::memcpy(bytes.data() + offset, text.data(), text.size());
 }
@@ -78,15 +76,15 @@ TEST(Fat32Structures, BuildsTheBootSectorFieldByField) {
     expected[21] = 0xF8;
     expected[24] = 63;
     expected[26] = 255;
-    put32(expected, 28, 2048);
-    put32(expected, 32, 1000000);
-    put32(expected, 36, 977);
+    LittleEndian::write32(expected, 28, 2048);
+    LittleEndian::write32(expected, 32, 1000000);
+    LittleEndian::write32(expected, 36, 977);
     expected[44] = 2;
     expected[48] = 1;
     expected[50] = 6;
     expected[64] = 0x80;
     expected[66] = 0x29;
-    put32(expected, 67, 0xCAFEF00D);
+    LittleEndian::write32(expected, 67, 0xCAFEF00D);
     putText(expected, 71, "MY USB_1   ");
     putText(expected, 82, "FAT32   ");
     expected[510] = 0x55, expected[511] = 0xAA;
@@ -101,17 +99,17 @@ TEST(Fat32Structures, BuildsTheBootSectorFieldByField) {
 TEST(Fat32Structures, BuildsFsInfoFatHeadAndRootDirectory) {
     const Fat32Layout layout = exampleLayout();
     Bytes fsInfo(512, 0);
-    put32(fsInfo, 0, 0x41615252);
-    put32(fsInfo, 484, 0x61417272);
-    put32(fsInfo, 488, 124750);
-    put32(fsInfo, 492, 3);
-    put32(fsInfo, 508, 0xAA550000);
+    LittleEndian::write32(fsInfo, 0, 0x41615252);
+    LittleEndian::write32(fsInfo, 484, 0x61417272);
+    LittleEndian::write32(fsInfo, 488, 124750);
+    LittleEndian::write32(fsInfo, 492, 3);
+    LittleEndian::write32(fsInfo, 508, 0xAA550000);
     EXPECT_EQ(Fat32Structures::buildFsInfoSector(layout), fsInfo);
 
     Bytes fat(512, 0);
-    put32(fat, 0, 0x0FFFFFF8);
-    put32(fat, 4, 0x0FFFFFFF);
-    put32(fat, 8, 0x0FFFFFFF);
+    LittleEndian::write32(fat, 0, 0x0FFFFFF8);
+    LittleEndian::write32(fat, 4, 0x0FFFFFFF);
+    LittleEndian::write32(fat, 8, 0x0FFFFFFF);
     EXPECT_EQ(Fat32Structures::buildFatHeadSector(layout), fat);
 
     Bytes root(4096, 0);

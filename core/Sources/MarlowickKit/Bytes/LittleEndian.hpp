@@ -1,6 +1,7 @@
 #pragma once
 // Little-endian numbers inside byte buffers: every on-disk number we lay down or read
-// back goes through these. Callers check the buffer is long enough first.
+// back (MBR, GPT, exFAT, FAT32) goes through these, whatever the host's byte order.
+// Callers check the buffer is long enough first. Depends on nothing but the standard library.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,19 +9,20 @@
 
 namespace marlowick::LittleEndian {
 
+// The `sizeof(T)` bytes at `offset`, lowest first. T is an integer or character type.
 template <class T>
 [[nodiscard]] constexpr T read(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    T value = 0;
+    std::uint64_t value = 0;
     for (std::size_t i = 0; i < sizeof(T); ++i) {
-        value = static_cast<T>(value | (static_cast<T>(bytes[offset + i]) << (8 * i)));
+        value |= static_cast<std::uint64_t>(bytes[offset + i]) << (8 * i);
     }
-    return value;
+    return static_cast<T>(value);
 }
 
 template <class T>
 constexpr void write(std::span<std::uint8_t> bytes, std::size_t offset, T value) {
     for (std::size_t i = 0; i < sizeof(T); ++i) {
-        bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+        bytes[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * i));
     }
 }
 

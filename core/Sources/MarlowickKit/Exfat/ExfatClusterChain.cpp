@@ -2,25 +2,20 @@
 
 #include <algorithm>
 
+#include "Bytes/LittleEndian.hpp"
+#include "Exfat/ExfatStructures.hpp"
+
 namespace marlowick::ExfatDirectoryReader {
 namespace {
 
-constexpr std::int64_t fatEntryBytes = 4;
-constexpr std::uint32_t endOfChain = 0xFFFF'FFFF;
-constexpr std::uint32_t badCluster = 0xFFFF'FFF7;
+namespace Fat = ExfatStructures::Fat;
+
+constexpr auto fatEntryBytes = static_cast<std::int64_t>(Fat::entrySize);
 // Large enough to keep reads efficient, small enough that a walk nine folders deep
 // holds well under a megabyte of directory bytes.
 constexpr std::int64_t readBytes = 64 * 1024;
 
 }  // namespace
-
-std::uint64_t readLe(std::span<const std::uint8_t> bytes, std::size_t offset, std::size_t width) {
-    std::uint64_t value = 0;
-    for (std::size_t i = width; i > 0; --i) {
-        value = value << 8 | bytes[offset + i - 1];
-    }
-    return value;
-}
 
 std::vector<std::uint8_t> readVolumeSectors(const Geometry& geometry, std::int64_t volumeSector,
                                             std::int64_t sectorCount) {
@@ -84,8 +79,9 @@ std::int64_t ClusterChain::fatSuccessor(std::int64_t cluster) const {
     const std::int64_t byteOffset = cluster * fatEntryBytes;
     const std::vector<std::uint8_t> sector =
         readVolumeSectors(geometry, geometry.fatOffsetSectors + byteOffset / geometry.bytesPerSector, 1);
-    const std::uint64_t next = readLe(sector, static_cast<std::size_t>(byteOffset % geometry.bytesPerSector), 4);
-    if (next == endOfChain || next == badCluster) {
+    const std::uint32_t next =
+        LittleEndian::read32(sector, static_cast<std::size_t>(byteOffset % geometry.bytesPerSector));
+    if (next == Fat::endOfChain || next == Fat::badCluster) {
         return 0;
     }
     return static_cast<std::int64_t>(next);

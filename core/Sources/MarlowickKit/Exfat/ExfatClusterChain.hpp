@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <unordered_set>
 #include <vector>
 
@@ -34,9 +33,6 @@ struct Geometry {
 struct ReadFailure {
     BlockError error;
 };
-
-// The little-endian number of `width` bytes at `offset`; the caller has checked the bounds.
-[[nodiscard]] std::uint64_t readLe(std::span<const std::uint8_t> bytes, std::size_t offset, std::size_t width);
 
 // Reads one sector run, or throws ReadFailure.
 [[nodiscard]] std::vector<std::uint8_t> readVolumeSectors(const Geometry& geometry, std::int64_t volumeSector,

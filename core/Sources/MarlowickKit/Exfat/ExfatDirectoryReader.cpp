@@ -9,7 +9,9 @@
 #include <span>
 #include <unordered_set>
 
+#include "Bytes/LittleEndian.hpp"
 #include "Exfat/ExfatClusterChain.hpp"
+#include "Exfat/ExfatStructures.hpp"
 
 namespace marlowick {
 namespace {
@@ -17,40 +19,19 @@ namespace {
 using ExfatDirectoryReader::ClusterChain;
 using ExfatDirectoryReader::Geometry;
 using ExfatDirectoryReader::ReadFailure;
-using ExfatDirectoryReader::readLe;
 using Bytes = std::span<const std::uint8_t>;
 
-// Main boot sector.
-constexpr std::size_t fileSystemNameOffset = 3;
-constexpr std::string_view fileSystemName = "EXFAT   ";
-constexpr std::size_t fatOffsetOffset = 80;
-constexpr std::size_t clusterHeapOffsetOffset = 88;
-constexpr std::size_t clusterCountOffset = 92;
-constexpr std::size_t rootClusterOffset = 96;
-constexpr std::size_t bytesPerSectorShiftOffset = 108;
-constexpr std::size_t sectorsPerClusterShiftOffset = 109;
+namespace BootSector = ExfatStructures::BootSector;
+namespace DirEntry = ExfatStructures::DirEntry;
+namespace EntryType = ExfatStructures::EntryType;
+using ExfatStructures::dirEntrySize;
+
+// What this reader accepts of a volume's geometry.
 constexpr int minBytesPerSectorShift = 9;
 constexpr int maxBytesPerSectorShift = 12;
 constexpr int maxClusterBytesShift = 25;  // 32 MiB, the largest cluster exFAT allows
 
-// Directory entries.
-constexpr std::size_t dirEntrySize = 32;
-constexpr std::uint8_t endOfDirectoryType = 0x00;
-constexpr std::uint8_t allocationBitmapType = 0x81;
-constexpr std::uint8_t fileType = 0x85;
-constexpr std::uint8_t streamExtensionType = 0xC0;
-constexpr std::uint8_t fileNameType = 0xC1;
-constexpr std::size_t secondaryCountOffset = 1;
-constexpr std::size_t fileAttributesOffset = 4;
-constexpr std::uint8_t directoryAttribute = 0x10;
-constexpr std::size_t generalSecondaryFlagsOffset = 1;
-constexpr std::uint8_t noFatChainFlag = 0x02;
-constexpr std::size_t nameLengthOffset = 3;
-constexpr std::size_t firstClusterOffset = 20;  // also of the allocation bitmap entry
-constexpr std::size_t dataLengthOffset = 24;
-constexpr std::size_t fileNameOffset = 2;
-constexpr std::size_t nameUnitsPerEntry = 15;
-constexpr std::size_t bitmapFlagsOffset = 1;
+// The allocation bitmap entry's flag for the second FAT's bitmap; the reader wants the first.
 constexpr std::uint8_t secondBitmapFlag = 0x01;
 
 // exFAT caps a directory at 256 MiB; a longer chain is damage, not data.
@@ -81,11 +62,12 @@ GeometryResult readGeometry(BlockDevice& block, const VentoyLayout& layout) {
         return ExfatListingResult::ReadFailed{*error};
     }
     const Bytes sector = std::get<BlockReadSuccess>(read).data;
-    if (sector.size() < sectorsPerClusterShiftOffset + 1 ||
-        !std::equal(fileSystemName.begin(), fileSystemName.end(), sector.begin() + fileSystemNameOffset)) {
+    if (sector.size() < BootSector::sectorsPerClusterShiftOffset + 1 ||
+        !std::equal(BootSector::fileSystemName.begin(), BootSector::fileSystemName.end(),
+                    sector.begin() + BootSector::fileSystemNameOffset)) {
         return ExfatListingResult::NotExfat{};
     }
-    const int sectorShift = sector[bytesPerSectorShiftOffset];
+    const int sectorShift = sector[BootSector::bytesPerSectorShiftOffset];
     const std::uint64_t bytesPerSector = sectorShift < 64 ? std::uint64_t{1} << sectorShift : 0;
     if (bytesPerSector != static_cast<std::uint64_t>(block.sectorSize())) {
         return ExfatListingResult::Unsupported{"exFAT BytesPerSector " + std::to_string(bytesPerSector) +
@@ -95,12 +77,12 @@ GeometryResult readGeometry(BlockDevice& block, const VentoyLayout& layout) {
         return ExfatListingResult::Unsupported{"exFAT BytesPerSectorShift " + std::to_string(sectorShift) +
                                                " outside 9...12"};
     }
-    const std::int64_t clusterCount = static_cast<std::int64_t>(readLe(sector, clusterCountOffset, 4));
-    const std::int64_t rootCluster = static_cast<std::int64_t>(readLe(sector, rootClusterOffset, 4));
+    const std::int64_t clusterCount = LittleEndian::read32(sector, BootSector::clusterCountOffset);
+    const std::int64_t rootCluster = LittleEndian::read32(sector, BootSector::firstClusterOfRootDirectoryOffset);
     if (rootCluster < 2 || rootCluster > clusterCount + 1) {
         return ExfatListingResult::Unsupported{"invalid root cluster " + std::to_string(rootCluster)};
     }
-    const int clusterShift = sector[sectorsPerClusterShiftOffset];
+    const int clusterShift = sector[BootSector::sectorsPerClusterShiftOffset];
     if (sectorShift + clusterShift > maxClusterBytesShift) {
         return ExfatListingResult::Unsupported{"exFAT SectorsPerClusterShift " + std::to_string(clusterShift) +
                                                " gives clusters larger than 32 MiB"};
@@ -109,8 +91,8 @@ GeometryResult readGeometry(BlockDevice& block, const VentoyLayout& layout) {
                     layout.part1StartSector,
                     block.sectorSize(),
                     std::int64_t{1} << clusterShift,
-                    static_cast<std::int64_t>(readLe(sector, fatOffsetOffset, 4)),
-                    static_cast<std::int64_t>(readLe(sector, clusterHeapOffsetOffset, 4)),
+                    static_cast<std::int64_t>(LittleEndian::read32(sector, BootSector::fatOffsetOffset)),
+                    static_cast<std::int64_t>(LittleEndian::read32(sector, BootSector::clusterHeapOffsetOffset)),
                     clusterCount,
                     rootCluster};
 }
@@ -174,36 +156,36 @@ bool isUsableName(const std::string& name) {
 
 // The file entry set at the current position, or nullopt when it does not hold together.
 std::optional<ParsedEntrySet> parseEntrySet(DirectoryEntries& directory, const Geometry& geometry) {
-    const std::size_t secondaryCount = directory.ahead()[secondaryCountOffset];
+    const std::size_t secondaryCount = directory.ahead()[DirEntry::secondaryCountOffset];
     const std::size_t setBytes = (secondaryCount + 1) * dirEntrySize;
     if (secondaryCount == 0 || !directory.ensure(setBytes)) {
         return std::nullopt;
     }
     const Bytes set = directory.ahead().first(setBytes);
     const Bytes stream = set.subspan(dirEntrySize, dirEntrySize);
-    if (stream[0] != streamExtensionType) {
+    if (stream[0] != EntryType::streamExtension) {
         return std::nullopt;
     }
-    const std::uint64_t dataLength = readLe(stream, dataLengthOffset, 8);
+    const std::uint64_t dataLength = LittleEndian::read64(stream, DirEntry::dataLengthOffset);
     // No file outgrows the heap; a larger length is damage and would not fit a signed size.
     if (dataLength > static_cast<std::uint64_t>(geometry.clusterCount * geometry.clusterBytes())) {
         return std::nullopt;
     }
-    const std::size_t nameLength = stream[nameLengthOffset];
+    const std::size_t nameLength = stream[DirEntry::nameLengthOffset];
     std::vector<char16_t> units;
     for (std::size_t entry = 2; entry <= secondaryCount && units.size() < nameLength; ++entry) {
         const Bytes nameEntry = set.subspan(entry * dirEntrySize, dirEntrySize);
-        if (nameEntry[0] != fileNameType) continue;
-        for (std::size_t i = 0; i < nameUnitsPerEntry && units.size() < nameLength; ++i) {
-            units.push_back(static_cast<char16_t>(readLe(nameEntry, fileNameOffset + 2 * i, 2)));
+        if (nameEntry[0] != EntryType::fileName) continue;
+        for (std::size_t i = 0; i < ExfatStructures::fileNameCharsPerEntry && units.size() < nameLength; ++i) {
+            units.push_back(LittleEndian::read<char16_t>(nameEntry, DirEntry::fileNameOffset + 2 * i));
         }
     }
     ParsedEntrySet parsed{decodeName(units),
-                          (set[fileAttributesOffset] & directoryAttribute) != 0,
+                          (set[DirEntry::fileAttributesOffset] & DirEntry::attributeDirectory) != 0,
                           static_cast<std::int64_t>(dataLength),
-                          static_cast<std::int64_t>(readLe(stream, firstClusterOffset, 4)),
+                          static_cast<std::int64_t>(LittleEndian::read32(stream, DirEntry::firstClusterOffset)),
                           secondaryCount + 1,
-                          (stream[generalSecondaryFlagsOffset] & noFatChainFlag) != 0};
+                          (stream[DirEntry::generalSecondaryFlagsOffset] & DirEntry::noFatChain) != 0};
     if (!isUsableName(parsed.name)) {
         return std::nullopt;
     }
@@ -237,9 +219,9 @@ private:
         DirectoryEntries scan(std::move(chain), budgetBytes);
         while (scan.ensure(dirEntrySize)) {
             const std::uint8_t type = scan.ahead()[0];
-            if (type == endOfDirectoryType) return;
+            if (type == EntryType::endOfDirectory) return;
             std::optional<ParsedEntrySet> set;
-            if (type == fileType) set = parseEntrySet(scan, geometry);
+            if (type == EntryType::file) set = parseEntrySet(scan, geometry);
             if (!set) {
                 scan.skipEntries(1);
                 continue;
@@ -281,9 +263,10 @@ std::optional<std::int64_t> findBitmapCluster(const Geometry& geometry, const Ex
         budgetBytes);
     while (scan.ensure(dirEntrySize)) {
         const Bytes entry = scan.ahead().first(dirEntrySize);
-        if (entry[0] == endOfDirectoryType) break;
-        if (entry[0] == allocationBitmapType && (entry[bitmapFlagsOffset] & secondBitmapFlag) == 0) {
-            return static_cast<std::int64_t>(readLe(entry, firstClusterOffset, 4));
+        if (entry[0] == EntryType::endOfDirectory) break;
+        if (entry[0] == EntryType::allocationBitmap &&
+            (entry[DirEntry::bitmapFlagsOffset] & secondBitmapFlag) == 0) {
+            return static_cast<std::int64_t>(LittleEndian::read32(entry, DirEntry::firstClusterOffset));
         }
         scan.skipEntries(1);
     }

@@ -3,8 +3,8 @@
 
 #include <unicode/unistr.h>
 
+#include "Bytes/LittleEndian.hpp"
 #include "Diagnostics/CaseDescription.hpp"
-#include "Exfat/ExfatByteOrder.hpp"
 #include "Exfat/ExfatStructures.hpp"
 
 namespace marlowick {
@@ -22,10 +22,6 @@ struct ErrorRenderer {
     }
 };
 
-std::uint16_t rotateRightAdd(std::uint16_t hash, std::uint8_t byte) {
-    return static_cast<std::uint16_t>(((hash & 1) << 15 | hash >> 1) + byte);
-}
-
 }  // namespace
 
 std::string render(const ExfatStructuresError::Case& error) { return std::visit(ErrorRenderer{}, error); }
@@ -33,8 +29,6 @@ std::string render(const ExfatStructuresError::Case& error) { return std::visit(
 ExfatStructuresError::ExfatStructuresError(Case c) : std::runtime_error(render(c)), value(std::move(c)) {}
 
 namespace ExfatStructures {
-
-using ExfatByteOrder::store;
 
 std::u16string utf16(std::string_view utf8) {
     const icu::UnicodeString text =
@@ -64,11 +58,11 @@ Bytes buildFileEntrySet(std::string_view name, std::int64_t sizeBytes, std::int6
 
     file[DirEntry::entryTypeOffset] = EntryType::file;
     file[DirEntry::secondaryCountOffset] = static_cast<std::uint8_t>(nameEntries + 1);
-    store<std::uint16_t>(file, DirEntry::fileAttributesOffset,
+    LittleEndian::write16(file, DirEntry::fileAttributesOffset,
                          isDirectory ? DirEntry::attributeDirectory : DirEntry::attributeArchive);
     for (const std::size_t offset : {DirEntry::createTimestampOffset, DirEntry::lastModifiedTimestampOffset,
                                      DirEntry::lastAccessedTimestampOffset}) {
-        store<std::uint32_t>(file, offset, timestamp.dosDateTime);
+        LittleEndian::write32(file, offset, timestamp.dosDateTime);
     }
     file[DirEntry::create10msIncrementOffset] = timestamp.tenMsIncrement;
     file[DirEntry::lastModified10msIncrementOffset] = timestamp.tenMsIncrement;
@@ -79,10 +73,10 @@ Bytes buildFileEntrySet(std::string_view name, std::int64_t sizeBytes, std::int6
     stream[DirEntry::entryTypeOffset] = EntryType::streamExtension;
     stream[DirEntry::generalSecondaryFlagsOffset] = DirEntry::allocationPossible;
     stream[DirEntry::nameLengthOffset] = static_cast<std::uint8_t>(units.size());
-    store<std::uint16_t>(stream, DirEntry::nameHashOffset, nameHash(units));
-    store<std::uint64_t>(stream, DirEntry::validDataLengthOffset, sizeBytes);
-    store<std::uint32_t>(stream, DirEntry::firstClusterOffset, firstCluster);
-    store<std::uint64_t>(stream, DirEntry::dataLengthOffset, sizeBytes);
+    LittleEndian::write16(stream, DirEntry::nameHashOffset, nameHash(units));
+    LittleEndian::write64(stream, DirEntry::validDataLengthOffset, sizeBytes);
+    LittleEndian::write32(stream, DirEntry::firstClusterOffset, firstCluster);
+    LittleEndian::write64(stream, DirEntry::dataLengthOffset, sizeBytes);
 
     for (std::size_t entry = 0; entry < nameEntries; ++entry) {
         const std::span<std::uint8_t> nameEntry(set.data() + (2 + entry) * dirEntrySize, dirEntrySize);
@@ -90,10 +84,10 @@ Bytes buildFileEntrySet(std::string_view name, std::int64_t sizeBytes, std::int6
         const std::size_t first = entry * fileNameCharsPerEntry;
         const std::size_t count = std::min(fileNameCharsPerEntry, units.size() - first);
         for (std::size_t index = 0; index < count; ++index) {
-            store<std::uint16_t>(nameEntry, DirEntry::fileNameOffset + 2 * index, units[first + index]);
+            LittleEndian::write16(nameEntry, DirEntry::fileNameOffset + 2 * index, units[first + index]);
         }
     }
-    store<std::uint16_t>(file, DirEntry::setChecksumOffset, entrySetChecksum(set));
+    LittleEndian::write16(file, DirEntry::setChecksumOffset, entrySetChecksum(set));
     return set;
 }
 

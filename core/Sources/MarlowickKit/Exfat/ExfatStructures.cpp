@@ -3,25 +3,20 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "Exfat/ExfatByteOrder.hpp"
+#include "Bytes/LittleEndian.hpp"
 
 namespace marlowick::ExfatStructures {
 namespace {
 
-using ExfatByteOrder::store;
 
 constexpr std::uint8_t jumpBoot[3] = {0xEB, 0x76, 0x90};  // jump by 0x76 + 2 to the boot code at 120
-
-std::uint32_t rotateRightAdd(std::uint32_t sum, std::uint8_t byte) {
-    return ((sum >> 1) | (sum << 31)) + byte;
-}
 
 std::size_t sizeOf(std::int64_t count) { return static_cast<std::size_t>(count); }
 
 void storeChain(std::span<std::uint8_t> fat, std::int64_t first, std::int64_t count) {
     for (std::int64_t cluster = first; cluster < first + count; ++cluster) {
         const bool last = cluster == first + count - 1;
-        store<std::uint32_t>(fat, sizeOf(cluster) * Fat::entrySize,
+        LittleEndian::write32(fat, sizeOf(cluster) * Fat::entrySize,
                              last ? Fat::endOfChain : static_cast<std::uint32_t>(cluster + 1));
     }
 }
@@ -34,21 +29,21 @@ Bytes buildMainBootSector(const ExfatLayout& layout, std::uint32_t volumeSerialN
     std::copy(std::begin(jumpBoot), std::end(jumpBoot), sector.begin() + BootSector::jumpBootOffset);
     std::copy(BootSector::fileSystemName.begin(), BootSector::fileSystemName.end(),
               sector.begin() + BootSector::fileSystemNameOffset);
-    store<std::uint64_t>(sector, BootSector::partitionOffsetOffset, layout.partitionOffsetSectors);
-    store<std::uint64_t>(sector, BootSector::volumeLengthOffset, layout.volumeLengthSectors);
-    store<std::uint32_t>(sector, BootSector::fatOffsetOffset, layout.fatOffsetSectors);
-    store<std::uint32_t>(sector, BootSector::fatLengthOffset, layout.fatLengthSectors);
-    store<std::uint32_t>(sector, BootSector::clusterHeapOffsetOffset, layout.clusterHeapOffsetSectors);
-    store<std::uint32_t>(sector, BootSector::clusterCountOffset, layout.clusterCount);
-    store<std::uint32_t>(sector, BootSector::firstClusterOfRootDirectoryOffset, layout.firstClusterOfRootDirectory);
-    store<std::uint32_t>(sector, BootSector::volumeSerialNumberOffset, volumeSerialNumber);
-    store<std::uint16_t>(sector, BootSector::fileSystemRevisionOffset, BootSector::fileSystemRevision);
-    store<std::uint16_t>(sector, BootSector::volumeFlagsOffset, volumeFlags);
-    store<std::uint8_t>(sector, BootSector::bytesPerSectorShiftOffset, layout.bytesPerSectorShift);
-    store<std::uint8_t>(sector, BootSector::sectorsPerClusterShiftOffset, layout.sectorsPerClusterShift);
-    store<std::uint8_t>(sector, BootSector::numberOfFatsOffset, layout.numberOfFats);
-    store<std::uint8_t>(sector, BootSector::driveSelectOffset, BootSector::driveSelect);
-    store<std::uint8_t>(sector, BootSector::percentInUseOffset, percentInUse);
+    LittleEndian::write64(sector, BootSector::partitionOffsetOffset, layout.partitionOffsetSectors);
+    LittleEndian::write64(sector, BootSector::volumeLengthOffset, layout.volumeLengthSectors);
+    LittleEndian::write32(sector, BootSector::fatOffsetOffset, layout.fatOffsetSectors);
+    LittleEndian::write32(sector, BootSector::fatLengthOffset, layout.fatLengthSectors);
+    LittleEndian::write32(sector, BootSector::clusterHeapOffsetOffset, layout.clusterHeapOffsetSectors);
+    LittleEndian::write32(sector, BootSector::clusterCountOffset, layout.clusterCount);
+    LittleEndian::write32(sector, BootSector::firstClusterOfRootDirectoryOffset, layout.firstClusterOfRootDirectory);
+    LittleEndian::write32(sector, BootSector::volumeSerialNumberOffset, volumeSerialNumber);
+    LittleEndian::write16(sector, BootSector::fileSystemRevisionOffset, BootSector::fileSystemRevision);
+    LittleEndian::write16(sector, BootSector::volumeFlagsOffset, volumeFlags);
+    sector[BootSector::bytesPerSectorShiftOffset] = static_cast<std::uint8_t>(layout.bytesPerSectorShift);
+    sector[BootSector::sectorsPerClusterShiftOffset] = static_cast<std::uint8_t>(layout.sectorsPerClusterShift);
+    sector[BootSector::numberOfFatsOffset] = static_cast<std::uint8_t>(layout.numberOfFats);
+    sector[BootSector::driveSelectOffset] = BootSector::driveSelect;
+    sector[BootSector::percentInUseOffset] = static_cast<std::uint8_t>(percentInUse);
     sector[BootSector::bootSignatureOffset] = 0x55;
     sector[BootSector::bootSignatureOffset + 1] = 0xAA;
     return sector;
@@ -56,7 +51,7 @@ Bytes buildMainBootSector(const ExfatLayout& layout, std::uint32_t volumeSerialN
 
 Bytes buildExtendedBootSector(int bytesPerSector) {
     Bytes sector(sizeOf(bytesPerSector), 0);
-    store<std::uint32_t>(sector, sector.size() - 4, BootSector::extendedBootSignature);
+    LittleEndian::write32(sector, sector.size() - 4, BootSector::extendedBootSignature);
     return sector;
 }
 
@@ -69,7 +64,9 @@ Bytes buildBootChecksumSector(std::span<const std::uint8_t> region, int bytesPer
     }
     const auto checksum = static_cast<std::uint32_t>(bootChecksum(region));
     Bytes sector(sizeOf(bytesPerSector), 0);
-    for (std::size_t offset = 0; offset + 4 <= sector.size(); offset += 4) store(sector, offset, checksum);
+    for (std::size_t offset = 0; offset + 4 <= sector.size(); offset += 4) {
+        LittleEndian::write32(sector, offset, checksum);
+    }
     return sector;
 }
 
@@ -105,8 +102,8 @@ std::int32_t bootChecksum(std::span<const std::uint8_t> bytes) {
 
 Bytes buildFat(const ExfatLayout& layout) {
     Bytes fat(sizeOf(layout.fatLengthSectors) * sizeOf(layout.bytesPerSector), 0);
-    store<std::uint32_t>(fat, 0, Fat::mediaEntry);
-    store<std::uint32_t>(fat, Fat::entrySize, Fat::endOfChain);
+    LittleEndian::write32(fat, 0, Fat::mediaEntry);
+    LittleEndian::write32(fat, Fat::entrySize, Fat::endOfChain);
     storeChain(fat, layout.bitmapFirstCluster, layout.bitmapClusters);
     storeChain(fat, layout.upcaseFirstCluster, layout.upcaseClusters);
     storeChain(fat, layout.rootFirstCluster, layout.rootClusters);
@@ -149,19 +146,19 @@ Bytes buildRootDirectory(const ExfatLayout& layout, std::int32_t upcaseTableChec
     const std::span<std::uint8_t> labelEntry(cluster.data() + 2 * dirEntrySize, dirEntrySize);
 
     bitmapEntry[DirEntry::entryTypeOffset] = EntryType::allocationBitmap;
-    store<std::uint32_t>(bitmapEntry, DirEntry::firstClusterOffset, layout.bitmapFirstCluster);
-    store<std::uint64_t>(bitmapEntry, DirEntry::dataLengthOffset, layout.bitmapLengthBytes);
+    LittleEndian::write32(bitmapEntry, DirEntry::firstClusterOffset, layout.bitmapFirstCluster);
+    LittleEndian::write64(bitmapEntry, DirEntry::dataLengthOffset, layout.bitmapLengthBytes);
 
     upcaseEntry[DirEntry::entryTypeOffset] = EntryType::upcaseTable;
-    store<std::uint32_t>(upcaseEntry, DirEntry::tableChecksumOffset, upcaseTableChecksum);
-    store<std::uint32_t>(upcaseEntry, DirEntry::firstClusterOffset, layout.upcaseFirstCluster);
-    store<std::uint64_t>(upcaseEntry, DirEntry::dataLengthOffset, upcaseTableLength);
+    LittleEndian::write32(upcaseEntry, DirEntry::tableChecksumOffset, upcaseTableChecksum);
+    LittleEndian::write32(upcaseEntry, DirEntry::firstClusterOffset, layout.upcaseFirstCluster);
+    LittleEndian::write64(upcaseEntry, DirEntry::dataLengthOffset, upcaseTableLength);
 
     // Written even for an empty label; the next entry (type 0) ends the directory.
     labelEntry[DirEntry::entryTypeOffset] = EntryType::volumeLabel;
     labelEntry[DirEntry::characterCountOffset] = static_cast<std::uint8_t>(label.size());
     for (std::size_t index = 0; index < label.size(); ++index) {
-        store<std::uint16_t>(labelEntry, DirEntry::volumeLabelOffset + 2 * index, label[index]);
+        LittleEndian::write16(labelEntry, DirEntry::volumeLabelOffset + 2 * index, label[index]);
     }
     return cluster;
 }

@@ -5,6 +5,7 @@
 // nothing here touches a device. Every on-disk offset and entry type is named here once,
 // for the builders and for the code that parses the same structures back.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -160,6 +161,12 @@ using Bytes = std::vector<std::uint8_t>;
 [[nodiscard]] Bytes buildBootChecksumSector(std::span<const std::uint8_t> region, int bytesPerSector);
 // The whole 12-sector boot region of a fresh volume (VolumeFlags 0).
 [[nodiscard]] Bytes buildBootRegion(const ExfatLayout& layout, std::uint32_t volumeSerialNumber, int percentInUse);
+// One step of the rotate-right-and-add sum behind every exFAT checksum and the name hash;
+// `Sum` (16 or 32 bits unsigned) is the width of the field it fills.
+template <class Sum>
+[[nodiscard]] constexpr Sum rotateRightAdd(Sum sum, std::uint8_t byte) {
+    return static_cast<Sum>(std::rotr(sum, 1) + byte);
+}
 // Rotate right and add over every byte, skipping VolumeFlags and PercentInUse.
 [[nodiscard]] std::int32_t bootChecksum(std::span<const std::uint8_t> bytes);
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "Exfat/ExfatByteOrder.hpp"
+#include "Bytes/LittleEndian.hpp"
 #include "Exfat/ExfatStructures.hpp"
 
 namespace marlowick {
@@ -29,9 +29,9 @@ ExfatUpcaseTable::Mapping ExfatUpcaseTable::expand(std::span<const std::uint8_t>
     const std::size_t unitCount = compressed.size() / 2;
     std::size_t target = 0;
     for (std::size_t index = 0; index < unitCount && target < result.size(); ++index) {
-        const auto unit = ExfatByteOrder::load<char16_t>(compressed, index * 2);
+        const auto unit = LittleEndian::read<char16_t>(compressed, index * 2);
         if (unit == identityRunMark && index + 1 < unitCount) {
-            target += ExfatByteOrder::load<std::uint16_t>(compressed, ++index * 2);
+            target += LittleEndian::read16(compressed, ++index * 2);
             continue;
         }
         result[target++] = unit;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "Bytes/LittleEndian.hpp"
 #include "Fat32/LabelText.hpp"
 
 namespace marlowick::Fat32Structures {
@@ -63,27 +64,25 @@ void checkRange(std::span<const std::uint8_t> bytes, std::size_t offset, std::si
     }
 }
 
+// Checked: a sector too short for a field throws instead of being written or read past.
 void putLE16(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint16_t value) {
     checkRange(bytes, offset, 2);
-    bytes[offset] = static_cast<std::uint8_t>(value);
-    bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+    LittleEndian::write16(bytes, offset, value);
 }
 
 void putLE32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t value) {
     checkRange(bytes, offset, 4);
-    for (std::size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    LittleEndian::write32(bytes, offset, value);
 }
 
 std::uint16_t getLE16(std::span<const std::uint8_t> bytes, std::size_t offset) {
     checkRange(bytes, offset, 2);
-    return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+    return LittleEndian::read16(bytes, offset);
 }
 
 std::uint32_t getLE32(std::span<const std::uint8_t> bytes, std::size_t offset) {
     checkRange(bytes, offset, 4);
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i) value |= static_cast<std::uint32_t>(bytes[offset + i]) << (8 * i);
-    return value;
+    return LittleEndian::read32(bytes, offset);
 }
 
 template <class Bytes>

@@ -9,6 +9,7 @@
 
 #include "Bytes/LittleEndian.hpp"
 #include "Diagnostics/CaseDescription.hpp"
+#include "Mbr/MbrBuilder.hpp"
 
 namespace marlowick {
 namespace {
@@ -41,12 +42,10 @@ constexpr std::size_t attributesOffset = 48;
 constexpr std::size_t nameOffset = 56;
 constexpr std::size_t guidBytes = 16;
 
-// The protective MBR's single entry.
-constexpr std::size_t protectiveEntryOffset = 446;
+// The protective MBR's single entry, the first of the MBR's partition table.
 constexpr std::size_t protectiveTypeOffset = 4;   // inside the entry
 constexpr std::size_t protectiveStartOffset = 8;  // inside the entry
 constexpr std::size_t protectiveCountOffset = 12;
-constexpr std::size_t bootSignatureOffset = 510;
 constexpr std::uint8_t protectiveType = 0xEE;
 constexpr std::int64_t max32 = 0xFFFF'FFFF;
 
@@ -182,7 +181,7 @@ std::vector<std::uint8_t> buildProtectiveMbr(std::int64_t diskSectorCount, std::
     }
     std::vector<std::uint8_t> sector(sectorSize, 0);
     std::copy(bootCode.begin(), bootCode.end(), sector.begin());
-    const std::span entry = std::span(sector).subspan(protectiveEntryOffset, 16);
+    const std::span entry = std::span(sector).subspan(MbrBuilder::partitionTableOffset, MbrBuilder::partitionEntrySize);
     entry[0] = 0x00;  // not active
     entry[1] = 0x00;  // first CHS: cylinder 0, head 0, sector 2
     entry[2] = 0x02;
@@ -194,8 +193,8 @@ std::vector<std::uint8_t> buildProtectiveMbr(std::int64_t diskSectorCount, std::
     LittleEndian::write32(entry, protectiveStartOffset, 1);
     const std::int64_t covered = std::clamp<std::int64_t>(diskSectorCount - 1, 0, max32);
     LittleEndian::write32(entry, protectiveCountOffset, static_cast<std::uint32_t>(covered));
-    sector[bootSignatureOffset] = 0x55;
-    sector[bootSignatureOffset + 1] = 0xAA;
+    sector[MbrBuilder::bootSignatureOffset] = 0x55;
+    sector[MbrBuilder::bootSignatureOffset + 1] = 0xAA;
     return sector;
 }
 
