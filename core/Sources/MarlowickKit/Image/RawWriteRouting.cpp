@@ -1,6 +1,7 @@
 #include "Image/RawWriteRouting.hpp"
 
 #include "Diagnostics/CaseDescription.hpp"
+#include "Diagnostics/RawValueTable.hpp"
 #include "Image/ImageCompression.hpp"
 #include "Image/IsoInspector.hpp"
 #include "Image/RawWriteMessages.hpp"
@@ -24,6 +25,8 @@ struct VerdictRenderer {
     }
     std::string operator()(const Verdict::UseMultiboot&) const { return "useMultiboot"; }
 };
+
+constexpr RawValueTable<Bootability, 4> bootabilityTexts{{"biosAndUefi", "biosOnly", "uefiUnconfirmed", "unverified"}};
 
 Verdict rawWrite(Bootability bootability) { return Verdict{Verdict::RawWrite{bootability}}; }
 
@@ -74,15 +77,7 @@ std::optional<std::string> Verdict::bootabilityNote() const {
     return std::string(RawWriteMessages::unverified);
 }
 
-std::string_view render(Bootability bootability) {
-    switch (bootability) {
-        case Bootability::biosAndUefi: return "biosAndUefi";
-        case Bootability::biosOnly: return "biosOnly";
-        case Bootability::uefiUnconfirmed: return "uefiUnconfirmed";
-        case Bootability::unverified: break;
-    }
-    return "unverified";
-}
+std::string_view render(Bootability bootability) { return bootabilityTexts.text(bootability); }
 
 std::string render(const RefusalReason& reason) { return std::visit(RefusalRenderer{}, reason.value); }
 std::string render(const Verdict& verdict) { return std::visit(VerdictRenderer{}, verdict.value); }
