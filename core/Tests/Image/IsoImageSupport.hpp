@@ -1,53 +1,81 @@
 #pragma once
 // Readers and hand-built ISO 9660 bytes for the inspector and routing tests.
 
-#include "Image/IsoByteReader.hpp"
+#include "Image/RawImageSource.hpp"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace marlowick::test {
 
-// Delivers `bytes` front to back in reads of at most `chunk` bytes; counts what it handed out.
-struct MemoryIsoReader {
+// Delivers `bytes` front to back in reads of at most `chunk` bytes; remembers how far it got.
+class MemoryIsoStream final : public RawImageStream {
+public:
+    explicit MemoryIsoStream(std::vector<std::uint8_t> image, std::size_t chunkBytes = 4096)
+        : bytes(std::move(image)), chunk(chunkBytes) {}
+    void close() override {
+        ++closes;
+        if (onClose) onClose();
+    }
+
     std::vector<std::uint8_t> bytes;
-    std::size_t chunk = 4096;
+    std::size_t chunk;
     std::size_t position = 0;
     std::size_t largestRequest = 0;
+    int closes = 0;
+    std::function<void()> onClose;
 
-    IsoReadStep::Case operator()(std::span<std::uint8_t> into) {
+protected:
+    RawImageReadResult readSome(std::span<std::uint8_t> into) override {
         largestRequest = std::max(largestRequest, into.size());
-        if (position >= bytes.size()) return IsoReadStep::EndOfStream{};
+        if (position >= bytes.size()) return RawImageReadResult::endOfStream();
         const std::size_t n = std::min({into.size(), chunk, bytes.size() - position});
         std::memcpy(into.data(), bytes.data() + position, n);
         position += n;
-        return IsoReadStep::Bytes{static_cast<std::int64_t>(n)};
+        return RawImageReadResult::bytes(static_cast<std::int64_t>(n));
     }
 };
 
-// A reader over shared state, so a test can look at the position after the inspector is done.
-inline IsoByteReader readerOver(const std::shared_ptr<MemoryIsoReader>& state) {
-    return [state](std::span<std::uint8_t> into) { return (*state)(into); };
-}
+// A source over bytes in memory that counts the streams it opened and that were closed.
+class CountingSource final : public RawImageSource {
+public:
+    explicit CountingSource(std::vector<std::uint8_t> image) : bytes(std::move(image)) {}
+    [[nodiscard]] std::optional<std::int64_t> sizeBytes() const override {
+        return static_cast<std::int64_t>(bytes.size());
+    }
+    [[nodiscard]] RawImageOpenResult open() const override {
+        ++opens;
+        auto stream = std::make_unique<MemoryIsoStream>(bytes);
+        stream->onClose = [this] { ++closes; };
+        return RawImageOpenResult::opened(std::move(stream));
+    }
 
-inline IsoByteReader fileReader(const std::filesystem::path& path) {
-    auto file = std::make_shared<std::ifstream>(path, std::ios::binary);
-    return [file](std::span<std::uint8_t> into) -> IsoReadStep::Case {
-        if (!*file) return IsoReadStep::Failed{"could not open the fixture"};
-        file->read(reinterpret_cast<char*>(into.data()), static_cast<std::streamsize>(into.size()));
-        const std::streamsize got = file->gcount();
-        if (got <= 0) return IsoReadStep::EndOfStream{};
-        file->clear();
-        return IsoReadStep::Bytes{got};
-    };
-}
+    std::vector<std::uint8_t> bytes;
+    mutable int opens = 0;
+    mutable int closes = 0;
+};
+
+// A stream whose every read is answered by `answer`, for failures and misbehaving streams.
+class ScriptedIsoStream final : public RawImageStream {
+public:
+    using Answer = std::function<RawImageReadResult(std::span<std::uint8_t> into)>;
+    explicit ScriptedIsoStream(Answer reply) : answer(std::move(reply)) {}
+    void close() override {}
+
+protected:
+    RawImageReadResult readSome(std::span<std::uint8_t> into) override { return answer(into); }
+
+private:
+    Answer answer;
+};
 
 inline void putLittleEndian(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint64_t value, int width) {
     for (int i = 0; i < width; ++i) bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));

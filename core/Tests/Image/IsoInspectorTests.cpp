@@ -1,5 +1,8 @@
 #include "Image/IsoInspector.hpp"
 
+#include "Image/CompressedRawImageSource.hpp"
+#include "Image/DataRawImageSource.hpp"
+#include "Image/FileRawImageSource.hpp"
 #include "Image/IsoImageSupport.hpp"
 #include "Support/TestSupport.hpp"
 
@@ -15,8 +18,8 @@ using test::entry;
 constexpr std::size_t preflight = 45056;
 
 IsoHeader inspectBytes(std::vector<std::uint8_t> bytes, std::size_t chunk = 4096) {
-    auto state = std::make_shared<test::MemoryIsoReader>(test::MemoryIsoReader{std::move(bytes), chunk});
-    return IsoInspector::readHeader(test::readerOver(state));
+    test::MemoryIsoStream stream(std::move(bytes), chunk);
+    return IsoInspector::readHeader(stream);
 }
 
 void putCatalog(std::vector<std::uint8_t>& image, std::uint32_t sector, const std::vector<std::uint8_t>& catalog) {
@@ -53,9 +56,15 @@ TEST(IsoInspector, ReadsKindSizeBootRecordAndCatalogInsideTheFirstBytes) {
     EXPECT_EQ(inspectBytes(image), expected);
     // Reads of one byte at a time see the same image.
     EXPECT_EQ(inspectBytes(image, 1), expected);
-    EXPECT_EQ(IsoInspector::inspect([state = std::make_shared<test::MemoryIsoReader>(test::MemoryIsoReader{image})](
-                                        std::span<std::uint8_t> into) { return (*state)(into); }),
-              expected.inspection);
+    // A stream is inspected from where it stands and left open; a source is opened and closed.
+    test::MemoryIsoStream stream(image);
+    EXPECT_EQ(IsoInspector::inspect(stream), expected.inspection);
+    EXPECT_EQ(stream.closes, 0);
+    const test::CountingSource source(image);
+    EXPECT_EQ(IsoInspector::readHeader(source), expected);
+    EXPECT_EQ(IsoInspector::inspect(source), expected.inspection);
+    EXPECT_EQ(source.opens, 2);
+    EXPECT_EQ(source.closes, 2);
 }
 
 TEST(IsoInspector, BootRecordScanStopsAtTheTerminatorOrAnUnreadableDescriptor) {
@@ -100,9 +109,9 @@ TEST(IsoInspector, HybridMbrWithEfiPartitionNeedsNoCatalog) {
     auto image = elToritoImage(8200, preflight + 100'000);
     test::putBootSignature(image);
     image[466] = 0xEF;
-    auto state = std::make_shared<test::MemoryIsoReader>(test::MemoryIsoReader{image});
-    EXPECT_EQ(IsoInspector::readHeader(test::readerOver(state)).uefiBoot, IsoUefiBoot::present);
-    EXPECT_EQ(state->position, preflight);
+    test::MemoryIsoStream stream(image);
+    EXPECT_EQ(IsoInspector::readHeader(stream).uefiBoot, IsoUefiBoot::present);
+    EXPECT_EQ(stream.position, preflight);
 }
 
 TEST(IsoInspector, FetchesACatalogUpTo16MiBInByReadingForward) {
@@ -123,9 +132,9 @@ TEST(IsoInspector, FetchesACatalogUpTo16MiBInByReadingForward) {
         auto image = elToritoImage(c.catalogSector, preflight);
         if (std::uint64_t{c.catalogSector} * 2048 < 20'000'000) putCatalog(image, c.catalogSector, efiCatalog);
         image.resize(std::max<std::size_t>(image.size(), 8200 * 2048 + 4096));
-        auto state = std::make_shared<test::MemoryIsoReader>(test::MemoryIsoReader{image, 65536});
-        EXPECT_EQ(IsoInspector::readHeader(test::readerOver(state)).uefiBoot, c.expected);
-        EXPECT_EQ(state->position, c.readUpTo);
+        test::MemoryIsoStream stream(image, 65536);
+        EXPECT_EQ(IsoInspector::readHeader(stream).uefiBoot, c.expected);
+        EXPECT_EQ(stream.position, c.readUpTo);
     }
 }
 
@@ -144,23 +153,23 @@ TEST(IsoInspector, CatalogOutsideWhatCanBeReadIsUnknown) {
 }
 
 TEST(IsoInspector, AFailedFirstReadIsUnreadableWithTheReadersText) {
-    const IsoByteReader failing = [](std::span<std::uint8_t>) -> IsoReadStep::Case {
-        return IsoReadStep::Failed{"not a gzip image (bad header)"};
-    };
-    EXPECT_EQ(IsoInspector::readHeader(failing), IsoHeader::unreadable("not a gzip image (bad header)"));
-    EXPECT_EQ(IsoInspector::inspect(failing), IsoInspection{IsoInspection::Unreadable{"not a gzip image (bad header)"}});
+    test::ScriptedIsoStream failing(
+        [](std::span<std::uint8_t>) { return RawImageReadResult::failed("read failed: errno 5 (Input/output error)"); });
+    EXPECT_EQ(IsoInspector::readHeader(failing), IsoHeader::unreadable("read failed: errno 5 (Input/output error)"));
+    EXPECT_EQ(IsoInspector::inspect(failing),
+              IsoInspection{IsoInspection::Unreadable{"read failed: errno 5 (Input/output error)"}});
 }
 
 TEST(IsoInspector, AFailedCatalogFetchLeavesTheEvidenceUnknown) {
     auto image = elToritoImage(100, preflight);
     std::size_t delivered = 0;
-    const IsoByteReader failsPastTheBuffer = [&](std::span<std::uint8_t> into) -> IsoReadStep::Case {
-        if (delivered >= image.size()) return IsoReadStep::Failed{"read failed: Input/output error"};
+    test::ScriptedIsoStream failsPastTheBuffer([&](std::span<std::uint8_t> into) {
+        if (delivered >= image.size()) return RawImageReadResult::failed("read failed: Input/output error");
         const std::size_t n = std::min(into.size(), image.size() - delivered);
         std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(delivered), n, into.begin());
         delivered += n;
-        return IsoReadStep::Bytes{static_cast<std::int64_t>(n)};
-    };
+        return RawImageReadResult::bytes(static_cast<std::int64_t>(n));
+    });
     const IsoHeader header = IsoInspector::readHeader(failsPastTheBuffer);
     EXPECT_EQ(header.inspection, IsoInspection{IsoInspection::PlainIso9660{}});
     EXPECT_EQ(header.uefiBoot, IsoUefiBoot::unknown);
@@ -168,11 +177,22 @@ TEST(IsoInspector, AFailedCatalogFetchLeavesTheEvidenceUnknown) {
 
 TEST(IsoInspector, AReaderClaimingMoreThanAskedIsHeldToTheBuffer) {
     const auto image = elToritoImage(20, preflight);
-    const IsoByteReader overclaiming = [&image](std::span<std::uint8_t> into) -> IsoReadStep::Case {
+    test::ScriptedIsoStream overclaiming([&image](std::span<std::uint8_t> into) {
         std::copy_n(image.begin(), std::min(into.size(), image.size()), into.begin());
-        return IsoReadStep::Bytes{static_cast<std::int64_t>(into.size()) + 1'000'000};
-    };
+        return RawImageReadResult::bytes(static_cast<std::int64_t>(into.size()) + 1'000'000);
+    });
     EXPECT_EQ(IsoInspector::readHeader(overclaiming).bootRecord, IsoBootRecord::elTorito);
+}
+
+TEST(IsoInspector, ASourceThatCannotBeOpenedOrDecodedIsUnreadableWithItsText) {
+    test::TempDir dir;
+    const FileRawImageSource missing(dir.file("gone.iso").string());
+    EXPECT_EQ(IsoInspector::readHeader(missing), IsoHeader::unreadable("could not open gone.iso for reading"));
+    EXPECT_EQ(IsoInspector::inspect(missing), IsoInspection{IsoInspection::Unreadable{"could not open gone.iso for reading"}});
+    // An ISO named as gzip: the decoder's text, not notIso9660.
+    const auto named = CompressedRawImageSource::forName(
+        "disc.iso.gz", std::make_shared<DataRawImageSource>(elToritoImage(20, preflight)));
+    EXPECT_EQ(IsoInspector::readHeader(*named), IsoHeader::unreadable("not a gzip image (bad header)"));
 }
 
 TEST(IsoInspector, HeadersRenderInTheCaseForm) {

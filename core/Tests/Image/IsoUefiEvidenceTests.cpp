@@ -101,30 +101,31 @@ TEST(IsoUefiEvidence, FindsProtectiveOrEfiPartitionsInASignedMbrOnly) {
 TEST(IsoUefiEvidence, ReadSectorSkipsForwardThenReadsOneWholeSector) {
     std::vector<std::uint8_t> bytes(200'000 + 2048);
     for (std::size_t i = 0; i < 2048; ++i) bytes[200'000 + i] = static_cast<std::uint8_t>(i * 7);
-    auto state = std::make_shared<test::MemoryIsoReader>(test::MemoryIsoReader{bytes, 1000});
-    const auto sector = IsoUefiEvidence::readSector(200'000, test::readerOver(state));
+    test::MemoryIsoStream stream(bytes, 1000);
+    const auto sector = IsoUefiEvidence::readSector(200'000, stream);
     ASSERT_TRUE(sector.has_value());
     EXPECT_TRUE(std::equal(sector->begin(), sector->end(), bytes.begin() + 200'000));
-    EXPECT_EQ(state->position, bytes.size());
-    EXPECT_LE(state->largestRequest, 65536U);
+    EXPECT_EQ(stream.position, bytes.size());
+    EXPECT_LE(stream.largestRequest, 65536U);
+    EXPECT_EQ(stream.closes, 0);
 }
 
 TEST(IsoUefiEvidence, ReadSectorGivesNothingWhenTheSectorIsNotWhole) {
     const std::vector<std::uint8_t> bytes(10'000);
-    auto shortStream = std::make_shared<test::MemoryIsoReader>(test::MemoryIsoReader{bytes});
-    EXPECT_FALSE(IsoUefiEvidence::readSector(9'000, test::readerOver(shortStream)).has_value());
-    auto endsWhileSkipping = std::make_shared<test::MemoryIsoReader>(test::MemoryIsoReader{bytes});
-    EXPECT_FALSE(IsoUefiEvidence::readSector(20'000, test::readerOver(endsWhileSkipping)).has_value());
-    auto any = std::make_shared<test::MemoryIsoReader>(test::MemoryIsoReader{bytes});
-    EXPECT_FALSE(IsoUefiEvidence::readSector(-1, test::readerOver(any)).has_value());
+    test::MemoryIsoStream shortStream(bytes);
+    EXPECT_FALSE(IsoUefiEvidence::readSector(9'000, shortStream).has_value());
+    test::MemoryIsoStream endsWhileSkipping(bytes);
+    EXPECT_FALSE(IsoUefiEvidence::readSector(20'000, endsWhileSkipping).has_value());
+    test::MemoryIsoStream any(bytes);
+    EXPECT_FALSE(IsoUefiEvidence::readSector(-1, any).has_value());
 
     int calls = 0;
-    const IsoByteReader failsSecond = [&calls](std::span<std::uint8_t> into) -> IsoReadStep::Case {
-        if (++calls > 1) return IsoReadStep::Failed{"read failed: Input/output error"};
-        return IsoReadStep::Bytes{static_cast<std::int64_t>(into.size())};
-    };
+    test::ScriptedIsoStream failsSecond([&calls](std::span<std::uint8_t> into) {
+        if (++calls > 1) return RawImageReadResult::failed("read failed: Input/output error");
+        return RawImageReadResult::bytes(static_cast<std::int64_t>(into.size()));
+    });
     EXPECT_FALSE(IsoUefiEvidence::readSector(100'000, failsSecond).has_value());
-    const IsoByteReader readsNothing = [](std::span<std::uint8_t>) -> IsoReadStep::Case { return IsoReadStep::Bytes{0}; };
+    test::ScriptedIsoStream readsNothing([](std::span<std::uint8_t>) { return RawImageReadResult::bytes(0); });
     EXPECT_FALSE(IsoUefiEvidence::readSector(0, readsNothing).has_value());
 }
 

@@ -1,9 +1,13 @@
-// Real images made by xorriso, each inspected from its file and routed as the application
-// does before a raw write: header, verdict and warnings.
+// Real images made by xorriso, each inspected from its file (as it is, and as gzip and xz
+// made it) and routed as the application does before a raw write: header, verdict and
+// warnings.
+#include "Image/CompressedRawImageSource.hpp"
+#include "Image/FileRawImageSource.hpp"
 #include "Image/IsoInspector.hpp"
 #include "Image/RawWritePreflight.hpp"
 #include "Image/RawWriteRouting.hpp"
 
+#include "Image/ImageTestSupport.hpp"
 #include "Image/IsoImageSupport.hpp"
 #include "Support/TestSupport.hpp"
 
@@ -72,12 +76,28 @@ protected:
                                                build.xorrisoArgs + " -o '" + path.string() + "' . 2>&1");
             ASSERT_EQ(made.exitCode, 0) << build.file << ": " << made.output;
         }
+        for (const ImageBuild& build : imageBuilds()) compress(dir->file(build.file));
+        compress(root / "efi.img");
+    }
+
+    // Keeps the file and adds its .gz and .xz copies beside it.
+    static void compress(const std::filesystem::path& path) {
+        const auto packed = test::runCommand("gzip -k '" + path.string() + "' && xz -k '" + path.string() + "' 2>&1");
+        ASSERT_EQ(packed.exitCode, 0) << path << ": " << packed.output;
+    }
+
+    // The source the application reads a picked file through: decompressing when so named.
+    static std::shared_ptr<const RawImageSource> sourceFor(const std::filesystem::path& path) {
+        return CompressedRawImageSource::forName(path.filename().string(),
+                                                 std::make_shared<FileRawImageSource>(path.string()));
     }
     static void TearDownTestSuite() { dir.reset(); }
 
     void SetUp() override {
         MARLOWICK_REQUIRE_TOOL("xorriso");
         MARLOWICK_REQUIRE_TOOL("mkfs.fat");
+        MARLOWICK_REQUIRE_TOOL("gzip");
+        MARLOWICK_REQUIRE_TOOL("xz");
         ASSERT_NE(dir, nullptr);
     }
 
@@ -141,26 +161,78 @@ TEST_F(RawWriteRoutingImages, EachImageRoutesToItsVerdictAndWarnings) {
         {"root/efi.img", IsoInspection::NotIso9660{}, E::unknown, U::unknown, write(Bootability::unverified), {}},
     };
     for (const Expectation& row : rows) {
-        SCOPED_TRACE(row.file);
-        const auto path = dir->file(row.file);
-        const IsoHeader header = IsoInspector::readHeader(test::fileReader(path));
-        EXPECT_EQ(header.inspection, IsoInspection{row.inspection});
-        EXPECT_EQ(header.bootRecord, row.bootRecord);
-        EXPECT_EQ(header.uefiBoot, row.uefiBoot);
-        EXPECT_EQ(RawWriteRouting::route(path.filename().string(), header), Verdict{row.verdict});
-        std::vector<Notice> expectedNotices;
-        for (const auto& notice : row.notices) expectedNotices.push_back(Notice{notice});
-        EXPECT_EQ(RawWritePreflight::notices(header, fileBytes(path)), expectedNotices);
+        for (const std::string suffix : {"", ".gz", ".xz"}) {
+            const auto path = dir->file(row.file + suffix);
+            SCOPED_TRACE(path.filename().string());
+            const auto source = sourceFor(path);
+            const IsoHeader header = IsoInspector::readHeader(*source);
+            // A file handing out one byte per read looks the same.
+            const auto trickling = CompressedRawImageSource::forName(
+                path.filename().string(),
+                std::make_shared<test::TricklingSource>(std::make_shared<FileRawImageSource>(path.string()), 1));
+            EXPECT_EQ(IsoInspector::readHeader(*trickling), header);
+            if (!suffix.empty()) {
+                // Decoded whole, the copy is the image the tool compressed.
+                const test::StreamContents decoded = test::readToEnd(*source, 65536);
+                EXPECT_EQ(decoded.failure, "");
+                EXPECT_TRUE(decoded.bytes == test::readFile(dir->file(row.file)));
+            }
+            EXPECT_EQ(header.inspection, IsoInspection{row.inspection});
+            EXPECT_EQ(header.bootRecord, row.bootRecord);
+            EXPECT_EQ(header.uefiBoot, row.uefiBoot);
+            EXPECT_EQ(RawWriteRouting::route(path.filename().string(), header), Verdict{row.verdict});
+            EXPECT_EQ(RawWriteRouting::route(path.filename().string(), *source), Verdict{row.verdict});
+            // The size the image stream will deliver: the file's for a plain image, unknown for
+            // a compressed one, whose size on disk would pass for a truncated image.
+            EXPECT_EQ(source->sizeBytes(), suffix.empty() ? std::optional(fileBytes(path)) : std::nullopt);
+            std::vector<Notice> expectedNotices;
+            for (const auto& notice : row.notices) {
+                if (suffix.empty() || !std::holds_alternative<Notice::Truncated>(notice)) {
+                    expectedNotices.push_back(Notice{notice});
+                }
+            }
+            EXPECT_EQ(RawWritePreflight::notices(header, source->sizeBytes()), expectedNotices);
+        }
+    }
+}
+
+TEST_F(RawWriteRoutingImages, ACompressedCopyThatCannotBeDecodedIsRefusedAsUnreadable) {
+    const auto refusedFor = [](const std::string& detail) {
+        using RawWriteRouting::RefusalReason;
+        return Verdict{Verdict::Refuse{RefusalReason{RefusalReason::Unreadable{detail}}}};
+    };
+    // Compressed streams that end before the 44 KiB the inspector reads, and an ISO merely
+    // named as compressed.
+    ASSERT_EQ(test::runCommand("cd '" + dir->path().string() +
+                               "' && head -c 30000 hybrid-bios.iso | xz | head -c -20 > cut.iso.xz && "
+                               "head -c 30000 hybrid-bios.iso | gzip | head -c -20 > cut.iso.gz && "
+                               "cp hybrid-bios.iso renamed.iso.gz")
+                  .exitCode,
+              0);
+    const struct {
+        const char* file;
+        const char* detail;
+    } cases[] = {
+        {"cut.iso.xz", "the compressed image ended mid-stream"},
+        {"cut.iso.gz", "the compressed image ended mid-stream"},
+        {"renamed.iso.gz", "not a gzip image (bad header)"},
+        {"missing.iso.xz", "could not open missing.iso.xz for reading"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const auto source = sourceFor(dir->file(c.file));
+        EXPECT_EQ(IsoInspector::readHeader(*source), IsoHeader::unreadable(c.detail));
+        EXPECT_EQ(RawWriteRouting::route(c.file, *source), refusedFor(c.detail));
     }
 }
 
 TEST_F(RawWriteRoutingImages, DeclaredSizeIsTheVolumeSizeXorrisoReads) {
     for (const char* file : {"plain.iso", "bios-uefi.iso", "hybrid-bios.iso", "gpt-hybrid.iso"}) {
         SCOPED_TRACE(file);
-        const IsoHeader header = IsoInspector::readHeader(test::fileReader(dir->file(file)));
+        const IsoHeader header = IsoInspector::readHeader(FileRawImageSource(dir->file(file).string()));
         EXPECT_EQ(header.declaredBytes, xorrisoVolumeBytes(dir->file(file)));
     }
-    const IsoHeader cut = IsoInspector::readHeader(test::fileReader(dir->file("hybrid-cut.iso")));
+    const IsoHeader cut = IsoInspector::readHeader(*sourceFor(dir->file("hybrid-cut.iso.xz")));
     EXPECT_EQ(cut.declaredBytes, xorrisoVolumeBytes(dir->file("hybrid-bios.iso")));
 }
 

@@ -1,6 +1,7 @@
 #include "Image/IsoHeader.hpp"
 
 #include "Diagnostics/CaseDescription.hpp"
+#include "Diagnostics/RawValueTable.hpp"
 
 namespace marlowick {
 namespace {
@@ -13,6 +14,9 @@ struct InspectionRenderer {
     std::string operator()(const IsoInspection::PlainIso9660&) const { return "plainIso9660"; }
     std::string operator()(const IsoInspection::NotIso9660&) const { return "notIso9660"; }
 };
+
+constexpr RawValueTable<IsoBootRecord, 3> bootRecordTexts{{"elTorito", "none", "unknown"}};
+constexpr RawValueTable<IsoUefiBoot, 3> uefiBootTexts{{"present", "none", "unknown"}};
 
 }  // namespace
 
@@ -28,23 +32,8 @@ IsoHeader IsoHeader::notIso9660() {
 
 std::string render(const IsoInspection& inspection) { return std::visit(InspectionRenderer{}, inspection.value); }
 
-std::string_view render(IsoBootRecord bootRecord) {
-    switch (bootRecord) {
-        case IsoBootRecord::elTorito: return "elTorito";
-        case IsoBootRecord::none: return "none";
-        case IsoBootRecord::unknown: break;
-    }
-    return "unknown";
-}
-
-std::string_view render(IsoUefiBoot uefiBoot) {
-    switch (uefiBoot) {
-        case IsoUefiBoot::present: return "present";
-        case IsoUefiBoot::none: return "none";
-        case IsoUefiBoot::unknown: break;
-    }
-    return "unknown";
-}
+std::string_view render(IsoBootRecord bootRecord) { return bootRecordTexts.text(bootRecord); }
+std::string_view render(IsoUefiBoot uefiBoot) { return uefiBootTexts.text(uefiBoot); }
 
 std::string render(const IsoHeader& header) {
     CaseDescription described("isoHeader");

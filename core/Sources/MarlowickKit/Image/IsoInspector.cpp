@@ -68,7 +68,7 @@ std::optional<std::int64_t> declaredBytes(std::span<const std::uint8_t> image) {
 // The catalog from the buffer when it lies wholly inside it; otherwise read forward on the
 // same stream when the buffer was filled and the catalog is no farther than 16 MiB.
 IsoUefiBoot catalogEvidence(std::span<const std::uint8_t> image, std::span<const std::uint8_t> bootRecord,
-                            const IsoByteReader& read) {
+                            RawImageStream& stream) {
     const std::int64_t offset = std::int64_t{littleEndian32(bootRecord, catalogSectorOffset)} * sectorBytes;
     const auto filled = static_cast<std::int64_t>(image.size());
     if (offset + sectorBytes <= filled) {
@@ -76,7 +76,7 @@ IsoUefiBoot catalogEvidence(std::span<const std::uint8_t> image, std::span<const
             image.subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(sectorBytes)));
     }
     if (filled == preflightBytes && offset >= preflightBytes && offset <= maxCatalogOffset) {
-        const auto sector = IsoUefiEvidence::readSector(offset - preflightBytes, read);
+        const auto sector = IsoUefiEvidence::readSector(offset - preflightBytes, stream);
         if (sector) return IsoUefiEvidence::catalogUefiBoot(*sector);
     }
     return IsoUefiBoot::unknown;
@@ -84,10 +84,10 @@ IsoUefiBoot catalogEvidence(std::span<const std::uint8_t> image, std::span<const
 
 }  // namespace
 
-IsoHeader readHeader(const IsoByteReader& read) {
+IsoHeader readHeader(RawImageStream& stream) {
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(preflightBytes));
-    const IsoFillResult fill = fillFrom(read, buffer);
-    if (fill.failed) return IsoHeader::unreadable(fill.detail);
+    const RawImageFill fill = stream.fill(buffer);
+    if (fill.failure) return IsoHeader::unreadable(*fill.failure);
     const auto image = std::span<const std::uint8_t>(buffer).first(static_cast<std::size_t>(fill.filled));
 
     const auto primaryStart = static_cast<std::size_t>(firstDescriptor * sectorBytes);
@@ -104,11 +104,24 @@ IsoHeader readHeader(const IsoByteReader& read) {
     header.declaredBytes = declaredBytes(image);
     if (scan.bootRecord == IsoBootRecord::elTorito) {
         header.uefiBoot = IsoUefiEvidence::mbrHasUefiPartition(image) ? IsoUefiBoot::present
-                                                                      : catalogEvidence(image, scan.descriptor, read);
+                                                                      : catalogEvidence(image, scan.descriptor, stream);
     }
     return header;
 }
 
-IsoInspection inspect(const IsoByteReader& read) { return readHeader(read).inspection; }
+IsoInspection inspect(RawImageStream& stream) { return readHeader(stream).inspection; }
+
+IsoHeader readHeader(const RawImageSource& source) {
+    RawImageOpenResult opened = source.open();
+    if (auto* failed = std::get_if<RawImageOpenResult::Failed>(&opened.value)) {
+        return IsoHeader::unreadable(std::move(failed->detail));
+    }
+    RawImageStream& stream = *std::get<RawImageOpenResult::Opened>(opened.value).stream;
+    IsoHeader header = readHeader(stream);
+    stream.close();
+    return header;
+}
+
+IsoInspection inspect(const RawImageSource& source) { return readHeader(source).inspection; }
 
 }  // namespace marlowick::IsoInspector

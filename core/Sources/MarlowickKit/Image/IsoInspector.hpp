@@ -1,11 +1,12 @@
 #pragma once
 // Looks at the first 44 KiB of a disk image (and, when a boot catalog lies further in, at
-// the one sector that holds it) and says what kind of image it is. Reads only: it never
-// changes, reopens, seeks or closes the image. A short, truncated or foreign image is no
-// error: it is `notIso9660` with unknown evidence; only a failed read is `unreadable`.
+// the one sector that holds it) and says what kind of image it is. Reads only, forward
+// only: it never changes the image, and fetches a catalog by reading on, never by reopening.
+// A short, truncated or foreign image is no error: it is `notIso9660` with unknown
+// evidence; only a failed open or read is `unreadable`.
 
-#include "Image/IsoByteReader.hpp"
 #include "Image/IsoHeader.hpp"
+#include "Image/RawImageSource.hpp"
 
 #include <cstdint>
 #include <string_view>
@@ -19,8 +20,13 @@ inline constexpr std::int64_t maxCatalogOffset = 16 * 1024 * 1024; // farthest c
 inline constexpr std::string_view identifier = "CD001";
 inline constexpr std::string_view elToritoSystemIdentifier = "EL TORITO SPECIFICATION";
 
-// Inspects the image that `read` delivers from its first byte.
-[[nodiscard]] IsoHeader readHeader(const IsoByteReader& read);
-[[nodiscard]] IsoInspection inspect(const IsoByteReader& read);
+// Inspects an open stream from its current position (the image's first byte); leaves it open.
+[[nodiscard]] IsoHeader readHeader(RawImageStream& stream);
+[[nodiscard]] IsoInspection inspect(RawImageStream& stream);
+
+// Opens the source, inspects it and closes the stream. An open failure is an unreadable
+// header carrying the failure's detail. For a compressed file, pass the decompressing source.
+[[nodiscard]] IsoHeader readHeader(const RawImageSource& source);
+[[nodiscard]] IsoInspection inspect(const RawImageSource& source);
 
 }  // namespace marlowick::IsoInspector

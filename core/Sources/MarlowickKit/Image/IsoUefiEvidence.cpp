@@ -79,18 +79,20 @@ IsoUefiBoot catalogUefiBoot(std::span<const std::uint8_t> catalog) {
     }
 }
 
-std::optional<CatalogSector> readSector(std::int64_t skip, const IsoByteReader& read) {
+std::optional<CatalogSector> readSector(std::int64_t skip, RawImageStream& stream) {
     if (skip < 0) return std::nullopt;
+    const auto fillsWhole = [&stream](std::span<std::uint8_t> buffer) {
+        const RawImageFill fill = stream.fill(buffer);
+        return !fill.failure && fill.filled == static_cast<std::int64_t>(buffer.size());
+    };
     std::vector<std::uint8_t> scratch(skipChunkBytes);
     while (skip > 0) {
         const auto chunk = static_cast<std::size_t>(std::min<std::int64_t>(skip, skipChunkBytes));
-        const IsoFillResult discarded = fillFrom(read, std::span(scratch).first(chunk));
-        if (discarded.failed || discarded.filled < static_cast<std::int64_t>(chunk)) return std::nullopt;
-        skip -= discarded.filled;
+        if (!fillsWhole(std::span(scratch).first(chunk))) return std::nullopt;
+        skip -= static_cast<std::int64_t>(chunk);
     }
     CatalogSector sector{};
-    const IsoFillResult fetched = fillFrom(read, sector);
-    if (fetched.failed || fetched.filled < static_cast<std::int64_t>(sector.size())) return std::nullopt;
+    if (!fillsWhole(sector)) return std::nullopt;
     return sector;
 }
 

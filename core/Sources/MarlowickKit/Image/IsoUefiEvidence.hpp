@@ -4,8 +4,8 @@
 // Every test looks only inside the bytes it is given; hostile offsets and counts end
 // in `unknown`, never in a read past the end.
 
-#include "Image/IsoByteReader.hpp"
 #include "Image/IsoHeader.hpp"
+#include "Image/RawImageSource.hpp"
 
 #include <array>
 #include <cstdint>
@@ -35,7 +35,7 @@ using CatalogSector = std::array<std::uint8_t, sectorBytes>;
 
 // Discards `skip` bytes of the stream in chunks of at most 64 KiB, then reads one sector.
 // Nothing on a failed read, or when the stream ends (or reads nothing) before the sector is
-// whole, or for a negative skip.
-[[nodiscard]] std::optional<CatalogSector> readSector(std::int64_t skip, const IsoByteReader& read);
+// whole, or for a negative skip. Reads forward only and leaves the stream open.
+[[nodiscard]] std::optional<CatalogSector> readSector(std::int64_t skip, RawImageStream& stream);
 
 }  // namespace marlowick::IsoUefiEvidence

@@ -2,6 +2,8 @@
 
 #include "Diagnostics/CaseDescription.hpp"
 
+#include <algorithm>
+
 namespace marlowick {
 namespace {
 
@@ -31,6 +33,22 @@ RawImageReadResult RawImageStream::read(std::span<std::uint8_t> into, std::int64
                                           std::to_string(bufferSize) + " bytes)");
     }
     return readSome(into.subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(length)));
+}
+
+RawImageFill RawImageStream::fill(std::span<std::uint8_t> buffer) {
+    RawImageFill result;
+    const auto capacity = static_cast<std::int64_t>(buffer.size());
+    while (result.filled < capacity) {
+        RawImageReadResult step = read(buffer, result.filled, capacity - result.filled);
+        if (auto* failure = std::get_if<RawImageReadResult::Failed>(&step.value)) {
+            result.failure = std::move(failure->detail);
+            return result;
+        }
+        const auto* bytes = std::get_if<RawImageReadResult::Bytes>(&step.value);
+        if (bytes == nullptr || bytes->count < 1) break;
+        result.filled += std::min(bytes->count, capacity - result.filled);
+    }
+    return result;
 }
 
 }  // namespace marlowick

@@ -39,6 +39,14 @@ struct RawImageReadResult {
 [[nodiscard]] std::string render(const RawImageReadResult& result);
 void PrintTo(const RawImageReadResult& result, std::ostream* os);
 
+// What one fill of a buffer obtained: the bytes stored at its start, and the detail of the
+// read that failed, if one did.
+struct RawImageFill {
+    std::int64_t filled = 0;
+    std::optional<std::string> failure;
+    bool operator==(const RawImageFill&) const = default;
+};
+
 class RawImageStream {
 public:
     virtual ~RawImageStream() = default;
@@ -49,6 +57,10 @@ public:
     // loop until endOfStream. A request that does not fit inside `into` fails without
     // touching the buffer or the stream.
     [[nodiscard]] RawImageReadResult read(std::span<std::uint8_t> into, std::int64_t offset, std::int64_t length);
+
+    // Reads into `buffer` from its start until it is full, the stream ends, a read returns
+    // no bytes or a read fails. A count claimed beyond what was asked is held to what was asked.
+    [[nodiscard]] RawImageFill fill(std::span<std::uint8_t> buffer);
 
     // Releases the underlying resource; errors are ignored; later reads return endOfStream.
     virtual void close() = 0;

@@ -47,8 +47,13 @@ struct WriteStage {
         std::int64_t filled = bufferBytes;
         while (filled == bufferBytes) {
             if (isCancelled()) return StageEnd::cancelled;
-            filled = 0;
-            if (!fill(stream, buffer, filled)) return StageEnd::failed;
+            const RawImageFill fill = stream.fill(buffer);
+            if (fill.failure) {
+                report.notes.push_back("source read failed after " + std::to_string(report.imageBytes) +
+                                       " bytes: " + *fill.failure);
+                return StageEnd::failed;
+            }
+            filled = fill.filled;
             if (filled == 0) break;
             hasher.update(std::span(buffer).first(static_cast<std::size_t>(filled)));
             const std::int64_t sectors = (filled + sectorSize - 1) / sectorSize;
@@ -82,24 +87,6 @@ struct WriteStage {
         }
         report.imageSha256 = hasher.finalHex();
         return StageEnd::completed;
-    }
-
-    // Reads until the buffer is full or the stream ends. False after a read failure (noted).
-    bool fill(RawImageStream& stream, std::vector<std::uint8_t>& buffer, std::int64_t& filled) {
-        const auto bufferBytes = static_cast<std::int64_t>(buffer.size());
-        while (filled < bufferBytes) {
-            const RawImageReadResult result = stream.read(buffer, filled, bufferBytes - filled);
-            if (const auto* failed = std::get_if<RawImageReadResult::Failed>(&result.value)) {
-                report.notes.push_back("source read failed after " + std::to_string(report.imageBytes) +
-                                       " bytes: " + failed->detail);
-                return false;
-            }
-            const auto* bytes = std::get_if<RawImageReadResult::Bytes>(&result.value);
-            if (bytes == nullptr || bytes->count < 1) break;
-            // A stream claiming more than it was asked for is held to what it was asked for.
-            filled += std::min(bytes->count, bufferBytes - filled);
-        }
-        return true;
     }
 };
 

@@ -16,8 +16,9 @@ namespace marlowick::RawWritePreflight {
 
 // In this order: truncated (file shorter than declared), noBootRecord, biosOnly. Only the
 // header's size and evidence count, not its inspection, so an image can carry several.
-// `fileBytes` is what the image stream will deliver: absent when unknown, as for a
-// compressed file, whose size on disk says nothing about the image inside it.
+// `fileBytes` is what the image stream will deliver: the sizeBytes() of the source the
+// header was read through. It is absent for a compressed file, whose size on disk says
+// nothing about the image inside it and would pass for a truncated image.
 [[nodiscard]] std::vector<RawWritePreflightNotice> notices(const IsoHeader& header,
                                                           std::optional<std::int64_t> fileBytes);
 

@@ -1,61 +1,13 @@
 #include "Image/RawWriteRouting.hpp"
 
 #include "Diagnostics/CaseDescription.hpp"
+#include "Diagnostics/RawValueTable.hpp"
+#include "Image/ImageCompression.hpp"
+#include "Image/IsoInspector.hpp"
 #include "Image/RawWriteMessages.hpp"
-
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
-
-#include <algorithm>
-#include <array>
-#include <cctype>
 
 namespace marlowick::RawWriteRouting {
 namespace {
-
-constexpr std::array<std::string_view, 2> compressionSuffixes{".gz", ".xz"};
-constexpr std::string_view rawImageSuffix = ".img";
-
-// White space and newlines: the space, line and paragraph separators, the ASCII controls
-// tab to carriage return, and NEL.
-bool isBlank(UChar32 c) {
-    if ((c >= 0x09 && c <= 0x0D) || c == 0x85) return true;
-    const auto type = u_charType(c);
-    return type == U_SPACE_SEPARATOR || type == U_LINE_SEPARATOR || type == U_PARAGRAPH_SEPARATOR;
-}
-
-// ICU's UTF-8 stepping macros cast in C style.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-std::string_view trimmed(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    const auto length = static_cast<std::int32_t>(text.size());
-    std::int32_t start = 0;
-    while (start < length) {
-        std::int32_t next = start;
-        UChar32 c = 0;
-        U8_NEXT(bytes, next, length, c);
-        if (!isBlank(c)) break;
-        start = next;
-    }
-    std::int32_t end = length;
-    while (end > start) {
-        std::int32_t previous = end;
-        UChar32 c = 0;
-        U8_PREV(bytes, start, previous, c);
-        if (!isBlank(c)) break;
-        end = previous;
-    }
-    return text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
-}
-#pragma GCC diagnostic pop
-
-// Only ASCII letters matter: every suffix compared here is ASCII.
-bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-    if (text.size() < suffix.size()) return false;
-    return std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                      [](char s, char t) { return s == std::tolower(static_cast<unsigned char>(t)); });
-}
 
 struct RefusalRenderer {
     std::string operator()(const RefusalReason::Unreadable& u) const {
@@ -74,20 +26,11 @@ struct VerdictRenderer {
     std::string operator()(const Verdict::UseMultiboot&) const { return "useMultiboot"; }
 };
 
+constexpr RawValueTable<Bootability, 4> bootabilityTexts{{"biosAndUefi", "biosOnly", "uefiUnconfirmed", "unverified"}};
+
 Verdict rawWrite(Bootability bootability) { return Verdict{Verdict::RawWrite{bootability}}; }
 
 }  // namespace
-
-bool namesRawImage(std::string_view name) {
-    std::string_view stem = trimmed(name);
-    for (std::string_view suffix : compressionSuffixes) {
-        if (endsWithIgnoringCase(stem, suffix)) {
-            stem.remove_suffix(suffix.size());
-            break;
-        }
-    }
-    return endsWithIgnoringCase(trimmed(stem), rawImageSuffix);
-}
 
 Verdict route(std::string_view name, const IsoInspection& inspection, IsoUefiBoot uefiBoot) {
     if (const auto* failure = std::get_if<IsoInspection::Unreadable>(&inspection.value)) {
@@ -95,7 +38,7 @@ Verdict route(std::string_view name, const IsoInspection& inspection, IsoUefiBoo
     }
     if (std::holds_alternative<IsoInspection::PlainIso9660>(inspection.value)) return Verdict{Verdict::UseMultiboot{}};
     if (std::holds_alternative<IsoInspection::NotIso9660>(inspection.value)) {
-        if (namesRawImage(name)) return rawWrite(Bootability::unverified);
+        if (RawImageNames::isRawImage(name)) return rawWrite(Bootability::unverified);
         return Verdict{Verdict::Refuse{RefusalReason{RefusalReason::NotADiskImage{}}}};
     }
     switch (uefiBoot) {
@@ -107,6 +50,10 @@ Verdict route(std::string_view name, const IsoInspection& inspection, IsoUefiBoo
 }
 
 Verdict route(std::string_view name, const IsoHeader& header) { return route(name, header.inspection, header.uefiBoot); }
+
+Verdict route(std::string_view name, const RawImageSource& source) {
+    return route(name, IsoInspector::readHeader(source));
+}
 
 std::optional<std::string> Verdict::blockedMessage(IsoBootRecord bootRecord) const {
     if (std::holds_alternative<RawWrite>(value)) return std::nullopt;
@@ -130,15 +77,7 @@ std::optional<std::string> Verdict::bootabilityNote() const {
     return std::string(RawWriteMessages::unverified);
 }
 
-std::string_view render(Bootability bootability) {
-    switch (bootability) {
-        case Bootability::biosAndUefi: return "biosAndUefi";
-        case Bootability::biosOnly: return "biosOnly";
-        case Bootability::uefiUnconfirmed: return "uefiUnconfirmed";
-        case Bootability::unverified: break;
-    }
-    return "unverified";
-}
+std::string_view render(Bootability bootability) { return bootabilityTexts.text(bootability); }
 
 std::string render(const RefusalReason& reason) { return std::visit(RefusalRenderer{}, reason.value); }
 std::string render(const Verdict& verdict) { return std::visit(VerdictRenderer{}, verdict.value); }

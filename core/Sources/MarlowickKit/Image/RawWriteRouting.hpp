@@ -1,9 +1,11 @@
 #pragma once
 // Decides what writing an inspected image over a whole drive should do: write it as it is,
 // refuse it, or send it to a Ventoy drive instead; and supplies the sentence for a blocked
-// choice and the note on how the written drive will boot. Pure: name and header in, verdict out.
+// choice and the note on how the written drive will boot. Pure: name and header in, verdict out
+// (or name and source, whose header is read first).
 
 #include "Image/IsoHeader.hpp"
+#include "Image/RawImageSource.hpp"
 
 #include <optional>
 #include <ostream>
@@ -54,14 +56,15 @@ struct Verdict {
     [[nodiscard]] std::optional<std::string> bootabilityNote() const;
 };
 
-// `name` is the picked file's name, used only when the image is not ISO 9660: a name that
-// ends in ".img" (after a ".gz" or ".xz" suffix, any case, surrounding blanks ignored) is
-// written unverified, anything else is refused.
+// `name` is the picked file's name, used only when the image is not ISO 9660: a raw image
+// name (RawImageNames::isRawImage: disk.img, DISK.IMG.GZ, disk.img.xz) is written
+// unverified, anything else is refused.
 [[nodiscard]] Verdict route(std::string_view name, const IsoInspection& inspection, IsoUefiBoot uefiBoot);
 [[nodiscard]] Verdict route(std::string_view name, const IsoHeader& header);
-
-// True for names such as disk.img, DISK.IMG.GZ and " disk.img.xz ".
-[[nodiscard]] bool namesRawImage(std::string_view name);
+// Reads the header through the source (IsoInspector::readHeader: open, inspect, close) and
+// routes it; a source that cannot be opened is refused as unreadable. For a compressed
+// file, pass the decompressing source.
+[[nodiscard]] Verdict route(std::string_view name, const RawImageSource& source);
 
 [[nodiscard]] std::string_view render(Bootability bootability);  // "biosAndUefi"
 [[nodiscard]] std::string render(const RefusalReason& reason);   // "unreadable(detail: \"…\")"
