@@ -30,8 +30,9 @@ const std::map<std::string_view, VentoyAsset>& assetKeys() {
 bool isAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isHexDigit(char c) { return isDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
-bool isUnreserved(char c) { return isAlpha(c) || isDigit(c) || std::string_view("-._~").find(c) != std::string_view::npos; }
-bool isSubDelimiter(char c) { return std::string_view("!$&'()*+,;=").find(c) != std::string_view::npos; }
+bool isOneOf(char c, std::string_view set) { return set.find(c) != std::string_view::npos; }
+bool isUnreserved(char c) { return isAlpha(c) || isDigit(c) || isOneOf(c, "-._~"); }
+bool isSubDelimiter(char c) { return isOneOf(c, "!$&'()*+,;="); }
 
 // Every character may stand in a URL, and every "%" starts a two-digit escape.
 bool isWellFormedUrlText(std::string_view url) {
@@ -40,7 +41,7 @@ bool isWellFormedUrlText(std::string_view url) {
         if (c == '%') {
             if (i + 2 >= url.size() || !isHexDigit(url[i + 1]) || !isHexDigit(url[i + 2])) return false;
             i += 2;
-        } else if (!isUnreserved(c) && !isSubDelimiter(c) && std::string_view(":/?#[]@").find(c) == std::string_view::npos) {
+        } else if (!isUnreserved(c) && !isSubDelimiter(c) && !isOneOf(c, ":/?#[]@")) {
             return false;
         }
     }
@@ -149,9 +150,8 @@ std::optional<VentoyRegistryRelease> release(const ReleaseDTO& record, const std
         return std::nullopt;
     }
     // The installer writes these two by whole sectors; boot.img is not so bound.
-    if (!holdsWholeSectors(*manifest, VentoyAsset::coreImg) || !holdsWholeSectors(*manifest, VentoyAsset::ventoyDiskImg)) {
-        return std::nullopt;
-    }
+    if (!holdsWholeSectors(*manifest, VentoyAsset::coreImg)) return std::nullopt;
+    if (!holdsWholeSectors(*manifest, VentoyAsset::ventoyDiskImg)) return std::nullopt;
     return VentoyRegistryRelease{
         .manifest = std::move(*manifest),
         .enabled = record.enabled.value_or(false),
@@ -170,7 +170,8 @@ std::optional<VentoyVersionRegistry> parse(std::span<const std::uint8_t> documen
         VentoyVersionRegistry registry;
         if (decoded->releases) {
             for (const ReleaseDTO& record : *decoded->releases) {
-                if (auto kept = release(record, decoded->downloadBaseUrl)) registry.releases.push_back(std::move(*kept));
+                std::optional<VentoyRegistryRelease> kept = release(record, decoded->downloadBaseUrl);
+                if (kept) registry.releases.push_back(std::move(*kept));
             }
         }
         return registry;

@@ -61,7 +61,8 @@ Key p256PublicKey(std::span<const std::uint8_t> der) {
 bool isStrictDerSignature(std::span<const std::uint8_t> der) {
     if (der.empty() || !fitsInLong(der.size())) return false;
     const unsigned char* cursor = der.data();
-    const std::unique_ptr<ECDSA_SIG, SignatureFree> signature(d2i_ECDSA_SIG(nullptr, &cursor, static_cast<long>(der.size())));
+    const std::unique_ptr<ECDSA_SIG, SignatureFree> signature(
+        d2i_ECDSA_SIG(nullptr, &cursor, static_cast<long>(der.size())));
     if (!signature || cursor != der.data() + der.size()) return false;
     unsigned char* reencoded = nullptr;
     const int length = i2d_ECDSA_SIG(signature.get(), &reencoded);
