@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "Block/BlockDevice.hpp"
 #include "Exfat/ExfatFormatter.hpp"
