@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "Block/NotedRead.hpp"
 #include "Gpt/GptBuilder.hpp"
 #include "Layout/VentoyLayoutCalculator.hpp"
 #include "Mbr/MbrBuilder.hpp"
@@ -29,17 +30,6 @@ bool writeStep(BlockDevice& block, std::int64_t sector, const std::vector<std::u
         return false;
     }
     return true;
-}
-
-// The sectors read, or nullopt after appending `what` + the rendered error.
-std::optional<std::vector<std::uint8_t>> readStep(BlockDevice& block, std::int64_t sector, std::int64_t count,
-                                                  const char* what, std::vector<std::string>& notes) {
-    BlockReadResult result = block.readSectors(sector, count);
-    if (const auto* error = std::get_if<BlockError>(&result)) {
-        notes.push_back(std::string(what) + render(*error));
-        return std::nullopt;
-    }
-    return std::move(std::get<BlockReadSuccess>(result).data);
 }
 
 // The core-image pointer in sector 0 must name the layout's core start, or BIOS boot
@@ -110,7 +100,7 @@ bool writeMbr(BlockDevice& block, const VentoyLayout& layout, std::int32_t diskS
 
 bool verifyMbr(BlockDevice& block, const VentoyLayout& layout, std::int32_t diskSignature, std::uint8_t part1Type,
                std::vector<std::string>& notes) {
-    const auto sector0 = readStep(block, 0, 1, "MBR read-back failed: ", notes);
+    const auto sector0 = readOrNote(block, 0, 1, "MBR read-back failed: ", notes);
     if (!sector0) return false;
     const std::optional<ParsedMbr> parsed = MbrBuilder::parse(*sector0);
     if (!parsed) {
@@ -133,7 +123,7 @@ bool verifyMbr(BlockDevice& block, const VentoyLayout& layout, std::int32_t disk
 
 bool verifyGpt(BlockDevice& block, const VentoyLayout& layout, std::vector<std::string>& notes) {
     const std::int64_t n = layout.diskSectorCount;
-    const auto sector0 = readStep(block, 0, 1, "protective MBR read-back failed: ", notes);
+    const auto sector0 = readOrNote(block, 0, 1, "protective MBR read-back failed: ", notes);
     if (!sector0) return false;
     if (!hasBootSignature(*sector0) || (*sector0)[protectiveTypeOffset] != protectiveType) {
         notes.emplace_back("protective MBR read-back missing the 0xEE entry or boot signature");
@@ -143,7 +133,7 @@ bool verifyGpt(BlockDevice& block, const VentoyLayout& layout, std::vector<std::
         return false;
     }
 
-    const auto headerSector = readStep(block, GptBuilder::primaryHeaderLba, 1, "primary GPT header read-back failed: ", notes);
+    const auto headerSector = readOrNote(block, GptBuilder::primaryHeaderLba, 1, "primary GPT header read-back failed: ", notes);
     if (!headerSector) return false;
     const std::optional<ParsedGptHeader> header = GptBuilder::parseHeader(*headerSector);
     if (!header) {
@@ -157,7 +147,7 @@ bool verifyGpt(BlockDevice& block, const VentoyLayout& layout, std::vector<std::
         return false;
     }
 
-    const auto entries = readStep(block, GptBuilder::entryArrayLba, GptBuilder::entryArraySectors,
+    const auto entries = readOrNote(block, GptBuilder::entryArrayLba, GptBuilder::entryArraySectors,
                                   "GPT entry array read-back failed: ", notes);
     if (!entries) return false;
     if (GptBuilder::crc32(*entries) != header->entriesCrc) {
@@ -173,7 +163,7 @@ bool verifyGpt(BlockDevice& block, const VentoyLayout& layout, std::vector<std::
         return false;
     }
 
-    const auto backupSector = readStep(block, n - 1, 1, "backup GPT header read-back failed: ", notes);
+    const auto backupSector = readOrNote(block, n - 1, 1, "backup GPT header read-back failed: ", notes);
     if (!backupSector) return false;
     const std::optional<ParsedGptHeader> backup = GptBuilder::parseHeader(*backupSector);
     if (!backup || !backup->headerCrcValid || backup->myLba != n - 1) {
