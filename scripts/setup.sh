@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config clang
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev zlib1g-dev liblzma-dev libicu-dev nlohmann-json3-dev libcurl4-openssl-dev
   # independent checkers the tests run against what we write
