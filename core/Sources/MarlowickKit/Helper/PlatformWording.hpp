@@ -10,6 +10,8 @@ namespace marlowick::PlatformWording {
 inline constexpr std::string_view operatingSystem = "Linux";
 // The disk the computer runs from.
 inline constexpr std::string_view ownSystemDisk = "this computer's own system disk";
+// A safe place to keep an image away from the drive being erased.
+inline constexpr std::string_view computerOwnDisk = "your computer's own disk";
 // What to do when the system refused the helper access to the drive. The helper runs with
 // administrator rights granted through the system's authentication prompt.
 inline constexpr std::string_view accessRemedy =
