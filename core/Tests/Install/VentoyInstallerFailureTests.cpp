@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <functional>
 
+#include "Helper/BlockErrorText.hpp"
 #include "Install/VentoyInstallFixture.hpp"
 #include "Layout/VentoyLayoutCalculator.hpp"
 #include "Support/SparseFileBlockDevice.hpp"
@@ -62,14 +65,13 @@ struct Drive {
     VentoyLayout layout;
 };
 
-Drive makeDrive(std::int64_t sectors = diskSectors) {
+Drive makeDrive(std::int64_t sectors = diskSectors, int sectorSize = 512) {
     std::string skip;
     Drive drive{test::VentoyFixture::make(skip), nullptr, {}};
     if (!drive.fixture) return drive;
-    drive.device = test::SparseFileBlockDevice::create(drive.fixture->dir.file("disk.img"), 512, sectors);
-    drive.layout = std::get<VentoyLayoutCalculator::Success>(
-                       VentoyLayoutCalculator::calculate(sectors, 512, PartitionStyle::mbr, 0, true))
-                       .layout;
+    drive.device = test::SparseFileBlockDevice::create(drive.fixture->dir.file("disk.img"), sectorSize, sectors);
+    const auto calculated = VentoyLayoutCalculator::calculate(sectors, sectorSize, PartitionStyle::mbr, 0, true);
+    if (const auto* success = std::get_if<VentoyLayoutCalculator::Success>(&calculated)) drive.layout = success->layout;
     return drive;
 }
 
@@ -82,6 +84,8 @@ struct RefusalCase {
     const char* name;
     std::function<VentoyInstallResult(const VentoyInstaller&, BlockDevice&, const Drive&)> run;
     std::string expectedPrefix;
+    std::int64_t sectorCount = diskSectors;
+    int sectorSize = 512;
 };
 
 // Each of these would have been found only after core.img or the table reached the drive.
@@ -103,7 +107,23 @@ TEST(VentoyInstaller, RefusesBadFilesAndChoicesTheFormatterWouldRejectBeforeWrit
         };
     };
     const VentoyInstallOptions exfat;
+    const VentoyInstallOptions gpt(DriveFilesystem::exfat, PartitionStyle::gpt);
+    // GPT leaves core.img 2014 sectors; a tail that is not zero cannot be dropped.
+    const auto coreTailNotEmpty = [&](const VentoyInstaller& installer, BlockDevice& device, const Drive& drive) {
+        std::vector<std::uint8_t> core = drive.fixture->coreImg;
+        core.back() = 0x01;
+        drive.fixture->replace(VentoyAsset::coreImg, core);
+        return installer.install(device, drive.fixture->assets, drive.fixture->manifest(), signature, gpt, {}, {});
+    };
     const std::vector<RefusalCase> cases{
+        {"diskTooSmall", install(exfat), "disk too small: 67000 < 67626 sectors", 67000},
+        {"diskTooSmallForTheReserve", install(VentoyInstallOptions(DriveFilesystem::exfat, PartitionStyle::mbr, 1048576)),
+         "disk too small: 68000 < 69674 sectors", 68000},
+        {"diskTooLargeForMbr", install(exfat), "disk too large for 32-bit MBR: 4294967297 sectors", 4294967297},
+        {"gptOn4KSectorsWithA512ByteBootImg", install(gpt), "boot.img size 512 is not a multiple of sector size 4096",
+         100000, 4096},
+        {"coreTailNotEmptyOnGpt", coreTailNotEmpty,
+         "core.img is 2047 sectors, only 2014 fit before partition 1, and the dropped tail is not empty"},
         {"bootImgSwapped", install(exfat, VentoyAsset::bootImg), "boot.img SHA-256 "},
         {"coreImgCorrupted", install(exfat, VentoyAsset::coreImg), "core.img SHA-256 "},
         {"ventoyDiskImgCorrupted", install(exfat, VentoyAsset::ventoyDiskImg), "ventoy.disk.img SHA-256 "},
@@ -121,7 +141,7 @@ TEST(VentoyInstaller, RefusesBadFilesAndChoicesTheFormatterWouldRejectBeforeWrit
     };
     for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const Drive drive = makeDrive();
+        const Drive drive = makeDrive(c.sectorCount, c.sectorSize);
         if (!drive.fixture) GTEST_SKIP() << "needs mkfs.fat and mcopy";
         FaultyDevice device(*drive.device, FaultyDevice::Operation::none, 0, 0);
         const VentoyInstallResult result = c.run(test::defaultInstaller(), device, drive);
@@ -130,6 +150,18 @@ TEST(VentoyInstaller, RefusesBadFilesAndChoicesTheFormatterWouldRejectBeforeWrit
         EXPECT_EQ(aborted->reason.rfind(c.expectedPrefix, 0), 0U) << aborted->reason;
         EXPECT_EQ(device.writes, 0);
     }
+}
+
+TEST(VentoyInstaller, UpdateRefusesADriveWhoseTableItCannotRead) {
+    const Drive drive = makeDrive();
+    if (!drive.fixture) GTEST_SKIP() << "needs mkfs.fat and mcopy";
+    FaultyDevice device(*drive.device, FaultyDevice::Operation::read, 0, 1);
+    const auto result = test::defaultInstaller().update(device, drive.fixture->assets, drive.fixture->manifest(), {}, {});
+    const std::string expected =
+        "Marlowick couldn't read this drive's partition table to confirm what it was updating, so nothing was "
+        "changed. " + userMessage(BlockError{BlockError::DeviceFailure{"read", "injected"}});
+    EXPECT_EQ(result, (VentoyInstallResult{VentoyInstallResult::Aborted{expected}}));
+    EXPECT_EQ(device.writes, 0);
 }
 
 // 2^32 sectors with 512-byte clusters: the FAT and bitmap would exceed the formatter's
@@ -154,6 +186,7 @@ struct CancelCase {
     int pollsAllowed;                     // polls that still answer "go on" after the trigger
     InstallStage expectedStage;
 };
+void PrintTo(const CancelCase& c, std::ostream* os) { *os << c.name; }
 
 class VentoyInstallerCancels : public ::testing::TestWithParam<CancelCase> {};
 
@@ -202,6 +235,7 @@ struct FailureCase {
     std::string notePrefix;  // empty: the table writer words its own note
     bool tableWritten;
 };
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class VentoyInstallerFails : public ::testing::TestWithParam<FailureCase> {};
 

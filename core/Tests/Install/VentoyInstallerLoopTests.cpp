@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "Block/RawDiskBlockDevice.hpp"
 #include "Install/VentoyInstallFixture.hpp"
 #include "Layout/VentoyLayoutCalculator.hpp"
@@ -19,6 +21,7 @@ struct LoopCase {
     bool alignTo4K;
     std::int64_t reserveBytes;
 };
+void PrintTo(const LoopCase& c, std::ostream* os) { *os << c.name; }
 
 class VentoyInstallerOnLoopDevice : public ::testing::TestWithParam<LoopCase> {};
 

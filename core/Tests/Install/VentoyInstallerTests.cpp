@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 
 #include "Assets/Sha256.hpp"
@@ -25,6 +27,7 @@ struct InstallCase {
     std::optional<std::int64_t> clusterBytes;
     std::optional<std::string> label;
 };
+void PrintTo(const InstallCase& c, std::ostream* os) { *os << c.name; }
 
 VentoyLayout expectedLayout(const InstallCase& c) {
     const auto result = VentoyLayoutCalculator::calculate(c.sectorCount, 512, c.style, c.reserveBytes / 512, c.alignTo4K);
@@ -126,6 +129,7 @@ struct UpdateCase {
     DriveFilesystem filesystem;
     std::int64_t reserveBytes;
 };
+void PrintTo(const UpdateCase& c, std::ostream* os) { *os << c.name; }
 
 class VentoyInstallerUpdates : public ::testing::TestWithParam<UpdateCase> {};
 
