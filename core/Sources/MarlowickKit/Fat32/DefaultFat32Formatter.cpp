@@ -109,24 +109,32 @@ std::vector<std::uint8_t> reservedRegion(const Fat32Layout& layout, const Fat32F
 
 }  // namespace
 
-Fat32FormatResult DefaultFat32Formatter::format(BlockDevice& device, const Fat32FormatParams& params) const {
-    const int sectorSize = device.sectorSize();
+std::variant<Fat32Layout, Fat32FormatError> DefaultFat32Formatter::plan(int sectorSize,
+                                                                        std::int64_t deviceSectorCount,
+                                                                        const Fat32FormatParams& params) {
     const std::int64_t sectorsPerCluster = params.sectorsPerCluster.value_or(
         Fat32LayoutCalculator::recommendedSectorsPerCluster(volumeBytes(params.volumeLengthSectors, sectorSize), sectorSize));
-    if (auto error = checkRequest(params, sectorSize, device.sectorCount(), sectorsPerCluster)) {
-        return invalid(std::move(*error));
+    if (auto error = checkRequest(params, sectorSize, deviceSectorCount, sectorsPerCluster)) {
+        return Fat32FormatError{std::move(*error)};
     }
     LayoutOutcome outcome = std::visit(ToLayoutOutcome{}, Fat32LayoutCalculator::calculate(
                                                               params.volumeLengthSectors, sectorSize, sectorsPerCluster,
                                                               params.volumeOffsetSectors)
                                                               .value);
-    if (outcome.error) return invalid(std::move(*outcome.error));
+    if (outcome.error) return Fat32FormatError{std::move(*outcome.error)};
+    return *outcome.layout;
+}
+
+Fat32FormatResult DefaultFat32Formatter::format(BlockDevice& device, const Fat32FormatParams& params) const {
+    const int sectorSize = device.sectorSize();
+    auto planned = plan(sectorSize, device.sectorCount(), params);
+    if (auto* error = std::get_if<Fat32FormatError>(&planned)) return {Fat32FormatResult::Invalid{std::move(*error)}};
     // An empty chunk plan would leave the old FAT contents in place and still report success.
     if (chunkSectors < 1) {
         return invalid(Fat32FormatError::Unexpected{"writeChunkSectors must be at least 1, was " +
                                                     std::to_string(chunkSectors)});
     }
-    const Fat32Layout& layout = *outcome.layout;
+    const Fat32Layout& layout = std::get<Fat32Layout>(planned);
 
     VolumeWriter writer{device, params.volumeOffsetSectors};
     if (auto failed = writer.write(0, reservedRegion(layout, params), "reserved region")) return std::move(*failed);

@@ -5,6 +5,7 @@
 // throws, nothing is retried and nothing written is undone.
 
 #include <cstdint>
+#include <variant>
 
 #include "Fat32/Fat32Formatter.hpp"
 
@@ -20,6 +21,12 @@ public:
     [[nodiscard]] std::int64_t writeChunkSectors() const { return chunkSectors; }
 
     [[nodiscard]] Fat32FormatResult format(BlockDevice& device, const Fat32FormatParams& params) const override;
+
+    // The checks that come before any write, in the order that decides which error wins,
+    // and the layout they lead to. Reads only the device's geometry.
+    [[nodiscard]] static std::variant<Fat32Layout, Fat32FormatError> plan(int sectorSize,
+                                                                          std::int64_t deviceSectorCount,
+                                                                          const Fat32FormatParams& params);
 
 private:
     std::int64_t chunkSectors;
