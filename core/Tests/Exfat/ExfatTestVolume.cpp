@@ -79,54 +79,54 @@ std::size_t VolumeMap::endOfDirectory(const std::vector<std::uint8_t>& image, st
     return offset;
 }
 
-std::vector<std::uint8_t> entrySet(const EntrySetSpec& spec) {
-    const std::size_t nameEntries = (spec.name.size() + 14) / 15;
+std::vector<std::uint8_t> entrySet(const EntrySetFields& fields) {
+    const std::size_t nameEntries = (fields.name.size() + 14) / 15;
     std::vector<std::uint8_t> set((2 + nameEntries) * 32, 0);
     set[0] = 0x85;
-    set[1] = spec.secondaryCount.value_or(static_cast<std::uint8_t>(1 + nameEntries));
-    set[4] = spec.isDirectory ? 0x10 : 0x20;
+    set[1] = fields.secondaryCount.value_or(static_cast<std::uint8_t>(1 + nameEntries));
+    set[4] = fields.isDirectory ? 0x10 : 0x20;
     set[32] = 0xC0;
-    set[33] = spec.secondaryFlags;
-    set[35] = spec.nameLength.value_or(static_cast<std::uint8_t>(spec.name.size()));
-    LittleEndian::write64(set, 40, spec.dataLength);
-    LittleEndian::write32(set, 52, spec.firstCluster);
-    LittleEndian::write64(set, 56, spec.dataLength);
-    for (std::size_t i = 0; i < spec.name.size(); ++i) {
+    set[33] = fields.secondaryFlags;
+    set[35] = fields.nameLength.value_or(static_cast<std::uint8_t>(fields.name.size()));
+    LittleEndian::write64(set, 40, fields.dataLength);
+    LittleEndian::write32(set, 52, fields.firstCluster);
+    LittleEndian::write64(set, 56, fields.dataLength);
+    for (std::size_t i = 0; i < fields.name.size(); ++i) {
         const std::size_t entry = 2 + i / 15;
         set[entry * 32] = 0xC1;
-        LittleEndian::write16(set, entry * 32 + 2 + (i % 15) * 2, spec.name[i]);
+        LittleEndian::write16(set, entry * 32 + 2 + (i % 15) * 2, fields.name[i]);
     }
     return set;
 }
 
-EntrySetSpec fileSet(std::u16string name, std::uint64_t sizeBytes) {
-    EntrySetSpec spec;
-    spec.name = std::move(name);
-    spec.dataLength = sizeBytes;
-    return spec;
+EntrySetFields fileSet(std::u16string name, std::uint64_t sizeBytes) {
+    EntrySetFields fields;
+    fields.name = std::move(name);
+    fields.dataLength = sizeBytes;
+    return fields;
 }
 
-EntrySetSpec folderSet(std::u16string name, std::uint32_t firstCluster, std::uint64_t dataLength,
+EntrySetFields folderSet(std::u16string name, std::uint32_t firstCluster, std::uint64_t dataLength,
                        std::uint8_t secondaryFlags) {
-    EntrySetSpec spec = fileSet(std::move(name), dataLength);
-    spec.isDirectory = true;
-    spec.firstCluster = firstCluster;
-    spec.secondaryFlags = secondaryFlags;
-    return spec;
+    EntrySetFields fields = fileSet(std::move(name), dataLength);
+    fields.isDirectory = true;
+    fields.firstCluster = firstCluster;
+    fields.secondaryFlags = secondaryFlags;
+    return fields;
 }
 
-EntrySetSpec bent(EntrySetSpec spec, std::optional<std::uint8_t> nameLength,
+EntrySetFields bent(EntrySetFields fields, std::optional<std::uint8_t> nameLength,
                   std::optional<std::uint8_t> secondaryCount) {
-    spec.nameLength = nameLength;
-    spec.secondaryCount = secondaryCount;
-    return spec;
+    fields.nameLength = nameLength;
+    fields.secondaryCount = secondaryCount;
+    return fields;
 }
 
 HandBuiltVolume::HandBuiltVolume(const TempDir& dir, std::int64_t sizeBytes)
     : image(mkfsExfatImage(dir, sizeBytes, "-c 4K")), map(image.empty() ? VolumeMap{} : mapVolume(image)) {}
 
-void HandBuiltVolume::place(std::size_t offset, const EntrySetSpec& spec) {
-    const std::vector<std::uint8_t> set = entrySet(spec);
+void HandBuiltVolume::place(std::size_t offset, const EntrySetFields& fields) {
+    const std::vector<std::uint8_t> set = entrySet(fields);
     std::copy(set.begin(), set.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 

@@ -62,7 +62,7 @@ struct VolumeMap {
 
 // A file entry set shaped as drivers write it; the checksums stay zero (readers here
 // do not check them). The optional fields bend it out of shape.
-struct EntrySetSpec {
+struct EntrySetFields {
     std::u16string name;
     bool isDirectory = false;
     std::uint32_t firstCluster = 0;
@@ -71,12 +71,12 @@ struct EntrySetSpec {
     std::optional<std::uint8_t> nameLength;      // default: the name's length
     std::optional<std::uint8_t> secondaryCount;  // default: 1 + name entries
 };
-[[nodiscard]] std::vector<std::uint8_t> entrySet(const EntrySetSpec& spec);
+[[nodiscard]] std::vector<std::uint8_t> entrySet(const EntrySetFields& fields);
 
-[[nodiscard]] EntrySetSpec fileSet(std::u16string name, std::uint64_t sizeBytes);
-[[nodiscard]] EntrySetSpec folderSet(std::u16string name, std::uint32_t firstCluster, std::uint64_t dataLength,
+[[nodiscard]] EntrySetFields fileSet(std::u16string name, std::uint64_t sizeBytes);
+[[nodiscard]] EntrySetFields folderSet(std::u16string name, std::uint32_t firstCluster, std::uint64_t dataLength,
                                      std::uint8_t secondaryFlags = 0x01);
-[[nodiscard]] EntrySetSpec bent(EntrySetSpec spec, std::optional<std::uint8_t> nameLength,
+[[nodiscard]] EntrySetFields bent(EntrySetFields fields, std::optional<std::uint8_t> nameLength,
                                 std::optional<std::uint8_t> secondaryCount);
 
 // A small mkfs.exfat volume (8 MiB unless told otherwise, 4 KiB clusters) whose folders are
@@ -91,8 +91,8 @@ public:
     [[nodiscard]] bool isValid() const { return !image.empty(); }
     [[nodiscard]] std::int64_t root() const { return map.rootCluster; }
     // Appends an entry set after the last one in the folder's first cluster.
-    void add(std::int64_t folder, const EntrySetSpec& spec) { place(map.endOfDirectory(image, folder), spec); }
-    void place(std::size_t offset, const EntrySetSpec& spec);
+    void add(std::int64_t folder, const EntrySetFields& fields) { place(map.endOfDirectory(image, folder), fields); }
+    void place(std::size_t offset, const EntrySetFields& fields);
     // A one-cluster folder in `parent`, its chain ended in the FAT.
     std::int64_t addFolder(std::int64_t parent, const std::u16string& name);
     std::int64_t allocate() { return nextFree++; }
