@@ -17,6 +17,23 @@ TEST(CaseDescription, RendersCaseNameAndLabelledPayload) {
     EXPECT_EQ(CaseDescription("n").value(std::int64_t{-5}).str(), "n(-5)");
 }
 
+TEST(CaseDescription, RendersAbsentOptionalsAsNoneAndPresentOnesAsTheirValue) {
+    // Named values: GCC 12 misreads optionals built inside the expression as uninitialised.
+    const std::optional<bool> notRun;
+    const std::optional<bool> failed = false;
+    const std::optional<std::int64_t> count = 7;
+    const std::optional<std::string> label = "A \"b\"";
+    const std::optional<std::string> noVersion;
+    EXPECT_EQ(CaseDescription("step")
+                  .field("ok", notRun)
+                  .field("flushed", failed)
+                  .field("count", count)
+                  .field("label", label)
+                  .field("version", noVersion)
+                  .str(),
+              "step(ok: none, flushed: false, count: 7, label: \"A \\\"b\\\"\", version: none)");
+}
+
 TEST(CaseDescription, EscapesQuotesBackslashesAndControlCharacters) {
     EXPECT_EQ(CaseDescription::quoted("a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\nd\\u{01}\"");
     EXPECT_EQ(CaseDescription::quoted("naïve — ok"), "\"naïve — ok\"");

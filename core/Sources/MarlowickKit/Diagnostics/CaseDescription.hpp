@@ -8,9 +8,11 @@
 //   CaseDescription("closed").field("operation", "read").str() == "closed(operation: \"read\")"
 //   CaseDescription("startLbaOutOf32BitRange").value(4294967296).str() == "startLbaOutOf32BitRange(4294967296)"
 //   CaseDescription("success").str() == "success"
+//   CaseDescription("step").field("ok", std::optional<bool>{}).str() == "step(ok: none)"
 
 #include <concepts>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +31,12 @@ public:
         requires(!std::same_as<T, bool>)
     CaseDescription& field(std::string_view label, T number) {
         return rawField(label, std::to_string(number));
+    }
+    // An absent value reads "none"; a present one as its plain field would.
+    template <class T>
+    CaseDescription& field(std::string_view label, const std::optional<T>& value) {
+        if (!value) return rawField(label, "none");
+        return field(label, *value);
     }
     // A value that is already in its textual form (a nested case, a list), placed unquoted.
     CaseDescription& rawField(std::string_view label, std::string_view rendered);

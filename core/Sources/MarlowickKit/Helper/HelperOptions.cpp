@@ -15,14 +15,6 @@ PartitionStyle mappedStyle(const std::string& text) {
     unknown("partitionStyle", text);
 }
 
-std::string optionalText(const std::optional<std::string>& text) {
-    return text ? CaseDescription::quoted(*text) : "none";
-}
-
-std::string optionalNumber(const std::optional<std::int64_t>& number) {
-    return number ? std::to_string(*number) : "none";
-}
-
 }  // namespace
 
 HelperOptionMappingError::HelperOptionMappingError(Case c) : std::runtime_error(render(c)), value(std::move(c)) {}
@@ -85,9 +77,9 @@ void PrintTo(const HelperInstallOptions& options, std::ostream* os) {
                .field("partitionStyle", options.partitionStyle)
                .field("reserveBytesAtEnd", options.reserveBytesAtEnd)
                .field("alignTo4K", options.alignTo4K)
-               .rawField("ventoyVersion", optionalText(options.ventoyVersion))
-               .rawField("dataClusterBytes", optionalNumber(options.dataClusterBytes))
-               .rawField("volumeLabel", optionalText(options.volumeLabel))
+               .field("ventoyVersion", options.ventoyVersion)
+               .field("dataClusterBytes", options.dataClusterBytes)
+               .field("volumeLabel", options.volumeLabel)
                .str();
 }
 
@@ -96,7 +88,7 @@ void PrintTo(const HelperRemoveOptions& options, std::ostream* os) {
                .field("filesystem", options.filesystem)
                .field("partitionStyle", options.partitionStyle)
                .field("volumeLabel", options.volumeLabel)
-               .rawField("dataClusterBytes", optionalNumber(options.dataClusterBytes))
+               .field("dataClusterBytes", options.dataClusterBytes)
                .str();
 }
 

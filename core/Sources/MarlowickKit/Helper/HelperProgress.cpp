@@ -61,11 +61,10 @@ std::optional<ByteProgress> HelperProgress::byteProgress() const {
 void PrintTo(HelperProgress::Stage stage, std::ostream* os) { *os << rawValue(stage); }
 
 void PrintTo(const HelperProgress& progress, std::ostream* os) {
-    const auto number = [](const std::optional<std::int64_t>& n) { return n ? std::to_string(*n) : "none"; };
     *os << CaseDescription("HelperProgress")
                .rawField("stage", rawValue(progress.stage))
-               .rawField("currentBytes", number(progress.currentBytes))
-               .rawField("totalBytes", number(progress.totalBytes))
+               .field("currentBytes", progress.currentBytes)
+               .field("totalBytes", progress.totalBytes)
                .str();
 }
 

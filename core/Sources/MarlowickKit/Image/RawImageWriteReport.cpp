@@ -5,11 +5,6 @@
 namespace marlowick {
 namespace {
 
-std::string flag(const std::optional<bool>& value) {
-    if (!value) return "none";
-    return *value ? "true" : "false";
-}
-
 }  // namespace
 
 void PrintTo(const RawImageWriteResult& result, std::ostream* os) {
@@ -21,10 +16,10 @@ void PrintTo(const RawImageWriteResult& result, std::ostream* os) {
     CaseDescription described("completed");
     described.field("imageBytes", r.imageBytes)
         .field("sectorsWritten", r.sectorsWritten)
-        .rawField("writeOk", flag(r.writeOk))
-        .rawField("flushOk", flag(r.flushOk))
-        .rawField("flushHonoured", flag(r.flushHonoured))
-        .rawField("verifyOk", flag(r.verifyOk))
+        .field("writeOk", r.writeOk)
+        .field("flushOk", r.flushOk)
+        .field("flushHonoured", r.flushHonoured)
+        .field("verifyOk", r.verifyOk)
         .rawField("cancelledAtStage",
                   r.cancelledAtStage ? rawWriteStageRawValues.text(*r.cancelledAtStage) : std::string_view("none"));
     for (const std::string& note : r.notes) described.field("note", note);

@@ -24,10 +24,6 @@ void checkVolumeLabel(const std::string& label) {
     if (length > VentoyInstallOptions::maxLabelLength) fail(VentoyInstallOptionsError::VolumeLabelTooLong{length});
 }
 
-std::string optionalText(const std::optional<std::string>& text) {
-    return text ? CaseDescription::quoted(*text) : "none";
-}
-
 }  // namespace
 
 VentoyInstallOptions::VentoyInstallOptions(DriveFilesystem dataFilesystem, PartitionStyle partitionStyle,
@@ -58,10 +54,9 @@ void PrintTo(const VentoyInstallOptions& options, std::ostream* os) {
                .rawField("partitionStyle", rawValue(options.partitionStyle()))
                .field("reserveBytesAtEnd", options.reserveBytesAtEnd())
                .field("alignTo4K", options.alignTo4K())
-               .rawField("ventoyVersion", optionalText(options.ventoyVersion()))
-               .rawField("dataClusterBytes",
-                         options.dataClusterBytes() ? std::to_string(*options.dataClusterBytes()) : "none")
-               .rawField("volumeLabel", optionalText(options.volumeLabel()))
+               .field("ventoyVersion", options.ventoyVersion())
+               .field("dataClusterBytes", options.dataClusterBytes())
+               .field("volumeLabel", options.volumeLabel())
                .str();
 }
 

@@ -5,15 +5,6 @@
 namespace marlowick {
 namespace {
 
-std::string optionalFlag(const std::optional<bool>& flag) {
-    if (!flag) return "none";
-    return *flag ? "true" : "false";
-}
-
-std::string optionalNumber(const std::optional<std::int64_t>& number) {
-    return number ? std::to_string(*number) : "none";
-}
-
 std::string noteList(const std::vector<std::string>& notes) {
     std::string list = "[";
     for (const std::string& note : notes) {
@@ -38,16 +29,16 @@ std::string render(const VentoyInstallReport& report) {
         .field("diskSignature", report.diskSignature)
         .field("volumeLabel", report.volumeLabel)
         .field("formatPerformed", report.formatPerformed)
-        .rawField("mbrWriteOk", optionalFlag(report.mbrWriteOk))
-        .rawField("mbrVerifyOk", optionalFlag(report.mbrVerifyOk))
-        .rawField("coreWriteOk", optionalFlag(report.coreWriteOk))
-        .rawField("coreVerifyOk", optionalFlag(report.coreVerifyOk))
-        .rawField("formatOk", optionalFlag(report.formatOk))
-        .rawField("clusterCount", optionalNumber(report.clusterCount))
-        .rawField("clusterSizeBytes", optionalNumber(report.clusterSizeBytes))
-        .rawField("ventoyDiskWriteOk", optionalFlag(report.ventoyDiskWriteOk))
-        .rawField("ventoyDiskVerifyOk", optionalFlag(report.ventoyDiskVerifyOk))
-        .rawField("flushOk", optionalFlag(report.flushOk))
+        .field("mbrWriteOk", report.mbrWriteOk)
+        .field("mbrVerifyOk", report.mbrVerifyOk)
+        .field("coreWriteOk", report.coreWriteOk)
+        .field("coreVerifyOk", report.coreVerifyOk)
+        .field("formatOk", report.formatOk)
+        .field("clusterCount", report.clusterCount)
+        .field("clusterSizeBytes", report.clusterSizeBytes)
+        .field("ventoyDiskWriteOk", report.ventoyDiskWriteOk)
+        .field("ventoyDiskVerifyOk", report.ventoyDiskVerifyOk)
+        .field("flushOk", report.flushOk)
         .rawField("cancelledAtStage", report.cancelledAtStage ? rawValue(*report.cancelledAtStage) : "none")
         .rawField("notes", noteList(report.notes))
         .str();
