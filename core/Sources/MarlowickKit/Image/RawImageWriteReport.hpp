@@ -11,6 +11,7 @@
 
 #include "Diagnostics/RawValueTable.hpp"
 #include "Format/DriveOperationReport.hpp"
+#include "Format/DriveOperationResult.hpp"
 
 namespace marlowick {
 
@@ -55,22 +56,7 @@ struct RawImageWriteReport {
 
 static_assert(DriveOperationReport<RawImageWriteReport>);
 
-struct RawImageWriteResult {
-    // The write ran, successfully or not.
-    struct Completed {
-        RawImageWriteReport report;
-        bool operator==(const Completed&) const = default;
-    };
-    // Refused before any sector was touched.
-    struct Aborted {
-        std::string reason;
-        bool operator==(const Aborted&) const = default;
-    };
-    using Case = std::variant<Completed, Aborted>;
-
-    Case value;
-    bool operator==(const RawImageWriteResult&) const = default;
-};
+using RawImageWriteResult = DriveOperationResult<RawImageWriteReport>;
 
 // For test output: "aborted(reason: \"image is empty (0 bytes)\")", or the report's flags and notes.
 void PrintTo(const RawImageWriteResult& result, std::ostream* os);

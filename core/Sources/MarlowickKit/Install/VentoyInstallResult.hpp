@@ -7,24 +7,12 @@
 #include <string>
 #include <variant>
 
+#include "Format/DriveOperationResult.hpp"
 #include "Install/VentoyInstallReport.hpp"
 
 namespace marlowick {
 
-struct VentoyInstallResult {
-    struct Completed {
-        VentoyInstallReport report;
-        bool operator==(const Completed&) const = default;
-    };
-    struct Aborted {
-        std::string reason;
-        bool operator==(const Aborted&) const = default;
-    };
-    using Case = std::variant<Completed, Aborted>;
-
-    Case value;
-    bool operator==(const VentoyInstallResult&) const = default;
-};
+using VentoyInstallResult = DriveOperationResult<VentoyInstallReport>;
 
 // "completed(report: VentoyInstallReport(...))", "aborted(reason: \"core.img is 2048 sectors, ...\")"
 [[nodiscard]] std::string render(const VentoyInstallResult& result);
