@@ -1,0 +1,99 @@
+#include "Block/MountTable.hpp"
+
+#include <charconv>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+namespace marlowick {
+namespace {
+
+std::vector<std::string_view> splitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    std::size_t start = 0;
+    while (start < line.size()) {
+        const auto end = line.find(' ', start);
+        const auto stop = end == std::string_view::npos ? line.size() : end;
+        if (stop > start) fields.push_back(line.substr(start, stop - start));
+        start = stop + 1;
+    }
+    return fields;
+}
+
+// The kernel writes blank, tab, line feed and backslash as three octal digits after a backslash.
+std::string unescape(std::string_view field) {
+    std::string text;
+    text.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            const auto digits = field.substr(i + 1, 3);
+            if (digits.find_first_not_of("01234567") == std::string_view::npos) {
+                text.push_back(static_cast<char>(((digits[0] - '0') << 6) | ((digits[1] - '0') << 3) | (digits[2] - '0')));
+                i += 3;
+                continue;
+            }
+        }
+        text.push_back(field[i]);
+    }
+    return text;
+}
+
+template <class Number>
+std::optional<Number> number(std::string_view text) {
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<MountEntry> parseLine(std::string_view line) {
+    const auto fields = splitFields(line);
+    // id parent major:minor root mount-point options [optional fields…] - type source super-options
+    if (fields.size() < 10) return std::nullopt;
+    std::size_t separator = 6;
+    while (separator < fields.size() && fields[separator] != "-") ++separator;
+    if (separator + 2 >= fields.size()) return std::nullopt;
+
+    const auto colon = fields[2].find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    const auto mountId = number<std::int64_t>(fields[0]);
+    const auto parentId = number<std::int64_t>(fields[1]);
+    const auto major = number<unsigned int>(fields[2].substr(0, colon));
+    const auto minor = number<unsigned int>(fields[2].substr(colon + 1));
+    if (!mountId || !parentId || !major || !minor) return std::nullopt;
+
+    MountEntry entry;
+    entry.mountId = *mountId;
+    entry.parentId = *parentId;
+    entry.major = *major;
+    entry.minor = *minor;
+    entry.root = unescape(fields[3]);
+    entry.mountPoint = unescape(fields[4]);
+    entry.fsType = unescape(fields[separator + 1]);
+    entry.source = unescape(fields[separator + 2]);
+    return entry;
+}
+
+}  // namespace
+
+std::vector<MountEntry> MountTable::parse(std::string_view text) {
+    std::vector<MountEntry> entries;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = text.find('\n', start);
+        const auto stop = end == std::string_view::npos ? text.size() : end;
+        if (auto entry = parseLine(text.substr(start, stop - start))) entries.push_back(std::move(*entry));
+        start = stop + 1;
+    }
+    return entries;
+}
+
+std::vector<MountEntry> MountTable::read(const std::string& path) {
+    std::ifstream file(path);
+    if (!file) return {};
+    std::ostringstream text;
+    text << file.rdbuf();
+    return parse(text.str());
+}
+
+}  // namespace marlowick

@@ -1,0 +1,35 @@
+#pragma once
+// The kernel's table of mounted file systems, as /proc/self/mountinfo lists it, one
+// entry per mount. Each entry names the block device it stands on by device number, so
+// a mount is tied to its disk even when its source text is a label, a UUID or a
+// device-mapper path.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace marlowick {
+
+struct MountEntry {
+    std::int64_t mountId = 0;
+    std::int64_t parentId = 0;
+    unsigned int major = 0;  // device number of the file system's device
+    unsigned int minor = 0;
+    std::string root;        // the directory of the file system mounted here
+    std::string mountPoint;  // escapes (\040 for a blank, …) undone
+    std::string fsType;
+    std::string source;
+    bool operator==(const MountEntry&) const = default;
+};
+
+struct MountTable {
+    static constexpr std::string_view defaultPath = "/proc/self/mountinfo";
+
+    // Lines that do not have the table's shape are skipped.
+    [[nodiscard]] static std::vector<MountEntry> parse(std::string_view text);
+    // Empty when the file cannot be read.
+    [[nodiscard]] static std::vector<MountEntry> read(const std::string& path = std::string(defaultPath));
+};
+
+}  // namespace marlowick
