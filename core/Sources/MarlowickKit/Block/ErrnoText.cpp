@@ -16,10 +16,13 @@ namespace {
 
 }  // namespace
 
-std::string errnoText(int errorNumber) {
+std::string errnoMessage(int errorNumber) {
     std::array<char, 256> buffer{};
-    const char* message = messageFrom(::strerror_r(errorNumber, buffer.data(), buffer.size()), buffer.data());
-    return "errno " + std::to_string(errorNumber) + " (" + message + ")";
+    return messageFrom(::strerror_r(errorNumber, buffer.data(), buffer.size()), buffer.data());
+}
+
+std::string errnoText(int errorNumber) {
+    return "errno " + std::to_string(errorNumber) + " (" + errnoMessage(errorNumber) + ")";
 }
 
 std::string currentErrnoText() { return errnoText(errno); }

@@ -6,6 +6,9 @@
 
 namespace marlowick {
 
+// The system's message alone: "Permission denied".
+[[nodiscard]] std::string errnoMessage(int errorNumber);
+
 // "errno " + the number + " (" + the system's message for it + ")".
 [[nodiscard]] std::string errnoText(int errorNumber);
 
