@@ -12,6 +12,10 @@ packages=(
   exfatprogs dosfstools mtools fdisk gdisk util-linux xorriso xz-utils gzip openssl
   # a real exFAT driver for test fixtures where the kernel has no exfat module
   exfat-fuse
+  # the helper's polkit action, checked against polkit's own DTD
+  libxml2-utils polkitd
+  # the application starts the helper through pkexec
+  pkexec
 )
 
 missing=()

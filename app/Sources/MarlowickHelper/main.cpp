@@ -1,0 +1,122 @@
+// marlowick-helper: the privileged half of Marlowick. It runs one command per process, as
+// root: one JSON command line on standard input, zero or more progress frames and then
+// exactly one result frame on standard output, one line each. It reads no argument, no
+// environment variable and no file of its own; boot files and the signed registry arrive
+// inside the command. Exit status 1 when no command line arrived, else 0 whatever the result.
+//
+// Two threads: the main thread reads the command, runs it and writes every frame; after the
+// command line, a watcher thread reads the rest of standard input and sets the cancel latch
+// when the cancel line comes. The latch is the only state both touch.
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <variant>
+
+#include "Diagnostics/MarlowickLog.hpp"
+#include "Helper/HelperCancelLatch.hpp"
+#include "Helper/HelperEngineRunner.hpp"
+#include "Helper/HelperLineCoding.hpp"
+#include "Helper/HelperLineReader.hpp"
+#include "Helper/HelperLineWriter.hpp"
+#include "Helper/HelperWireCodec.hpp"
+#include "Helper/MarlowickHelper.hpp"
+
+namespace {
+
+using namespace marlowick;
+
+constexpr std::string_view noCommandDetail = "helper received no command on stdin";
+
+// Until the engine is linked in, every command is answered without touching a drive.
+class EngineUnavailableRunner final : public HelperEngineRunner {
+public:
+    HelperResult run(const HelperCommand&, const HelperProgressHandler&, const HelperCancelCheck&) override {
+        return HelperResult::failed(HelperCommandError::CouldNotOpenDevice{"the helper's engine is not built in"});
+    }
+    using HelperEngineRunner::run;
+};
+
+std::unique_ptr<HelperEngineRunner> makeRunner() { return std::make_unique<EngineUnavailableRunner>(); }
+
+// Writes frames to standard output, one whole line each. Once a write fails (the
+// application closed its end: EPIPE, SIGPIPE being ignored), the running command is asked
+// to stop, so that it ends at its next chunk and closes the drive cleanly; later frames
+// are dropped. Used by the main thread only.
+class FrameOutput {
+public:
+    void emit(const HelperWireFrame& frame) {
+        if (gone) return;
+        // A frame that cannot be encoded goes out as an empty line, which the application skips.
+        if (writeHelperLine(STDOUT_FILENO, encodeJson(frame).value_or(std::string()))) return;
+        gone = true;
+        if (latch != nullptr) latch->cancel();
+    }
+    void cancelOnFailure(HelperCancelLatch& cancelLatch) { latch = &cancelLatch; }
+
+private:
+    bool gone = false;
+    HelperCancelLatch* latch = nullptr;
+};
+
+// Reads the lines after the command; the exact cancel line sets the latch. Any other line,
+// a second command included, is dropped. End of input ends the watch, latch untouched.
+void watchForCancel(HelperLineReader& reader, HelperCancelLatch& latch) {
+    for (;;) {
+        HelperLineReadResult next = reader.next();
+        if (std::holds_alternative<HelperEndOfInput>(next)) return;
+        const auto* line = std::get_if<HelperLine>(&next);
+        if (line != nullptr && HelperLineCoding::isCancelFrame(line->bytes)) {
+            latch.cancel();
+            return;
+        }
+    }
+}
+
+// Ends the process without running destructors: the watcher may still sit in read() on
+// the reader, or be about to set the latch, and must not find them destroyed. Every frame
+// went out through write(2), so nothing is buffered.
+[[noreturn]] void finish(int status) { std::_Exit(status); }
+
+}  // namespace
+
+int main() {
+    // A reader that has gone away turns a frame write into EPIPE, handled by FrameOutput.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    const std::unique_ptr<HelperEngineRunner> runner = makeRunner();
+    MarlowickLog::processStarted(MarlowickHelper::executableName, MarlowickHelper::version);
+    HelperLineReader stdinReader(STDIN_FILENO);
+    FrameOutput output;
+
+    HelperLineReadResult first = stdinReader.next();
+    const auto* commandLine = std::get_if<HelperLine>(&first);
+    if (std::holds_alternative<HelperEndOfInput>(first) || (commandLine != nullptr && commandLine->bytes.empty())) {
+        output.emit({HelperWireFrame::Result{
+            HelperResult::failed(HelperCommandError::MalformedCommand{std::string(noCommandDetail)})}});
+        finish(EXIT_FAILURE);
+    }
+
+    HelperCancelLatch cancelLatch;
+    output.cancelOnFailure(cancelLatch);
+    try {
+        // The reader passes to the watcher here; the main thread never reads again.
+        std::thread(watchForCancel, std::ref(stdinReader), std::ref(cancelLatch)).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the command still runs, it just cannot be cancelled.
+    }
+
+    // A line too long to keep is no command either; it is answered as undecodable.
+    const HelperResult result = HelperLineCoding::handle(
+        commandLine != nullptr ? std::string_view(commandLine->bytes) : std::string_view(), *runner,
+        [&output](const HelperProgress& progress) { output.emit({HelperWireFrame::Progress{progress}}); },
+        [&cancelLatch] { return cancelLatch.isCancelled(); });
+    output.emit({HelperWireFrame::Result{result}});
+    finish(EXIT_SUCCESS);
+}

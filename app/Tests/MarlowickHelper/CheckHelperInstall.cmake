@@ -1,0 +1,46 @@
+# Run with cmake -P. Stages an install with DESTDIR, so that every path is the one a real
+# install under the configured prefix would use, only below STAGE_DIR.
+file(REMOVE_RECURSE ${STAGE_DIR})
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${STAGE_DIR} ${CMAKE_COMMAND} --install ${BUILD_DIR}
+  RESULT_VARIABLE installResult OUTPUT_QUIET)
+if(NOT installResult EQUAL 0)
+  message(FATAL_ERROR "install into ${STAGE_DIR} failed: ${installResult}")
+endif()
+
+if(NOT IS_ABSOLUTE "${HELPER_PATH}" OR NOT EXISTS ${STAGE_DIR}${HELPER_PATH} OR IS_DIRECTORY ${STAGE_DIR}${HELPER_PATH})
+  message(FATAL_ERROR "the helper is not installed at ${HELPER_PATH}")
+endif()
+execute_process(COMMAND test -x ${STAGE_DIR}${HELPER_PATH} RESULT_VARIABLE notExecutable)
+if(NOT notExecutable EQUAL 0)
+  message(FATAL_ERROR "the installed helper ${HELPER_PATH} is not executable")
+endif()
+if(NOT EXISTS ${STAGE_DIR}${POLICY_PATH})
+  message(FATAL_ERROR "the polkit action is not installed at ${POLICY_PATH}")
+endif()
+
+file(READ ${STAGE_DIR}${POLICY_PATH} policy)
+string(REGEX MATCH "<action id=\"([^\"]*)\"" _ "${policy}")
+if(NOT CMAKE_MATCH_1 STREQUAL "com.quenmoorlabworks.marlowick.helper")
+  message(FATAL_ERROR "unexpected action id '${CMAKE_MATCH_1}'")
+endif()
+string(REGEX MATCH "key=\"org.freedesktop.policykit.exec.path\">([^<]*)<" _ "${policy}")
+if(NOT CMAKE_MATCH_1 STREQUAL HELPER_PATH)
+  message(FATAL_ERROR "the action lets pkexec start '${CMAKE_MATCH_1}', not the installed helper ${HELPER_PATH}")
+endif()
+string(REGEX MATCH "<allow_active>([^<]*)</allow_active>" _ "${policy}")
+if(NOT CMAKE_MATCH_1 STREQUAL "auth_admin_keep")
+  message(FATAL_ERROR "an active session gets '${CMAKE_MATCH_1}', not auth_admin_keep")
+endif()
+
+set(dtd /usr/share/polkit-1/policyconfig-1.dtd)
+if(XMLLINT AND EXISTS ${dtd})
+  execute_process(COMMAND ${XMLLINT} --noout --dtdvalid ${dtd} ${STAGE_DIR}${POLICY_PATH}
+    RESULT_VARIABLE lintResult ERROR_VARIABLE lintErrors)
+  if(NOT lintResult EQUAL 0)
+    message(FATAL_ERROR "the polkit action does not validate against polkit's DTD:\n${lintErrors}")
+  endif()
+else()
+  message(STATUS "xmllint or polkit's DTD missing: the action's XML was not validated")
+endif()
+file(REMOVE_RECURSE ${STAGE_DIR})
