@@ -1,0 +1,75 @@
+// The helper program's standard input and output, as the application sees them: what
+// arrives on stdin decides the frames on stdout and the exit status.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Helper/HelperLineCoding.hpp"
+#include "Helper/HelperWireCodec.hpp"
+#include "Support/TestSupport.hpp"
+
+namespace marlowick {
+namespace {
+
+struct ProgramRun {
+    std::vector<std::string> lines;
+    int exitStatus = -1;
+};
+
+// Feeds `printfFormat` (a printf format: \n for a line feed) to the helper's stdin, then
+// end of input.
+ProgramRun runProgram(const std::string& printfFormat) {
+    const test::CommandOutput output =
+        test::runCommand("printf '" + printfFormat + "' | '" MARLOWICK_HELPER_PATH "'; echo \"exit=$?\"");
+    ProgramRun run;
+    std::size_t at = 0;
+    for (std::size_t end = output.output.find('\n'); end != std::string::npos;
+         at = end + 1, end = output.output.find('\n', at)) {
+        run.lines.push_back(output.output.substr(at, end - at));
+    }
+    if (!run.lines.empty() && run.lines.back().rfind("exit=", 0) == 0) {
+        run.exitStatus = std::stoi(run.lines.back().substr(5));
+        run.lines.pop_back();
+    }
+    return run;
+}
+
+std::string malformedFrame(const std::string& detail) {
+    return *encodeJson(HelperWireFrame{
+        HelperWireFrame::Result{HelperResult::failed(HelperCommandError::MalformedCommand{detail})}});
+}
+
+struct NoCommandCase {
+    const char* name;
+    const char* input;
+    const char* detail;
+    int exitStatus;
+};
+
+class HelperProgramWithoutCommand : public ::testing::TestWithParam<NoCommandCase> {};
+
+// Exactly one line comes back, the failed result frame.
+TEST_P(HelperProgramWithoutCommand, AnswersWithOneFailedFrame) {
+    const NoCommandCase& c = GetParam();
+    const ProgramRun run = runProgram(c.input);
+    EXPECT_EQ(run.lines, std::vector<std::string>{malformedFrame(c.detail)});
+    EXPECT_EQ(run.exitStatus, c.exitStatus);
+}
+
+constexpr const char* noCommand = "helper received no command on stdin";
+constexpr const char* undecodable = "helper received undecodable command bytes";
+
+INSTANTIATE_TEST_SUITE_P(
+    Stdin, HelperProgramWithoutCommand,
+    ::testing::Values(NoCommandCase{"emptyInput", "", noCommand, 1},
+                      NoCommandCase{"bareNewline", "\\n", noCommand, 1},
+                      NoCommandCase{"bareNewlineThenCommand", "\\n{\"cancel\":true}\\n", noCommand, 1},
+                      NoCommandCase{"notJson", "not a command\\n", undecodable, 0},
+                      NoCommandCase{"notJsonWithoutNewline", "not a command", undecodable, 0},
+                      NoCommandCase{"cancelLineFirst", "{\"cancel\":true}\\n", undecodable, 0}),
+    test::CaseName{});
+
+}  // namespace
+}  // namespace marlowick
