@@ -169,7 +169,9 @@ TEST(PrivilegedSubprocessEngineRunner, AdminPromptHandsPkexecOnlyTheHelperPath) 
 }
 
 // The stand-in records every byte of its input until the runner closes it, so a second
-// cancel line, or one written after the result, would show.
+// cancel line, or one written after the result, would show. It takes its time to answer
+// the cancel line, as a helper finishing its current chunk does, so a watcher that kept
+// writing would get the chance.
 struct CancelCase {
     const char* name;
     bool cancelledFromTheStart;
@@ -183,7 +185,7 @@ TEST_P(PrivilegedSubprocessEngineRunnerCancel, SendsExactlyOneCancelLine) {
     const auto helper = standIns.script(
         "helper", "IFS= read -r command\nprintf '%s\\n' \"$command\" > " + standIns.endingIn("input") +
                       printLine(progressLine(firstProgress)) + "IFS= read -r cancel\nprintf '%s\\n' \"$cancel\" >> " +
-                      standIns.endingIn("input") + printLine(resultLine(cancelled)) + "cat >> " +
+                      standIns.endingIn("input") + "sleep 0.2\n" + printLine(resultLine(cancelled)) + "cat >> " +
                       standIns.endingIn("input"));
     PrivilegedSubprocessEngineRunner runner(helper, Elevation::alreadyRoot);
     std::atomic<bool> progressSeen{false};

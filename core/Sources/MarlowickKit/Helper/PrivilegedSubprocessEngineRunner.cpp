@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <optional>
 #include <stop_token>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -102,14 +103,21 @@ HelperResult PrivilegedSubprocessEngineRunner::run(const HelperCommand& command,
     HelperProcess& helper = std::get<HelperProcess>(launched);
 
     // A failed write means the helper stopped reading; whatever it wrote is still read below.
+    // The helper reads its command before it writes anything, so a command larger than the
+    // pipe cannot deadlock against a full output pipe.
     (void)helper.writeLine(*commandLine);
 
     std::optional<HelperResult> result;
     {
         // Stopped and joined at the end of this block, before the input is closed: the
         // watcher never writes to a descriptor that may have been reused.
-        const std::jthread watcher(
-            [&helper, &isCancelled](const std::stop_token& stop) { watchForCancel(stop, helper, isCancelled); });
+        std::optional<std::jthread> watcher;
+        try {
+            watcher.emplace(
+                [&helper, &isCancelled](const std::stop_token& stop) { watchForCancel(stop, helper, isCancelled); });
+        } catch (const std::system_error&) {
+            // No thread to spare: the command still runs to its result, it just cannot be cancelled.
+        }
         result = pumpFrames(helper.outputDescriptor(), onProgress);
     }
     // Closes the input (the helper's cancel watcher sees the end) and the output (a helper
