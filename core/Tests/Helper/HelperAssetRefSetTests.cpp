@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Assets/RegistrySigning.hpp"
 #include "Helper/WireRoundTrip.hpp"
 
 namespace marlowick {
@@ -29,6 +30,27 @@ TEST(HelperAssetRefSet, PathsAreFilePathsNotUrls) {
     EXPECT_EQ(set.url(VentoyAsset::bootImg), std::filesystem::path("/tmp/a b/%20boot.img"));
     EXPECT_EQ(set.url(VentoyAsset::coreImg), std::filesystem::path("/tmp/core#1.img"));
     EXPECT_EQ(set.url(VentoyAsset::ventoyDiskImg), std::filesystem::path("/tmp/x?y.img"));
+}
+
+// The decision itself is VentoyTrust's; here: the set hands over its version and registry bytes.
+TEST(HelperAssetRefSet, TrustedManifestWeighsItsOwnRegistry) {
+    const test::Bytes payload = test::registryDocument({test::soundReleaseRecord("1.1.90")});
+    const HelperSignedRegistry registry{payload, test::opensslSign(payload, test::registryTestPrivateKey())};
+    const std::string testKey = test::registryTestPublicKeyBase64();
+    const auto& builtIn = VentoyReleaseManifest::available();
+    const auto versionOf = [](const std::optional<VentoyReleaseManifest>& manifest) {
+        return manifest ? std::optional(manifest->version()) : std::nullopt;
+    };
+
+    EXPECT_EQ(versionOf(HelperAssetRefSet("1.1.16", "/b", "/c", "/v", std::nullopt).trustedManifest(builtIn, testKey)),
+              "1.1.16");
+    EXPECT_EQ(versionOf(HelperAssetRefSet("1.1.90", "/b", "/c", "/v", registry).trustedManifest(builtIn, testKey)),
+              "1.1.90");
+    EXPECT_EQ(versionOf(HelperAssetRefSet("1.1.90", "/b", "/c", "/v", std::nullopt).trustedManifest(builtIn, testKey)),
+              std::nullopt);
+    EXPECT_EQ(versionOf(HelperAssetRefSet("1.1.90", "/b", "/c", "/v", registry)
+                            .trustedManifest(builtIn, test::releaseKeyBase64)),
+              std::nullopt);
 }
 
 TEST(HelperAssetRefSet, SignedRegistryTravelsAsBase64) {

@@ -96,6 +96,30 @@ TEST(HelperCommand, EveryCaseCarriesItsPayload) {
     }
 }
 
+TEST(HelperCommand, TheTargetCheckReadsNameWriteFlagAndRawWriteSource) {
+    const HelperDiskRef disk = exampleDisk();
+    const struct {
+        HelperCommand command;
+        std::string_view name;
+        bool writes;
+        std::optional<std::string> source;
+    } cases[] = {
+        {{HelperCommand::Detect{disk}}, "detect", false, std::nullopt},
+        {{HelperCommand::Prepare{disk, exampleAssets(), {}, std::nullopt}}, "prepare", true, std::nullopt},
+        {{HelperCommand::Update{disk, exampleAssets()}}, "update", true, std::nullopt},
+        {{HelperCommand::RemoveVentoy{disk, {}}}, "removeVentoy", true, std::nullopt},
+        {{HelperCommand::AddImage{disk, exampleLayout(), "a.iso", 1, "/home/u/a.iso", false}}, "addImage", true,
+         std::nullopt},
+        {{HelperCommand::ListImages{disk, exampleLayout()}}, "listImages", false, std::nullopt},
+        {{HelperCommand::WriteRawImage{disk, "/home/u/disk.img", true}}, "writeRawImage", true, "/home/u/disk.img"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.command.diagnosticName(), c.name);
+        EXPECT_EQ(c.command.writesToDevice(), c.writes) << c.name;
+        EXPECT_EQ(c.command.rawWriteSourcePath(), c.source) << c.name;
+    }
+}
+
 TEST(HelperCommand, AbsentAndNullOptionalsAreLeftOut) {
     const std::string withNulls = withDisk(
         R"({"prepare":{"diskSignature":null,"disk":)",

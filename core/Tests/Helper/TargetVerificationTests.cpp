@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Helper/FakeProbes.hpp"
+#include "Helper/HelperDiskRef.hpp"
 #include "Helper/WireRoundTrip.hpp"
 #include "Support/TestSupport.hpp"
 
@@ -99,6 +101,126 @@ TEST(TargetVerdict, DecodingNeedsTheKeysOfItsKindOnly) {
         EXPECT_EQ(tryDecodeJson<Verdict>(refused), std::nullopt) << refused;
     }
 }
+
+TEST(TargetVerification, TheKernelNameIsTheOneComponentAfterDev) {
+    const struct {
+        std::string_view path;
+        std::optional<std::string> name;
+    } cases[] = {
+        {"/dev/sdb", "sdb"},
+        {"/dev/nvme0n1", "nvme0n1"},
+        {"/dev/mmcblk0", "mmcblk0"},
+        {"/dev/loop3", "loop3"},
+        {"/dev/dm-0", "dm-0"},
+        {"/dev/sdb1", "sdb1"},  // a partition's name: the probe tells it is not whole
+        {"/dev/..x", "..x"},
+        {"/dev/", std::nullopt},
+        {"/dev/.", std::nullopt},
+        {"/dev/..", std::nullopt},
+        {"/dev/../sda", std::nullopt},
+        {"/dev/sdb/", std::nullopt},
+        {"/dev/disk/by-id/usb-SanDisk_Cruzer", std::nullopt},
+        {"/dev//sdb", std::nullopt},
+        {"sdb", std::nullopt},
+        {"/Dev/sdb", std::nullopt},
+        {" /dev/sdb", std::nullopt},
+        {"/dev/sdb ", std::nullopt},
+        {"/dev/sd\xC3\xA9", std::nullopt},
+        {std::string_view("/dev/sd\0b", 9), std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TargetVerification::wholeDiskBSDName(c.path), c.name) << c.path;
+    }
+}
+
+struct VerifyCase {
+    const char* name;
+    std::string rawPath;
+    bool writes;
+    std::optional<DiscoveredDisk> attached;
+    std::optional<DeviceFingerprint> reference;
+    Verdict expected;
+};
+
+DiscoveredDisk changed(DiscoveredDisk disk, void (*change)(DiscoveredDisk&)) {
+    change(disk);
+    return disk;
+}
+
+DeviceFingerprint changedPrint(void (*change)(DeviceFingerprint&)) {
+    DeviceFingerprint fingerprint = test::usbStick().fingerprint();
+    change(fingerprint);
+    return fingerprint;
+}
+
+class TargetVerificationVerdicts : public ::testing::TestWithParam<VerifyCase> {};
+
+TEST_P(TargetVerificationVerdicts, FirstFailingCheckDecides) {
+    const VerifyCase& c = GetParam();
+    test::FakeDeviceProbe probe;
+    if (c.attached) probe.disks.emplace(c.attached->bsdName, *c.attached);
+    const HelperDiskRef disk(c.rawPath, 512, 62521344, c.reference);
+    EXPECT_EQ(TargetVerification::verify(disk, c.writes, probe), c.expected);
+    const auto name = TargetVerification::wholeDiskBSDName(c.rawPath);
+    EXPECT_EQ(probe.asked, name ? std::vector{*name} : std::vector<std::string>{}) << "one fresh look-up, by that name";
+}
+
+const DeviceFingerprint stickPrint = test::usbStick().fingerprint();
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, TargetVerificationVerdicts,
+    ::testing::Values(
+        VerifyCase{"sameStickVerified", "/dev/sdb", true, test::usbStick(), stickPrint, {Verdict::Verified{}}},
+        VerifyCase{"pathOfNoKernelName", "/dev/disk/by-id/usb-x", true, test::usbStick(), stickPrint,
+                   {Verdict::MalformedDevicePath{"/dev/disk/by-id/usb-x"}}},
+        VerifyCase{"gone", "/dev/sdb", true, std::nullopt, stickPrint, {Verdict::DeviceNotFound{"sdb"}}},
+        VerifyCase{"partition", "/dev/sdb1", false,
+                   changed(test::usbStick("sdb1"), [](DiscoveredDisk& d) { d.isWhole = false; }), stickPrint,
+                   {Verdict::IneligibleTarget{"sdb1", Reason::notWholeDisk}}},
+        // A partition of the system disk is refused as a partition: wholeness is checked first.
+        VerifyCase{"partitionOfTheSystemDisk", "/dev/nvme0n1p2", false,
+                   changed(test::usbStick("nvme0n1p2"),
+                           [](DiscoveredDisk& d) {
+                               d.isWhole = false;
+                               d.isRemovable = false;
+                               d.isInternal = true;
+                           }),
+                   std::nullopt, {Verdict::IneligibleTarget{"nvme0n1p2", Reason::notWholeDisk}}},
+        VerifyCase{"containerContent", "/dev/sdb", true,
+                   changed(test::usbStick(),
+                           [](DiscoveredDisk& d) { d.mediaContent = "EF57347C-0000-11AA-AA11-00306543ECAC"; }),
+                   stickPrint, {Verdict::IneligibleTarget{"sdb", Reason::synthesizedContainer}}},
+        VerifyCase{"deviceMapperDisk", "/dev/dm-0", false, test::usbStick("dm-0"), std::nullopt,
+                   {Verdict::IneligibleTarget{"dm-0", Reason::synthesizedContainer}}},
+        VerifyCase{"systemDiskEvenForDetect", "/dev/nvme0n1", false,
+                   changed(test::usbStick("nvme0n1"),
+                           [](DiscoveredDisk& d) {
+                               d.isRemovable = false;
+                               d.isInternal = true;
+                           }),
+                   std::nullopt, {Verdict::IneligibleTarget{"nvme0n1", Reason::systemDisk}}},
+        VerifyCase{"noFingerprintForARead", "/dev/sdb", false, test::usbStick(), std::nullopt, {Verdict::Verified{}}},
+        VerifyCase{"noFingerprintForAWrite", "/dev/sdb", true, test::usbStick(), std::nullopt,
+                   {Verdict::FingerprintMissing{"sdb"}}},
+        // Capacity is compared before the serial number.
+        VerifyCase{"sameSerialOtherCapacity", "/dev/sdb", true, test::usbStick(),
+                   changedPrint([](DeviceFingerprint& f) {
+                       f.capacityBytes = 16005464064;
+                       f.vendor = "Other";
+                   }),
+                   {Verdict::FingerprintMismatch{"sdb", Field::capacity}}},
+        VerifyCase{"otherSerial", "/dev/sdb", false, test::usbStick(),
+                   changedPrint([](DeviceFingerprint& f) { f.serialNumber = "4C530001231120115143"; }),
+                   {Verdict::FingerprintMismatch{"sdb", Field::serialNumber}}},
+        VerifyCase{"blankVendorIsAbsent", "/dev/sdb", true,
+                   changed(test::usbStick(), [](DiscoveredDisk& d) { d.vendor = " \t\n"; }),
+                   changedPrint([](DeviceFingerprint& f) { f.vendor = std::nullopt; }), {Verdict::Verified{}}},
+        // The reference's own texts are compared as they arrive, untrimmed.
+        VerifyCase{"referenceTextsAreNotTrimmed", "/dev/sdb", true, test::usbStick(),
+                   changedPrint([](DeviceFingerprint& f) { f.model = "Cruzer Blade "; }),
+                   {Verdict::FingerprintMismatch{"sdb", Field::model}}}),
+    test::CaseName{});
 
 }  // namespace
 }  // namespace marlowick

@@ -33,7 +33,7 @@ std::string quoted(const std::filesystem::path& path) { return "'" + path.string
 
 }  // namespace
 
-std::unique_ptr<VentoyFixture> VentoyFixture::make(std::string& skipReason) {
+std::unique_ptr<VentoyFixture> VentoyFixture::make(std::string& skipReason, const std::string& version) {
     for (const char* tool : {"mkfs.fat", "mcopy"}) {
         if (!hasTool(tool)) {
             skipReason = std::string("needs ") + tool + " installed";
@@ -49,13 +49,13 @@ std::unique_ptr<VentoyFixture> VentoyFixture::make(std::string& skipReason) {
     const auto made = runCommand(tools + "mkfs.fat -C " + quoted(efi) + " 32768");
     if (made.exitCode != 0) ADD_FAILURE() << made.output;
     const auto marker = fixture->dir.file("ventoy.ver");
-    const std::string text = "VENTOY_VERSION=" + std::string(fixtureVersion) + "\n";
+    const std::string text = "VENTOY_VERSION=" + version + "\n";
     writeFile(marker, std::vector<std::uint8_t>(text.begin(), text.end()));
     const auto copied = runCommand(tools + "mcopy -i " + quoted(efi) + " " + quoted(marker) + " ::/");
     if (copied.exitCode != 0) ADD_FAILURE() << copied.output;
     fixture->ventoyDiskImg = readFile(efi);
 
-    fixture->assets.version = fixtureVersion;
+    fixture->assets.version = version;
     fixture->assets.files = {{VentoyAsset::bootImg, fixture->dir.file("boot.img")},
                              {VentoyAsset::coreImg, fixture->dir.file("core.img")},
                              {VentoyAsset::ventoyDiskImg, efi}};
@@ -73,7 +73,7 @@ VentoyReleaseManifest VentoyFixture::manifest() const {
                                                                       Sha256::hex(bytes),
                                                                       static_cast<std::int64_t>(bytes.size())});
     }
-    return VentoyReleaseManifest(fixtureVersion, "release.tar.gz", anyDigest, 1, std::move(checksums), 1,
+    return VentoyReleaseManifest(assets.version, "release.tar.gz", anyDigest, 1, std::move(checksums), 1,
                                  "https://example.invalid/releases");
 }
 
@@ -156,7 +156,7 @@ void expectVentoyDrive(BlockDevice& device, const VentoyLayout& layout, const Ve
     EXPECT_EQ(VentoyDriveDetector::detect(device),
               (VentoyDetectionResult{VentoyDetectionResult::Detected{VentoyDriveStatus{VentoyDriveStatus::Ventoy{layout}}}}));
     EXPECT_EQ(VentoyVersionReader::read(device, layout),
-              (VentoyVersionResult{VentoyVersionResult::Found{fixtureVersion}}));
+              (VentoyVersionResult{VentoyVersionResult::Found{fixture.assets.version}}));
 }
 
 }  // namespace marlowick::test

@@ -37,10 +37,11 @@ struct VentoyFixture {
     std::vector<std::uint8_t> coreImg;
     std::vector<std::uint8_t> ventoyDiskImg;
 
-    // nullptr, with the reason to skip, when mkfs.fat or mcopy is missing.
-    static std::unique_ptr<VentoyFixture> make(std::string& skipReason);
+    // nullptr, with the reason to skip, when mkfs.fat or mcopy is missing. `version` is
+    // the set's version and the one ventoy.disk.img carries.
+    static std::unique_ptr<VentoyFixture> make(std::string& skipReason, const std::string& version = fixtureVersion);
 
-    // A manifest of these files' sizes and digests.
+    // A manifest of these files' sizes and digests, of the set's version.
     [[nodiscard]] VentoyReleaseManifest manifest() const;
     [[nodiscard]] const std::vector<std::uint8_t>& bytes(VentoyAsset asset) const {
         return asset == VentoyAsset::bootImg ? bootImg : asset == VentoyAsset::coreImg ? coreImg : ventoyDiskImg;

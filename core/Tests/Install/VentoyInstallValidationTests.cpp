@@ -148,5 +148,13 @@ TEST_P(VentoyInstallValidationLayoutFit, AsksAboutTheTailOnlyWhenCoreOverflows) 
 INSTANTIATE_TEST_SUITE_P(Validation, VentoyInstallValidationLayoutFit, ::testing::ValuesIn(fitCases),
                          test::CaseName{});
 
+TEST(VentoyInstallValidation, GptIsWrittenOnlyOn512ByteSectors) {
+    using VentoyInstallValidation::validatePartitionStyle;
+    EXPECT_EQ(validatePartitionStyle(PartitionStyle::gpt, 512), std::nullopt);
+    EXPECT_EQ(validatePartitionStyle(PartitionStyle::mbr, 4096), std::nullopt);
+    EXPECT_EQ(validatePartitionStyle(PartitionStyle::gpt, 4096),
+              "GPT layout currently supports 512-byte sectors only, device is 4096");
+}
+
 }  // namespace
 }  // namespace marlowick

@@ -1,6 +1,7 @@
 #include "Block/RawDiskBlockDevice.hpp"
 
 #include <fcntl.h>
+#include <sys/sysmacros.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -84,6 +85,27 @@ RawDiskBlockDevice::RawDiskBlockDevice(std::shared_ptr<RawDiskSystemCalls> syste
       directIo(isDirect) {}
 
 RawDiskBlockDevice::~RawDiskBlockDevice() { close(); }
+
+RawDiskBlockDevice::OpenedNodeResult RawDiskBlockDevice::openedNode() const {
+    if (closed) return std::string("the device is closed");
+    struct ::stat status {};
+    if (calls->fstat(fd, status) != 0) {
+        const std::string reason = currentErrnoText();
+        return "fstat on " + label + ": " + reason;
+    }
+    if (!S_ISBLK(status.st_mode)) return label + " is not a block device";
+    int logicalSectorSize = 0;
+    std::uint64_t byteSize = 0;
+    if (calls->blockDeviceSize(fd, logicalSectorSize, byteSize) != 0) {
+        const std::string reason = currentErrnoText();
+        return "size query on " + label + ": " + reason;
+    }
+    if (byteSize > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+        return label + " reports " + std::to_string(byteSize) + " bytes, beyond a 64-bit byte size";
+    }
+    return OpenedNode{major(status.st_rdev), minor(status.st_rdev), logicalSectorSize,
+                      static_cast<std::int64_t>(byteSize)};
+}
 
 BlockReadResult RawDiskBlockDevice::readSectors(std::int64_t startSector, std::int64_t sectorCount) {
     if (auto error = BlockRequestChecks::read(closed, startSector, sectorCount, sectorCountValue)) {

@@ -22,6 +22,17 @@ class RawDiskBlockDevice final : public BlockDevice {
 public:
     using OpenResult = std::variant<std::unique_ptr<RawDiskBlockDevice>, BlockError>;
 
+    // The block device behind the open descriptor, as the kernel describes it now.
+    struct OpenedNode {
+        unsigned int major = 0;
+        unsigned int minor = 0;
+        int logicalSectorSize = 0;
+        std::int64_t byteSize = 0;
+        bool operator==(const OpenedNode&) const = default;
+    };
+    // The node, or why it cannot be described: closed, not a block device, a call failed.
+    using OpenedNodeResult = std::variant<OpenedNode, std::string>;
+
     static constexpr int defaultMaxChunkSectors = 64;
     static constexpr int maxChunkSectorsLimit = 65535;
 
@@ -48,6 +59,10 @@ public:
     [[nodiscard]] BlockFlushResult flush() override;
     // Syncs (result ignored) and closes the descriptor once; later calls do nothing.
     void close() override;
+
+    // Lets a caller that checked a disk by name make sure that the node it opened is that
+    // disk: a node replaced between the check and the open shows another device number.
+    [[nodiscard]] OpenedNodeResult openedNode() const;
 
     [[nodiscard]] const std::string& deviceLabel() const { return label; }
     [[nodiscard]] bool isReadOnly() const { return readOnly; }

@@ -21,6 +21,8 @@ ssize_t RawDiskSystemCalls::pwrite(int fd, const void* buffer, std::size_t lengt
     return ::pwrite(fd, buffer, length, offset);
 }
 
+int RawDiskSystemCalls::fstat(int fd, struct ::stat& status) { return ::fstat(fd, &status); }
+
 int RawDiskSystemCalls::fsync(int fd) { return ::fsync(fd); }
 
 int RawDiskSystemCalls::close(int fd) { return ::close(fd); }
@@ -41,6 +43,11 @@ int RawDiskSystemCalls::enableDirectIo(int fd) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0) return -1;
     return ::fcntl(fd, F_SETFL, flags | O_DIRECT);
+}
+
+int RawDiskSystemCalls::blockDeviceSize(int fd, int& logicalBlockSize, std::uint64_t& byteSize) {
+    if (::ioctl(fd, BLKSSZGET, &logicalBlockSize) != 0) return -1;
+    return ::ioctl(fd, BLKGETSIZE64, &byteSize);
 }
 
 int RawDiskSystemCalls::dropCachedPages(int fd) {

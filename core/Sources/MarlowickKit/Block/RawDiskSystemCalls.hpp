@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace marlowick {
@@ -22,6 +23,7 @@ public:
     virtual int stat(const std::string& path, struct ::stat& status);
     virtual ssize_t pread(int fd, void* buffer, std::size_t length, off_t offset);
     virtual ssize_t pwrite(int fd, const void* buffer, std::size_t length, off_t offset);
+    virtual int fstat(int fd, struct ::stat& status);
     virtual int fsync(int fd);
     virtual int close(int fd);
 
@@ -30,6 +32,8 @@ public:
     virtual int directIoAlignment(int fd, bool isBlockDevice);
     // Switches the open descriptor to O_DIRECT.
     virtual int enableDirectIo(int fd);
+    // BLKSSZGET and BLKGETSIZE64: the logical block size and the byte size of a block device.
+    virtual int blockDeviceSize(int fd, int& logicalBlockSize, std::uint64_t& byteSize);
     // Drops the clean cached pages of the descriptor's file, so the next read reaches the medium.
     virtual int dropCachedPages(int fd);
 };

@@ -17,13 +17,6 @@ HelperAssetRefSet::HelperAssetRefSet(const VentoyAssetSet& assets, std::optional
                         assets.url(VentoyAsset::coreImg).string(), assets.url(VentoyAsset::ventoyDiskImg).string(),
                         std::move(signedRegistry)) {}
 
-VentoyAssetSet HelperAssetRefSet::assetSet() const {
-    return VentoyAssetSet{version,
-                          {{VentoyAsset::bootImg, std::filesystem::path(bootImgPath)},
-                           {VentoyAsset::coreImg, std::filesystem::path(coreImgPath)},
-                           {VentoyAsset::ventoyDiskImg, std::filesystem::path(ventoyDiskImgPath)}}};
-}
-
 void PrintTo(const HelperAssetRefSet& assets, std::ostream* os) {
     *os << CaseDescription("HelperAssetRefSet")
                .field("version", assets.version)

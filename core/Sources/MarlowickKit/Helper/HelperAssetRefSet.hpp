@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Assets/VentoyAssetSet.hpp"
+#include "Assets/VentoyReleaseManifest.hpp"
 #include "Helper/JsonCoding.hpp"
 
 namespace marlowick {
@@ -38,6 +41,13 @@ struct HelperAssetRefSet {
 
     // The helper's view: the same version, each path taken as a file path (not parsed as a URL).
     [[nodiscard]] VentoyAssetSet assetSet() const;
+
+    // The release that vouches for `version`: a registry release vetoes when disabled,
+    // then the first built-in manifest of that version, then the first release of the
+    // registry, once its signature verifies under `publicKeyBase64`. nullopt when none
+    // does. The helper passes VentoyReleaseManifest::available() and the pinned key.
+    [[nodiscard]] std::optional<VentoyReleaseManifest> trustedManifest(std::span<const VentoyReleaseManifest> builtIn,
+                                                                       std::string_view publicKeyBase64) const;
 
     bool operator==(const HelperAssetRefSet&) const = default;
 };

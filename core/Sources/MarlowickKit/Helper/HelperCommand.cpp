@@ -86,6 +86,15 @@ const HelperDiskRef& HelperCommand::disk() const {
 
 std::string_view HelperCommand::caseName() const { return caseNames.at(value.index()); }
 
+bool HelperCommand::writesToDevice() const {
+    return !std::holds_alternative<Detect>(value) && !std::holds_alternative<ListImages>(value);
+}
+
+std::optional<std::string> HelperCommand::rawWriteSourcePath() const {
+    if (const auto* write = std::get_if<WriteRawImage>(&value)) return write->sourcePath;
+    return std::nullopt;
+}
+
 void PrintTo(const HelperCommand& command, std::ostream* os) {
     *os << serializeJsonDocument(JsonCoding<HelperCommand>::encode(command)).value_or(std::string(command.caseName()));
 }

@@ -69,6 +69,12 @@ struct HelperCommand {
     [[nodiscard]] const HelperDiskRef& disk() const;
     // The case name: "detect", "prepare", …
     [[nodiscard]] std::string_view caseName() const;
+    // The name logs and the diagnostic report give the command: its case name.
+    [[nodiscard]] std::string_view diagnosticName() const { return caseName(); }
+    // False for detect and listImages, which only read the drive; true for every other case.
+    [[nodiscard]] bool writesToDevice() const;
+    // The image file of a writeRawImage; none for every other case.
+    [[nodiscard]] std::optional<std::string> rawWriteSourcePath() const;
 
     bool operator==(const HelperCommand&) const = default;
 };

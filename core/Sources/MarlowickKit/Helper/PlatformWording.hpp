@@ -12,6 +12,8 @@ inline constexpr std::string_view operatingSystem = "Linux";
 inline constexpr std::string_view ownSystemDisk = "this computer's own system disk";
 // A safe place to keep an image away from the drive being erased.
 inline constexpr std::string_view computerOwnDisk = "your computer's own disk";
+// How the user lets go of a drive's mounted volumes by hand, short of quitting what uses them.
+inline constexpr std::string_view releaseDriveByHand = "unmount it in your file manager";
 // What to do when the system refused the helper access to the drive. The helper runs with
 // administrator rights granted through the system's authentication prompt.
 inline constexpr std::string_view accessRemedy =

@@ -1,7 +1,11 @@
 #include "Helper/TargetVerification.hpp"
 
+#include <algorithm>
+
 #include "Block/DeviceFingerprintJson.hpp"
 #include "Diagnostics/CaseDescription.hpp"
+#include "Helper/HelperDeviceProbe.hpp"
+#include "Helper/HelperDiskRef.hpp"
 #include "Helper/PlatformWording.hpp"
 
 namespace marlowick {
@@ -36,6 +40,14 @@ struct UserText {
                "anything. Choose the drive again to continue.";
     }
 };
+
+constexpr std::string_view deviceDirectory = "/dev/";
+
+// ASCII only: a locale or Unicode class must not widen what may follow /dev/.
+bool isKernelNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+           c == '.';
+}
 
 struct DiagnosticText {
     std::string operator()(const Verdict::Verified&) const { return "verified"; }
@@ -101,6 +113,33 @@ struct Encoder {
 };
 
 }  // namespace
+
+std::optional<std::string> TargetVerification::wholeDiskBSDName(std::string_view rawPath) {
+    if (!rawPath.starts_with(deviceDirectory)) return std::nullopt;
+    const std::string_view name = rawPath.substr(deviceDirectory.size());
+    if (name.empty() || name == "." || name == "..") return std::nullopt;
+    if (!std::all_of(name.begin(), name.end(), isKernelNameCharacter)) return std::nullopt;
+    return std::string(name);
+}
+
+Verdict TargetVerification::verify(const HelperDiskRef& disk, bool writesToDevice, HelperDeviceProbe& probe) {
+    const std::optional<std::string> name = wholeDiskBSDName(disk.rawDevicePath);
+    if (!name) return {Verdict::MalformedDevicePath{disk.rawDevicePath}};
+    const std::optional<DiscoveredDisk> found = probe.probe(*name);
+    if (!found) return {Verdict::DeviceNotFound{*name}};
+    if (!found->isWhole) return {Verdict::IneligibleTarget{*name, Reason::notWholeDisk}};
+    if (found->isSynthesizedContainer()) return {Verdict::IneligibleTarget{*name, Reason::synthesizedContainer}};
+    if (found->isProtectedSystemDisk()) return {Verdict::IneligibleTarget{*name, Reason::systemDisk}};
+    if (!disk.fingerprint) {
+        if (writesToDevice) return {Verdict::FingerprintMissing{*name}};
+        return {Verdict::Verified{}};
+    }
+    const FingerprintMatch match = disk.fingerprint->match(found->fingerprint());
+    if (const auto* mismatch = std::get_if<FingerprintMatch::Mismatch>(&match.value)) {
+        return {Verdict::FingerprintMismatch{*name, mismatch->field}};
+    }
+    return {Verdict::Verified{}};
+}
 
 std::string userMessage(const Verdict& verdict) { return std::visit(UserText{}, verdict.value); }
 

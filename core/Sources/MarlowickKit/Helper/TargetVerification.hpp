@@ -16,6 +16,13 @@
 
 namespace marlowick {
 
+struct HelperDiskRef;
+class HelperDeviceProbe;
+
+// The two rules by which a command's target is re-identified: which whole disk a device
+// path names, and whether the disk now behind that name is the one the command was made
+// for. Kernel names are handed out afresh as drives come and go, and the helper writes
+// with administrator rights, so a stale path could name the system disk or another stick.
 struct TargetVerification {
     // Why a named disk may not be a target. The raw text of each case is its name.
     enum class IneligibilityReason { notWholeDisk, synthesizedContainer, systemDisk };
@@ -54,6 +61,19 @@ struct TargetVerification {
         [[nodiscard]] bool isVerified() const { return std::holds_alternative<Verified>(value); }
         bool operator==(const Verdict&) const = default;
     };
+
+    // The kernel name in a device path: "/dev/" and then one non-empty name of ASCII
+    // letters, digits, '-', '_' and '.', other than "." and "..". sdb from /dev/sdb;
+    // none for "/dev/", "/dev/disk/by-id/x", "/dev/sdb/" or "/dev/../sda". Whether the
+    // name stands for a whole disk is the probe's answer.
+    [[nodiscard]] static std::optional<std::string> wholeDiskBSDName(std::string_view rawPath);
+
+    // The first check that fails decides, in this order: a kernel name in the path; a
+    // device of that name now; a whole disk; not a synthesized one; not the system disk
+    // (these three for reads too); then, when the reference carries a fingerprint, the
+    // first field in which the probed disk's own fingerprint differs. A reference
+    // without one is refused for a write and let through for a read. Asks the probe once.
+    [[nodiscard]] static Verdict verify(const HelperDiskRef& disk, bool writesToDevice, HelperDeviceProbe& probe);
 };
 
 inline constexpr RawValueTable<TargetVerification::IneligibilityReason, 3> ineligibilityReasonRawValues{

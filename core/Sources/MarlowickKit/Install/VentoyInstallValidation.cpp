@@ -1,5 +1,7 @@
 #include "Install/VentoyInstallValidation.hpp"
 
+#include "Detect/VentoyDriveDetector.hpp"
+
 namespace marlowick::VentoyInstallValidation {
 namespace {
 
@@ -13,6 +15,11 @@ std::optional<std::string> unusableSectorSize(int sectorSize) {
 }
 
 }  // namespace
+
+std::optional<std::string> validatePartitionStyle(PartitionStyle style, std::int64_t sectorSize) {
+    if (style != PartitionStyle::gpt || sectorSize == VentoyDriveDetector::gptSectorSize) return std::nullopt;
+    return "GPT layout currently supports 512-byte sectors only, device is " + to_string(sectorSize);
+}
 
 std::optional<std::string> validateAssets(std::string_view assetVersion,
                                           const std::map<VentoyAsset, std::int64_t>& assetSizeBytes,

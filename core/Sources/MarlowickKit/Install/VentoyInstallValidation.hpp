@@ -1,6 +1,7 @@
 #pragma once
-// The two checks an install makes before it writes a single sector: do the cached boot
-// files belong to the release manifest, and do they fit the computed layout. Each
+// The checks an install makes before it writes a single sector: do the cached boot files
+// belong to the release manifest, can the partition style be written on the device's
+// sectors, and do the files fit the computed layout. Each
 // returns nothing when the check passes, or the one-line reason the installer hands
 // back as its refusal. Pure functions; no file or device is touched.
 
@@ -13,6 +14,7 @@
 
 #include "Assets/VentoyAsset.hpp"
 #include "Assets/VentoyReleaseManifest.hpp"
+#include "Layout/PartitionStyle.hpp"
 #include "Layout/VentoyLayout.hpp"
 
 namespace marlowick::VentoyInstallValidation {
@@ -24,6 +26,10 @@ namespace marlowick::VentoyInstallValidation {
 [[nodiscard]] std::optional<std::string> validateAssets(std::string_view assetVersion,
                                                         const std::map<VentoyAsset, std::int64_t>& assetSizeBytes,
                                                         const VentoyReleaseManifest& manifest, int sectorSize);
+
+// GPT is written for 512-byte sectors only. Depends on the options and the device's
+// sector size alone, so it can be asked before the device is opened.
+[[nodiscard]] std::optional<std::string> validatePartitionStyle(PartitionStyle style, std::int64_t sectorSize);
 
 // core.img must fit in front of partition 1, unless the part that does not fit is all
 // zero (coreTailAllZero, asked at most once and only then); ventoy.disk.img must fit in

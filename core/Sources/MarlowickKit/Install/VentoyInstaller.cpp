@@ -130,8 +130,8 @@ VentoyInstallResult VentoyInstaller::install(BlockDevice& block, const VentoyAss
     const int sectorSize = block.sectorSize();
     auto files = checkedFiles(sectorSize, assets, manifest);
     if (auto* refusal = std::get_if<std::string>(&files)) return aborted(std::move(*refusal));
-    if (options.partitionStyle() == PartitionStyle::gpt && sectorSize != VentoyDriveDetector::gptSectorSize) {
-        return aborted("GPT layout currently supports 512-byte sectors only, device is " + std::to_string(sectorSize));
+    if (auto refusal = VentoyInstallValidation::validatePartitionStyle(options.partitionStyle(), sectorSize)) {
+        return aborted(std::move(*refusal));
     }
     report(onProgress, InstallStage::layout);
     const std::int64_t reserveSectors = options.reserveBytesAtEnd() / std::max(1, sectorSize);
