@@ -79,6 +79,9 @@ std::optional<LoopDevice> LoopDevice::attach(const std::filesystem::path& file, 
         attached.output.pop_back();
     }
     if (attached.output.rfind("/dev/loop", 0) != 0) return std::nullopt;
+    // Partitions a test lists with partx stay in the kernel after a plain detach; drop any
+    // left on this device by an earlier run, so a test sees only its own.
+    (void)runCommand("partx -d " + attached.output);
     return LoopDevice(attached.output);
 }
 
@@ -88,6 +91,7 @@ LoopDevice::LoopDevice(LoopDevice&& other) noexcept : devicePath(std::move(other
 
 LoopDevice::~LoopDevice() {
     if (!devicePath.empty()) {
+        (void)runCommand("partx -d " + devicePath);
         (void)runCommand("losetup -d " + devicePath);
     }
 }
