@@ -67,11 +67,13 @@ void createSparseFile(const std::filesystem::path& path, std::int64_t sizeBytes)
 }
 
 std::optional<LoopDevice> LoopDevice::attach(const std::filesystem::path& file, int sectorSize,
-                                             std::int64_t offsetBytes, std::int64_t sizeLimitBytes) {
+                                             std::int64_t offsetBytes, std::int64_t sizeLimitBytes,
+                                             bool scanPartitions) {
     if (!isRoot() || !hasTool("losetup")) return std::nullopt;
     std::string command = "losetup --find --show --sector-size " + std::to_string(sectorSize);
     if (offsetBytes > 0) command += " --offset " + std::to_string(offsetBytes);
     if (sizeLimitBytes > 0) command += " --sizelimit " + std::to_string(sizeLimitBytes);
+    if (scanPartitions) command += " --partscan";
     command += " '" + file.string() + "'";
     CommandOutput attached = runCommand(command);
     if (attached.exitCode != 0) return std::nullopt;
