@@ -67,11 +67,13 @@ void createSparseFile(const std::filesystem::path& path, std::int64_t sizeBytes)
 }
 
 std::optional<LoopDevice> LoopDevice::attach(const std::filesystem::path& file, int sectorSize,
-                                             std::int64_t offsetBytes, std::int64_t sizeLimitBytes) {
+                                             std::int64_t offsetBytes, std::int64_t sizeLimitBytes,
+                                             bool scanPartitions) {
     if (!isRoot() || !hasTool("losetup")) return std::nullopt;
     std::string command = "losetup --find --show --sector-size " + std::to_string(sectorSize);
     if (offsetBytes > 0) command += " --offset " + std::to_string(offsetBytes);
     if (sizeLimitBytes > 0) command += " --sizelimit " + std::to_string(sizeLimitBytes);
+    if (scanPartitions) command += " --partscan";
     command += " '" + file.string() + "'";
     CommandOutput attached = runCommand(command);
     if (attached.exitCode != 0) return std::nullopt;
@@ -79,6 +81,9 @@ std::optional<LoopDevice> LoopDevice::attach(const std::filesystem::path& file, 
         attached.output.pop_back();
     }
     if (attached.output.rfind("/dev/loop", 0) != 0) return std::nullopt;
+    // Partitions a test lists with partx stay in the kernel after a plain detach; drop any
+    // left on this device by an earlier run, so a test sees only its own.
+    (void)runCommand("partx -d " + attached.output);
     return LoopDevice(attached.output);
 }
 
@@ -88,6 +93,7 @@ LoopDevice::LoopDevice(LoopDevice&& other) noexcept : devicePath(std::move(other
 
 LoopDevice::~LoopDevice() {
     if (!devicePath.empty()) {
+        (void)runCommand("partx -d " + devicePath);
         (void)runCommand("losetup -d " + devicePath);
     }
 }

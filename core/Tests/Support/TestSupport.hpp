@@ -53,8 +53,10 @@ void createSparseFile(const std::filesystem::path& path, std::int64_t sizeBytes)
 class LoopDevice {
 public:
     // Attaches with `losetup --find --show`; nullopt when not root or no device is free.
+    // With `scanPartitions` the kernel lists the file's partitions as loopNpM.
     static std::optional<LoopDevice> attach(const std::filesystem::path& file, int sectorSize = 512,
-                                            std::int64_t offsetBytes = 0, std::int64_t sizeLimitBytes = 0);
+                                            std::int64_t offsetBytes = 0, std::int64_t sizeLimitBytes = 0,
+                                            bool scanPartitions = false);
     LoopDevice(LoopDevice&& other) noexcept;
     LoopDevice& operator=(LoopDevice&&) = delete;
     ~LoopDevice();

@@ -20,8 +20,10 @@ std::vector<std::string_view> splitFields(std::string_view line) {
     return fields;
 }
 
+}  // namespace
+
 // The kernel writes blank, tab, line feed and backslash as three octal digits after a backslash.
-std::string unescape(std::string_view field) {
+std::string MountTable::unescape(std::string_view field) {
     std::string text;
     text.reserve(field.size());
     for (std::size_t i = 0; i < field.size(); ++i) {
@@ -37,6 +39,8 @@ std::string unescape(std::string_view field) {
     }
     return text;
 }
+
+namespace {
 
 template <class Number>
 std::optional<Number> number(std::string_view text) {
@@ -67,10 +71,10 @@ std::optional<MountEntry> parseLine(std::string_view line) {
     entry.parentId = *parentId;
     entry.major = *major;
     entry.minor = *minor;
-    entry.root = unescape(fields[3]);
-    entry.mountPoint = unescape(fields[4]);
-    entry.fsType = unescape(fields[separator + 1]);
-    entry.source = unescape(fields[separator + 2]);
+    entry.root = MountTable::unescape(fields[3]);
+    entry.mountPoint = MountTable::unescape(fields[4]);
+    entry.fsType = MountTable::unescape(fields[separator + 1]);
+    entry.source = MountTable::unescape(fields[separator + 2]);
     return entry;
 }
 

@@ -26,6 +26,8 @@ struct MountEntry {
 struct MountTable {
     static constexpr std::string_view defaultPath = "/proc/self/mountinfo";
 
+    // Undoes the kernel's octal escapes (\040 for a blank, \011, \012, \134); /proc/swaps uses them too.
+    [[nodiscard]] static std::string unescape(std::string_view field);
     // Lines that do not have the table's shape are skipped.
     [[nodiscard]] static std::vector<MountEntry> parse(std::string_view text);
     // Empty when the file cannot be read.
