@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -20,13 +21,23 @@
 #include <variant>
 
 #include "Diagnostics/MarlowickLog.hpp"
+#include "Exfat/DefaultExfatFormatter.hpp"
+#include "Fat32/DefaultFat32Formatter.hpp"
+#include "Format/DriveFormatter.hpp"
+#include "Helper/FileRawImageSourceProvider.hpp"
 #include "Helper/HelperCancelLatch.hpp"
 #include "Helper/HelperEngineRunner.hpp"
 #include "Helper/HelperLineCoding.hpp"
 #include "Helper/HelperLineReader.hpp"
 #include "Helper/HelperLineWriter.hpp"
 #include "Helper/HelperWireCodec.hpp"
+#include "Helper/MarlowickEngineRunner.hpp"
 #include "Helper/MarlowickHelper.hpp"
+#include "Helper/RawDiskBlockDeviceProvider.hpp"
+#include "Helper/SysfsDeviceProbe.hpp"
+#include "Helper/VerifyingEngineRunner.hpp"
+#include "Image/RawImageWriter.hpp"
+#include "Install/VentoyInstaller.hpp"
 
 namespace {
 
@@ -34,16 +45,19 @@ using namespace marlowick;
 
 constexpr std::string_view noCommandDetail = "helper received no command on stdin";
 
-// Until the engine is linked in, every command is answered without touching a drive.
-class EngineUnavailableRunner final : public HelperEngineRunner {
-public:
-    HelperResult run(const HelperCommand&, const HelperProgressHandler&, const HelperCancelCheck&) override {
-        return HelperResult::failed(HelperCommandError::CouldNotOpenDevice{"the helper's engine is not built in"});
-    }
-    using HelperEngineRunner::run;
-};
-
-std::unique_ptr<HelperEngineRunner> makeRunner() { return std::make_unique<EngineUnavailableRunner>(); }
+// The engine behind a re-identification of the target: raw disks, image files, the Ventoy
+// installer, the drive formatter and the raw image writer, all writing 1024 sectors at a
+// time. No source-volume probe: the check that a raw-write image does not lie on the
+// target disk is the application's.
+std::unique_ptr<HelperEngineRunner> makeRunner() {
+    constexpr std::int64_t chunkSectors = 1024;
+    auto engine = std::make_shared<MarlowickEngineRunner>(
+        std::make_shared<RawDiskBlockDeviceProvider>(), std::make_shared<FileRawImageSourceProvider>(),
+        VentoyInstaller(std::make_shared<const DefaultExfatFormatter>(),
+                        std::make_shared<const DefaultFat32Formatter>(chunkSectors), chunkSectors),
+        DriveFormatter(std::make_shared<const DefaultExfatFormatter>(), chunkSectors), RawImageWriter(chunkSectors));
+    return std::make_unique<VerifyingEngineRunner>(std::move(engine), std::make_shared<SysfsDeviceProbe>(), nullptr);
+}
 
 // Writes frames to standard output, one whole line each. Once a write fails (the
 // application closed its end: EPIPE, SIGPIPE being ignored), the running command is asked
