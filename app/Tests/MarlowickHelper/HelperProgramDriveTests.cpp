@@ -9,6 +9,7 @@
 
 #include "Exfat/ExfatTestVolume.hpp"
 #include "Helper/EngineTestSupport.hpp"
+#include "HelperProgramSession.hpp"
 #include "HelperTestDrive.hpp"
 #include "Install/VentoyInstallFixture.hpp"
 #include "Support/SparseFileBlockDevice.hpp"
@@ -73,12 +74,18 @@ protected:
     std::string skipReason;
 };
 
+// Through the runner, and as a command without its line feed followed by end of input.
 TEST_F(HelperProgramOnDrive, DetectsABlankDriveAsNotVentoy) {
-    const HelperResult detected = run(HelperCommand::Detect{drive->disk()});
+    const HelperCommand detect{HelperCommand::Detect{drive->disk()}};
+    const HelperResult detected = runner->run(detect);
     const auto* status = std::get_if<HelperResult::Detected>(&detected.value);
     ASSERT_NE(status, nullptr) << ::testing::PrintToString(detected);
     EXPECT_TRUE(std::holds_alternative<HelperDriveStatus::NotVentoy>(status->status.value))
         << ::testing::PrintToString(detected);
+
+    const test::HelperProgramRun unterminated = test::feedHelperProgram(*encodeJson(detect));
+    EXPECT_EQ(unterminated.exitStatus, 0);
+    EXPECT_EQ(test::framesOf(unterminated.lines), std::vector<HelperWireFrame>{{HelperWireFrame::Result{detected}}});
 }
 
 class HelperProgramPrepares : public HelperProgramOnDrive, public ::testing::WithParamInterface<const char*> {};

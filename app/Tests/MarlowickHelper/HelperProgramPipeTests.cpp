@@ -8,33 +8,11 @@
 
 #include "Helper/HelperLineCoding.hpp"
 #include "Helper/HelperWireCodec.hpp"
+#include "HelperProgramSession.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick {
 namespace {
-
-struct ProgramRun {
-    std::vector<std::string> lines;
-    int exitStatus = -1;
-};
-
-// Feeds `printfFormat` (a printf format: \n for a line feed) to the helper's stdin, then
-// end of input.
-ProgramRun runProgram(const std::string& printfFormat) {
-    const test::CommandOutput output =
-        test::runCommand("printf '" + printfFormat + "' | '" MARLOWICK_HELPER_PATH "'; echo \"exit=$?\"");
-    ProgramRun run;
-    std::size_t at = 0;
-    for (std::size_t end = output.output.find('\n'); end != std::string::npos;
-         at = end + 1, end = output.output.find('\n', at)) {
-        run.lines.push_back(output.output.substr(at, end - at));
-    }
-    if (!run.lines.empty() && run.lines.back().rfind("exit=", 0) == 0) {
-        run.exitStatus = std::stoi(run.lines.back().substr(5));
-        run.lines.pop_back();
-    }
-    return run;
-}
 
 std::string malformedFrame(const std::string& detail) {
     return *encodeJson(HelperWireFrame{
@@ -53,7 +31,7 @@ class HelperProgramWithoutCommand : public ::testing::TestWithParam<NoCommandCas
 // Exactly one line comes back, the failed result frame.
 TEST_P(HelperProgramWithoutCommand, AnswersWithOneFailedFrame) {
     const NoCommandCase& c = GetParam();
-    const ProgramRun run = runProgram(c.input);
+    const test::HelperProgramRun run = test::feedHelperProgram(c.input);
     EXPECT_EQ(run.lines, std::vector<std::string>{malformedFrame(c.detail)});
     EXPECT_EQ(run.exitStatus, c.exitStatus);
 }

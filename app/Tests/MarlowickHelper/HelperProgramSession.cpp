@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "Helper/HelperWireCodec.hpp"
+#include "Support/TestSupport.hpp"
 
 namespace marlowick::test {
 namespace {
@@ -53,6 +54,22 @@ HelperProgramRun runHelperProgram(const std::string& input) {
     session.send(input);
     HelperProgramRun run;
     run.lines = session.finish(run.exitStatus);
+    return run;
+}
+
+HelperProgramRun feedHelperProgram(const std::string& printfFormat) {
+    const CommandOutput output =
+        runCommand("printf '" + printfFormat + "' | '" + std::string(helperProgramPath) + "'; echo \"exit=$?\"");
+    HelperProgramRun run;
+    std::size_t at = 0;
+    for (std::size_t end = output.output.find('\n'); end != std::string::npos;
+         at = end + 1, end = output.output.find('\n', at)) {
+        run.lines.push_back(output.output.substr(at, end - at));
+    }
+    if (!run.lines.empty() && run.lines.back().rfind("exit=", 0) == 0) {
+        run.exitStatus = std::stoi(run.lines.back().substr(5));
+        run.lines.pop_back();
+    }
     return run;
 }
 

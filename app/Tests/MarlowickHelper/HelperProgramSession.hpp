@@ -43,6 +43,9 @@ struct HelperProgramRun {
     int exitStatus = -1;
 };
 [[nodiscard]] HelperProgramRun runHelperProgram(const std::string& input);
+// The same through a shell pipe, for input the line writer cannot make: `printfFormat`
+// (printf's escapes, \n for a line feed) exactly, then end of input.
+[[nodiscard]] HelperProgramRun feedHelperProgram(const std::string& printfFormat);
 
 // The frames of a run, in order; a line that is no frame fails the test.
 [[nodiscard]] std::vector<HelperWireFrame> framesOf(const std::vector<std::string>& lines);
