@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <random>
 
@@ -149,6 +150,27 @@ TEST_P(HelperProgramCancels, WithOneCancelledReport) {
 INSTANTIATE_TEST_SUITE_P(Moments, HelperProgramCancels,
                          ::testing::Values(CancelCase{"withTheCommand", true}, CancelCase{"afterFirstProgress", false}),
                          test::CaseName{});
+
+// The application's runner turns its cancel flag into the cancel line.
+TEST_F(HelperProgramWritesRaw, StopsWhenTheRunnersCallerCancels) {
+    const std::filesystem::path image = drive->folder().file("large.img");
+    writeNoise(image, 64 * 1024 * 1024, 37);
+    std::atomic<bool> cancelled{false};
+    std::vector<HelperProgress> progress;
+
+    const HelperResult result = runner->run(
+        HelperCommand{HelperCommand::WriteRawImage{drive->disk(), image.string(), true}},
+        [&](const HelperProgress& record) {
+            progress.push_back(record);
+            cancelled = true;
+        },
+        [&] { return cancelled.load(); });
+
+    const auto* operation = std::get_if<HelperResult::DriveOperation>(&result.value);
+    ASSERT_NE(operation, nullptr) << ::testing::PrintToString(result);
+    EXPECT_TRUE(operation->report.wasCancelled) << ::testing::PrintToString(result);
+    EXPECT_FALSE(progress.empty());
+}
 
 // The application went away mid-write: the helper's next frame fails with EPIPE, which
 // stops the write at its next chunk; the helper still ends normally.
