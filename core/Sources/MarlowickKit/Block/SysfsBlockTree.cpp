@@ -115,6 +115,10 @@ std::vector<std::string> SysfsBlockTree::partitions(const std::string& disk) con
     return found;
 }
 
+std::string text(const DeviceNumber& number) {
+    return std::to_string(number.major) + ":" + std::to_string(number.minor);
+}
+
 std::optional<DeviceNumber> SysfsBlockTree::deviceNumber(const std::string& name) const {
     const auto text = attribute(name, "dev");
     if (!text) return std::nullopt;

@@ -15,10 +15,14 @@ struct DeviceNumber {
     unsigned int minor = 0;
     bool operator==(const DeviceNumber&) const = default;
 };
+// "8:17", as the kernel writes it.
+[[nodiscard]] std::string text(const DeviceNumber& number);
 
 class SysfsBlockTree {
 public:
-    explicit SysfsBlockTree(std::string sysRoot = "/sys") : root(std::move(sysRoot)) {}
+    static constexpr const char* defaultRoot = "/sys";
+
+    explicit SysfsBlockTree(std::string sysRoot = defaultRoot) : root(std::move(sysRoot)) {}
 
     // A plain kernel name: not empty, no '/', not "." or "..". Anything else never reaches the tree.
     [[nodiscard]] static bool isKernelName(const std::string& name);

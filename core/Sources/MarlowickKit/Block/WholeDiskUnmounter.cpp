@@ -8,17 +8,15 @@
 
 #include "Block/ErrnoText.hpp"
 #include "Block/MountTable.hpp"
-#include "Block/SysfsBlockAttributes.hpp"
+#include "Block/SysfsBlockTree.hpp"
 
 namespace marlowick {
 namespace {
 
-namespace Sysfs = SysfsBlockAttributes;
-
 // The disk or one of its partitions.
 struct Member {
     std::string name;
-    Sysfs::DeviceNumber number;
+    DeviceNumber number;
 };
 
 DiskUnmountRefused refused(std::string detail) { return DiskUnmountRefused{std::move(detail)}; }
@@ -31,7 +29,7 @@ std::string joined(const std::vector<std::string>& names) {
 
 const Member* memberOf(const std::vector<Member>& members, const MountEntry& entry) {
     for (const auto& member : members) {
-        if (member.number == Sysfs::DeviceNumber{entry.major, entry.minor}) return &member;
+        if (member.number == DeviceNumber{entry.major, entry.minor}) return &member;
     }
     return nullptr;
 }
@@ -71,7 +69,7 @@ std::vector<MountEntry> deepestFirst(const std::vector<MountEntry>& table, const
 }  // namespace
 
 WholeDiskUnmounter::WholeDiskUnmounter()
-    : WholeDiskUnmounter(Sysfs::defaultRoot, std::string(MountTable::defaultPath)) {}
+    : WholeDiskUnmounter(SysfsBlockTree::defaultRoot, std::string(MountTable::defaultPath)) {}
 
 WholeDiskUnmounter::WholeDiskUnmounter(std::string sysfs, std::string mountInfo,
                                        std::shared_ptr<UnmountSystemCalls> systemCalls)
@@ -80,21 +78,20 @@ WholeDiskUnmounter::WholeDiskUnmounter(std::string sysfs, std::string mountInfo,
       calls(systemCalls ? std::move(systemCalls) : std::make_shared<UnmountSystemCalls>()) {}
 
 DiskUnmountResult WholeDiskUnmounter::unmountWholeDisk(const std::string& kernelName) {
-    if (!Sysfs::isKernelName(kernelName)) return refused("\"" + kernelName + "\" is not a disk name");
-    const auto diskDirectory = Sysfs::deviceDirectory(sysfsRoot, kernelName);
-    const auto diskNumber = Sysfs::deviceNumber(diskDirectory);
+    if (!SysfsBlockTree::isKernelName(kernelName)) return refused("\"" + kernelName + "\" is not a disk name");
+    const SysfsBlockTree tree(sysfsRoot);
+    const auto diskNumber = tree.deviceNumber(kernelName);
     if (!diskNumber) return refused("the kernel lists no block device " + kernelName);
-    if (Sysfs::isPartition(diskDirectory)) return refused(kernelName + " is a partition, not a whole disk");
+    if (tree.isPartition(kernelName)) return refused(kernelName + " is a partition, not a whole disk");
 
     std::vector<Member> members{{kernelName, *diskNumber}};
-    for (const auto& partition : Sysfs::partitions(diskDirectory)) {
-        members.push_back({partition.name, partition.number});
+    for (const auto& partition : tree.partitions(kernelName)) {
+        if (const auto number = tree.deviceNumber(partition)) members.push_back({partition, *number});
     }
 
     // A device stacked on the disk keeps it open below any file system.
     for (const auto& member : members) {
-        const auto directory = member.name == kernelName ? diskDirectory : diskDirectory / member.name;
-        const auto stacked = Sysfs::holders(directory);
+        const auto stacked = tree.holders(member.name);
         if (!stacked.empty()) return refused(member.name + " is in use by " + joined(stacked));
     }
 

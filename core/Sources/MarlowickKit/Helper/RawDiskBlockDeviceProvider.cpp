@@ -7,7 +7,7 @@
 
 #include "Block/ErrnoText.hpp"
 #include "Block/RawDiskBlockDevice.hpp"
-#include "Block/SysfsBlockAttributes.hpp"
+#include "Block/SysfsBlockTree.hpp"
 #include "Block/WholeDiskUnmounter.hpp"
 #include "Diagnostics/CaseDescription.hpp"
 #include "Helper/BlockErrorText.hpp"
@@ -15,8 +15,6 @@
 
 namespace marlowick {
 namespace {
-
-namespace Sysfs = SysfsBlockAttributes;
 
 constexpr std::string_view devPrefix = "/dev/";
 // sysfs counts a block device's size in 512-byte units whatever its logical sector size.
@@ -66,23 +64,23 @@ std::string geometryMismatch(const std::string& path, std::int64_t sectorSize, s
 // The whole disk the reference names, as the kernel lists it.
 struct ListedDisk {
     std::string name;
-    Sysfs::DeviceNumber number;
+    DeviceNumber number;
 };
 
 std::variant<ListedDisk, HelperCommandError> listedDisk(const HelperDiskRef& disk, const std::string& sysfsRoot,
                                                         RawDiskSystemCalls& calls) {
     const std::string& path = disk.rawDevicePath;
     const std::string name = path.rfind(devPrefix, 0) == 0 ? path.substr(devPrefix.size()) : std::string();
-    if (!Sysfs::isKernelName(name)) {
+    if (!SysfsBlockTree::isKernelName(name)) {
         return refusal(notFound, CaseDescription::quoted(path) + " is not a /dev/<disk> path");
     }
-    const auto directory = Sysfs::deviceDirectory(sysfsRoot, name);
-    const auto number = Sysfs::deviceNumber(directory);
+    const SysfsBlockTree tree(sysfsRoot);
+    const auto number = tree.deviceNumber(name);
     if (!number) return refusal(notFound, "the kernel lists no block device " + name);
-    if (Sysfs::isPartition(directory)) return refusal(notFound, name + " is a partition, not a whole disk");
+    if (tree.isPartition(name)) return refusal(notFound, name + " is a partition, not a whole disk");
 
-    const auto sectorSize = Sysfs::number(directory, "queue/logical_block_size");
-    const auto size = Sysfs::number(directory, "size");
+    const auto sectorSize = tree.numberAttribute(name, "queue/logical_block_size");
+    const auto size = tree.numberAttribute(name, "size");
     if (!sectorSize || !size || *size < 0 || *size > std::numeric_limits<std::int64_t>::max() / sysfsSizeUnit) {
         return refusal(notFound, "the kernel lists no size for " + name);
     }
@@ -94,10 +92,10 @@ std::variant<ListedDisk, HelperCommandError> listedDisk(const HelperDiskRef& dis
         const std::string reason = currentErrnoText();
         return refusal(notFound, "stat " + path + ": " + reason);
     }
-    const Sysfs::DeviceNumber node{major(status.st_rdev), minor(status.st_rdev)};
+    const DeviceNumber node{major(status.st_rdev), minor(status.st_rdev)};
     if (!S_ISBLK(status.st_mode) || node != *number) {
         return refusal(notFound,
-                       path + " is not the block device " + Sysfs::text(*number) + " the kernel lists as " + name);
+                       path + " is not the block device " + text(*number) + " the kernel lists as " + name);
     }
     return ListedDisk{name, *number};
 }
@@ -107,17 +105,17 @@ std::string openedNodeMismatch(const RawDiskBlockDevice& device, const ListedDis
     const auto described = device.openedNode();
     if (const auto* reason = std::get_if<std::string>(&described)) return *reason;
     const auto& node = std::get<RawDiskBlockDevice::OpenedNode>(described);
-    const Sysfs::DeviceNumber opened{node.major, node.minor};
+    const DeviceNumber opened{node.major, node.minor};
     if (opened != listed.number) {
-        return disk.rawDevicePath + " opened block device " + Sysfs::text(opened) + ", the kernel lists " +
-               listed.name + " as " + Sysfs::text(listed.number);
+        return disk.rawDevicePath + " opened block device " + text(opened) + ", the kernel lists " +
+               listed.name + " as " + text(listed.number);
     }
     return geometryMismatch(disk.rawDevicePath, node.logicalSectorSize, node.byteSize, disk);
 }
 
 }  // namespace
 
-RawDiskBlockDeviceProvider::RawDiskBlockDeviceProvider() : RawDiskBlockDeviceProvider(nullptr, Sysfs::defaultRoot) {}
+RawDiskBlockDeviceProvider::RawDiskBlockDeviceProvider() : RawDiskBlockDeviceProvider(nullptr, SysfsBlockTree::defaultRoot) {}
 
 RawDiskBlockDeviceProvider::RawDiskBlockDeviceProvider(std::shared_ptr<DiskUnmounter> diskUnmounter,
                                                        std::string sysfs,
