@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <system_error>
 
@@ -94,6 +96,13 @@ std::optional<long long> SysfsBlockTree::numberAttribute(const std::string& name
     const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
     if (error != std::errc{} || end != text->data() + text->size()) return std::nullopt;
     return value;
+}
+
+std::optional<std::int64_t> SysfsBlockTree::sizeBytes(const std::string& name) const {
+    constexpr std::int64_t unit = 512;
+    const auto units = numberAttribute(name, "size");
+    if (!units || *units < 0 || *units > std::numeric_limits<std::int64_t>::max() / unit) return std::nullopt;
+    return *units * unit;
 }
 
 std::optional<std::string> SysfsBlockTree::wholeDisk(const std::string& name) const {

@@ -3,6 +3,7 @@
 // <sys>/dev/block. Every call reads the tree afresh; nothing is cached, nothing throws,
 // and a missing or unreadable entry reads as absent or empty.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -38,6 +39,9 @@ public:
     [[nodiscard]] std::optional<std::string> attribute(const std::string& name, const std::string& file) const;
     [[nodiscard]] static std::optional<std::string> readAttributeFile(const std::filesystem::path& file);
     [[nodiscard]] std::optional<long long> numberAttribute(const std::string& name, const std::string& file) const;
+    // The device's size in bytes: its "size" attribute counts 512-byte units whatever the
+    // logical sector size. Absent when missing, negative or too large for 64 bits.
+    [[nodiscard]] std::optional<std::int64_t> sizeBytes(const std::string& name) const;
 
     // The whole disk a partition belongs to; a whole disk is its own.
     [[nodiscard]] std::optional<std::string> wholeDisk(const std::string& name) const;

@@ -10,8 +10,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// sysfs gives a block device's size in 512-byte units, whatever its logical sector size.
-constexpr std::int64_t sysfsSizeUnit = 512;
 
 struct DiskIdentity {
     std::optional<std::string> deviceProtocol;
@@ -112,11 +110,11 @@ std::optional<DiscoveredDisk> SysfsDiskScanner::disk(const std::string& name) co
     auto described = describeWholeDisk(*whole, systemUse);
     if (!described || *whole == name) return described;
 
-    const auto units = tree.numberAttribute(name, "size");
-    if (!units || *units <= 0) return std::nullopt;
+    const auto bytes = tree.sizeBytes(name);
+    if (!bytes || *bytes <= 0) return std::nullopt;
     described->bsdName = name;
     described->isWhole = false;
-    described->geometry.capacityBytes = *units * sysfsSizeUnit;
+    described->geometry.capacityBytes = *bytes;
     described->geometry.sectorCount = described->geometry.capacityBytes / described->geometry.sectorSize;
     return described;
 }
@@ -124,10 +122,10 @@ std::optional<DiscoveredDisk> SysfsDiskScanner::disk(const std::string& name) co
 std::optional<DiscoveredDisk> SysfsDiskScanner::describeWholeDisk(const std::string& name,
                                                                   const SystemDiskUse& systemUse) const {
     if (hasPrefix(name, "sr") || hasPrefix(name, "fd")) return std::nullopt;
-    const auto units = tree.numberAttribute(name, "size");
+    const auto bytes = tree.sizeBytes(name);
     const auto sectorSize = tree.numberAttribute(name, "queue/logical_block_size");
     const auto devicePath = tree.devicePath(name);
-    if (!units || *units <= 0 || !sectorSize || *sectorSize <= 0 || !devicePath) return std::nullopt;
+    if (!bytes || *bytes <= 0 || !sectorSize || *sectorSize <= 0 || !devicePath) return std::nullopt;
     const bool isLoop = hasPrefix(name, "loop");
     if (isLoop && tree.attribute(name, "loop/backing_file").value_or("").empty()) return std::nullopt;
 
@@ -139,7 +137,7 @@ std::optional<DiscoveredDisk> SysfsDiskScanner::describeWholeDisk(const std::str
     disk.bsdName = name;
     disk.name = displayName(identity, name);
     disk.geometry.sectorSize = static_cast<int>(*sectorSize);
-    disk.geometry.capacityBytes = *units * sysfsSizeUnit;
+    disk.geometry.capacityBytes = *bytes;
     disk.geometry.sectorCount = disk.geometry.capacityBytes / *sectorSize;
     disk.isWhole = true;
     disk.isRemovable = isRemovable;

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include <limits>
 
 #include "Block/ErrnoText.hpp"
 #include "Block/RawDiskBlockDevice.hpp"
@@ -17,8 +16,6 @@ namespace marlowick {
 namespace {
 
 constexpr std::string_view devPrefix = "/dev/";
-// sysfs counts a block device's size in 512-byte units whatever its logical sector size.
-constexpr std::int64_t sysfsSizeUnit = 512;
 
 HelperCommandError refusal(std::string_view sentence, const std::string& reason) {
     return HelperCommandError{HelperCommandError::CouldNotOpenDevice{std::string(sentence) + " (" + reason + ")"}};
@@ -80,11 +77,9 @@ std::variant<ListedDisk, HelperCommandError> listedDisk(const HelperDiskRef& dis
     if (tree.isPartition(name)) return refusal(notFound, name + " is a partition, not a whole disk");
 
     const auto sectorSize = tree.numberAttribute(name, "queue/logical_block_size");
-    const auto size = tree.numberAttribute(name, "size");
-    if (!sectorSize || !size || *size < 0 || *size > std::numeric_limits<std::int64_t>::max() / sysfsSizeUnit) {
-        return refusal(notFound, "the kernel lists no size for " + name);
-    }
-    std::string mismatch = geometryMismatch(path, *sectorSize, *size * sysfsSizeUnit, disk);
+    const auto sizeBytes = tree.sizeBytes(name);
+    if (!sectorSize || !sizeBytes) return refusal(notFound, "the kernel lists no size for " + name);
+    std::string mismatch = geometryMismatch(path, *sectorSize, *sizeBytes, disk);
     if (!mismatch.empty()) return refusal(otherSize, mismatch);
 
     struct ::stat status {};
