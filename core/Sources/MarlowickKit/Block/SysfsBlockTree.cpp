@@ -105,6 +105,11 @@ std::optional<std::int64_t> SysfsBlockTree::sizeBytes(const std::string& name) c
     return *units * unit;
 }
 
+std::optional<std::string> SysfsBlockTree::nameForMount(const MountEntry& mount, const std::string& devRoot) const {
+    if (auto name = nameForDeviceNumber({mount.major, mount.minor})) return name;
+    return nameForDeviceNode(mount.source, devRoot);
+}
+
 std::optional<std::string> SysfsBlockTree::wholeDisk(const std::string& name) const {
     if (!isPartition(name)) return exists(name) ? std::optional(name) : std::nullopt;
     const auto path = devicePath(name);

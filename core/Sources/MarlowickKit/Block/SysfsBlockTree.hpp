@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "Block/MountTable.hpp"
+
 namespace marlowick {
 
 struct DeviceNumber {
@@ -54,6 +56,10 @@ public:
     // kernel name its links end in.
     [[nodiscard]] std::optional<std::string> nameForDeviceNode(const std::string& node,
                                                                const std::string& devRoot = "/dev") const;
+    // The block device a mounted file system stands on: by its device number, else (btrfs
+    // and the like report an anonymous number) by the node its source names.
+    [[nodiscard]] std::optional<std::string> nameForMount(const MountEntry& mount,
+                                                          const std::string& devRoot = "/dev") const;
 
     // Devices built on this one (device-mapper, md) and the devices this one is built on.
     [[nodiscard]] std::vector<std::string> holders(const std::string& name) const;

@@ -43,10 +43,7 @@ std::vector<SwapArea> SystemDiskUse::parseSwaps(std::string_view text) {
 }
 
 void SystemDiskUse::addMount(const MountEntry& mount, const SystemRoots& roots) {
-    // Btrfs and similar report an anonymous device number; their source still names the device.
-    auto name = tree.nameForDeviceNumber({mount.major, mount.minor});
-    if (!name) name = tree.nameForDeviceNode(mount.source, roots.dev);
-    if (name) addPhysicalDisks(*name);
+    if (const auto name = tree.nameForMount(mount, roots.dev)) addPhysicalDisks(*name);
 }
 
 void SystemDiskUse::addSwap(const SwapArea& swap, const SystemRoots& roots) {

@@ -27,7 +27,8 @@ std::optional<std::string> SysfsSourceVolumeProbe::wholeDiskBSDName(const std::s
     // Btrfs gives its files an anonymous device number; its mount still names the device.
     for (const auto& mount : MountTable::read(systemRoots.mountInfoPath())) {
         if (mount.major != number.major || mount.minor != number.minor) continue;
-        if (const auto disk = wholeDiskName(mount.source, systemRoots)) return disk;
+        const auto name = tree.nameForMount(mount, systemRoots.dev);
+        if (const auto disk = name ? firstPhysicalDisk(tree, *name) : std::nullopt) return disk;
     }
     return std::nullopt;
 }
