@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Helper/BlockErrorText.hpp"
+#include "Block/BlockErrorText.hpp"
 #include "Helper/WireRoundTrip.hpp"
 #include "Support/TestSupport.hpp"
 

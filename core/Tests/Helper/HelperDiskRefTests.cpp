@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Block/DeviceFingerprintJson.hpp"
+#include "Helper/DeviceFingerprintJson.hpp"
 #include "Helper/WireRoundTrip.hpp"
 
 namespace marlowick {

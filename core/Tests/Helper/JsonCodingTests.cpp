@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Block/DeviceFingerprintJson.hpp"
+#include "Helper/DeviceFingerprintJson.hpp"
 #include "Helper/HelperAssetRefSet.hpp"
 #include "Helper/HelperBlockError.hpp"
 #include "Helper/HelperDiskRef.hpp"

@@ -9,7 +9,7 @@
 #include "Block/FakeSysfs.hpp"
 #include "Block/RawDiskBlockDevice.hpp"
 #include "Block/ScriptedDiskCalls.hpp"
-#include "Helper/BlockErrorText.hpp"
+#include "Block/BlockErrorText.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick {

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "Helper/BlockErrorText.hpp"
+#include "Block/BlockErrorText.hpp"
 #include "Install/VentoyInstallFixture.hpp"
 #include "Layout/VentoyLayoutCalculator.hpp"
 #include "Support/SparseFileBlockDevice.hpp"

@@ -1,6 +1,6 @@
 #include "Assets/VentoyManifestError.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 namespace {

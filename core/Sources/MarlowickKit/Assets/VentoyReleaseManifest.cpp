@@ -5,7 +5,7 @@
 #include <unicode/brkiter.h>
 #include <unicode/unistr.h>
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 #include "Text/UnicodeText.hpp"
 
 namespace marlowick {

@@ -1,6 +1,6 @@
 #include "Assets/VentoyVersionRegistry.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 

@@ -5,7 +5,7 @@
 
 #include <limits>
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 namespace {

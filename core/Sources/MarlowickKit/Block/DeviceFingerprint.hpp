@@ -10,7 +10,7 @@
 #include <string_view>
 #include <variant>
 
-#include "Diagnostics/RawValueTable.hpp"
+#include "Text/RawValueTable.hpp"
 
 namespace marlowick {
 

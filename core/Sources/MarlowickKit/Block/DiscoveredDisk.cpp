@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 namespace {

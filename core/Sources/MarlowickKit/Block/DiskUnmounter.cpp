@@ -1,6 +1,6 @@
 #include "Block/DiskUnmounter.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 

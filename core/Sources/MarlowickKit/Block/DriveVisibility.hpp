@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "Diagnostics/RawValueTable.hpp"
+#include "Text/RawValueTable.hpp"
 
 namespace marlowick {
 

@@ -1,6 +1,6 @@
 #include "Detect/VentoyDriveStatus.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 #include "Layout/VentoyLayoutCalculator.hpp"
 
 namespace marlowick {

@@ -1,6 +1,6 @@
 #include "Diagnostics/DiagnosticReport.hpp"
 
-#include "Helper/PlatformWording.hpp"
+#include "Text/PlatformWording.hpp"
 
 namespace marlowick {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "Diagnostics/RawValueTable.hpp"
+#include "Text/RawValueTable.hpp"
 
 namespace marlowick::MarlowickLog {
 

@@ -4,7 +4,7 @@
 #include <unicode/unistr.h>
 
 #include "Bytes/LittleEndian.hpp"
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 #include "Exfat/ExfatStructures.hpp"
 
 namespace marlowick {

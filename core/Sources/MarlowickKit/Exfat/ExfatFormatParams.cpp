@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 #include "Exfat/ExfatLayoutCalculator.hpp"
 
 namespace marlowick {

@@ -9,7 +9,7 @@
 
 #include "Block/BlockDevice.hpp"
 #include "Exfat/ExfatFormatParams.hpp"
-#include "Image/ByteProgress.hpp"
+#include "Bytes/ByteProgress.hpp"
 
 namespace marlowick {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <bit>
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 #include "Exfat/ExfatStructures.hpp"
 
 namespace marlowick::ExfatLayoutCalculator {

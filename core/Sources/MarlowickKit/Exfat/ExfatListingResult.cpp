@@ -1,6 +1,6 @@
 #include "Exfat/ExfatListingResult.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 namespace {

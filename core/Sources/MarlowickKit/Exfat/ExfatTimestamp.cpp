@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 namespace {

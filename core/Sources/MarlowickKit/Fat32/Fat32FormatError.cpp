@@ -1,6 +1,6 @@
 #include "Fat32/Fat32FormatError.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 namespace {

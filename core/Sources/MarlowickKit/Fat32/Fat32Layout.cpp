@@ -1,6 +1,6 @@
 #include "Fat32/Fat32Layout.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick::Fat32LayoutCalculator {
 namespace {

@@ -18,7 +18,7 @@
 #include "Block/BlockDevice.hpp"
 #include "Exfat/ExfatFormatter.hpp"
 #include "Format/DriveFormatResult.hpp"
-#include "Image/ByteProgress.hpp"
+#include "Bytes/ByteProgress.hpp"
 #include "Layout/DriveFilesystem.hpp"
 #include "Layout/PartitionStyle.hpp"
 

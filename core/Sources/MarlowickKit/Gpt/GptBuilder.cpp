@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "Bytes/LittleEndian.hpp"
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 #include "Mbr/MbrBuilder.hpp"
 
 namespace marlowick {

@@ -1,6 +1,6 @@
 #include "Helper/HelperAssetRefSet.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 

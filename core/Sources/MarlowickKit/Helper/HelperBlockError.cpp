@@ -3,6 +3,8 @@
 #include <array>
 #include <limits>
 
+#include "Block/BlockErrorText.hpp"
+
 namespace marlowick {
 namespace {
 
@@ -78,6 +80,12 @@ HelperBlockError JsonCoding<HelperBlockError>::decode(const nlohmann::json& json
     if (found.name == "closed") return HelperBlockError(BlockError::Closed{p.required<std::string>("operation")});
     return HelperBlockError(
         BlockError::DeviceFailure{p.required<std::string>("operation"), p.required<std::string>("detail")});
+}
+
+std::string userMessage(const HelperBlockError& error) { return userMessage(BlockError{error.value}); }
+
+std::string diagnosticDescription(const HelperBlockError& error) {
+    return diagnosticDescription(BlockError{error.value});
 }
 
 }  // namespace marlowick

@@ -25,6 +25,9 @@ struct HelperBlockError {
 
 // "outOfBounds(startSector: 8, sectorCount: 4, deviceSectorCount: 10)"
 [[nodiscard]] std::string render(const HelperBlockError& error);
+// The same sentence and diagnostic line as the block error it carries.
+[[nodiscard]] std::string userMessage(const HelperBlockError& error);
+[[nodiscard]] std::string diagnosticDescription(const HelperBlockError& error);
 void PrintTo(const HelperBlockError& error, std::ostream* os);
 
 template <>

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "Helper/PlatformWording.hpp"
+#include "Text/PlatformWording.hpp"
 
 namespace marlowick {
 namespace {

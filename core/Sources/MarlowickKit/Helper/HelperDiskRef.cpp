@@ -1,7 +1,7 @@
 #include "Helper/HelperDiskRef.hpp"
 
-#include "Block/DeviceFingerprintJson.hpp"
-#include "Diagnostics/CaseDescription.hpp"
+#include "Helper/DeviceFingerprintJson.hpp"
+#include "Text/CaseDescription.hpp"
 
 #include <sstream>
 

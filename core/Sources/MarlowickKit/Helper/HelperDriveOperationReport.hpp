@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "Diagnostics/RawValueTable.hpp"
+#include "Text/RawValueTable.hpp"
 #include "Format/DriveOperationReport.hpp"
 #include "Helper/JsonCoding.hpp"
 #include "Image/RawImageWriteReport.hpp"

@@ -1,6 +1,6 @@
 #include "Helper/HelperOptions.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 #include "Text/UnicodeText.hpp"
 
 namespace marlowick {

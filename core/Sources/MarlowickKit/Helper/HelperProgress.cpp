@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 namespace {

@@ -11,10 +11,10 @@
 #include <ostream>
 #include <string_view>
 
-#include "Diagnostics/RawValueTable.hpp"
+#include "Text/RawValueTable.hpp"
 #include "Format/FormatReport.hpp"
 #include "Helper/JsonCoding.hpp"
-#include "Image/ByteProgress.hpp"
+#include "Bytes/ByteProgress.hpp"
 #include "Image/RawImageWriteReport.hpp"
 #include "Install/InstallStage.hpp"
 

@@ -1,7 +1,7 @@
 // The technical texts of a result: its one-word outcome and the lines that explain it, for
 // the log and the diagnostic report. Never localised.
 
-#include "Helper/BlockErrorText.hpp"
+#include "Block/BlockErrorText.hpp"
 #include "Helper/HelperResult.hpp"
 
 namespace marlowick {

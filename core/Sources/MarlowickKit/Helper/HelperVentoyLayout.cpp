@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 

@@ -31,7 +31,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Diagnostics/RawValueTable.hpp"
+#include "Text/RawValueTable.hpp"
 
 namespace marlowick {
 

@@ -8,9 +8,9 @@
 #include "Block/RawDiskBlockDevice.hpp"
 #include "Block/SysfsBlockTree.hpp"
 #include "Block/WholeDiskUnmounter.hpp"
-#include "Diagnostics/CaseDescription.hpp"
-#include "Helper/BlockErrorText.hpp"
-#include "Helper/PlatformWording.hpp"
+#include "Text/CaseDescription.hpp"
+#include "Block/BlockErrorText.hpp"
+#include "Text/PlatformWording.hpp"
 
 namespace marlowick {
 namespace {

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "Block/DeviceFingerprintJson.hpp"
-#include "Diagnostics/CaseDescription.hpp"
+#include "Helper/DeviceFingerprintJson.hpp"
+#include "Text/CaseDescription.hpp"
 #include "Helper/HelperDeviceProbe.hpp"
 #include "Helper/HelperDiskRef.hpp"
-#include "Helper/PlatformWording.hpp"
+#include "Text/PlatformWording.hpp"
 
 namespace marlowick {
 namespace {

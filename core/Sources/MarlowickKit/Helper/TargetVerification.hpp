@@ -11,7 +11,7 @@
 #include <variant>
 
 #include "Block/DeviceFingerprint.hpp"
-#include "Diagnostics/RawValueTable.hpp"
+#include "Text/RawValueTable.hpp"
 #include "Helper/JsonCoding.hpp"
 
 namespace marlowick {

@@ -1,7 +1,7 @@
 #include "Image/IsoHeader.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
-#include "Diagnostics/RawValueTable.hpp"
+#include "Text/CaseDescription.hpp"
+#include "Text/RawValueTable.hpp"
 
 namespace marlowick {
 namespace {

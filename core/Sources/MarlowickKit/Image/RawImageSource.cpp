@@ -1,6 +1,6 @@
 #include "Image/RawImageSource.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 #include <algorithm>
 

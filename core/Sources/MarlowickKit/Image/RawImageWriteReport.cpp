@@ -1,6 +1,6 @@
 #include "Image/RawImageWriteReport.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 namespace {

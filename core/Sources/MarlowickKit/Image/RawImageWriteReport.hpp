@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "Diagnostics/RawValueTable.hpp"
+#include "Text/RawValueTable.hpp"
 #include "Format/DriveOperationReport.hpp"
 #include "Format/DriveOperationResult.hpp"
 

@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "Block/BlockDevice.hpp"
-#include "Image/ByteProgress.hpp"
+#include "Bytes/ByteProgress.hpp"
 #include "Image/RawImageSource.hpp"
 #include "Image/RawImageWriteReport.hpp"
 

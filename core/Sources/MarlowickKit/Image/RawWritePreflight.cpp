@@ -1,6 +1,6 @@
 #include "Image/RawWritePreflight.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 #include "Image/ByteCountText.hpp"
 #include "Image/RawWriteMessages.hpp"
 

@@ -1,7 +1,7 @@
 #include "Image/RawWriteRouting.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
-#include "Diagnostics/RawValueTable.hpp"
+#include "Text/CaseDescription.hpp"
+#include "Text/RawValueTable.hpp"
 #include "Image/ImageCompression.hpp"
 #include "Image/IsoInspector.hpp"
 #include "Image/RawWriteMessages.hpp"

@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "Image/ByteProgress.hpp"
+#include "Bytes/ByteProgress.hpp"
 #include "Install/InstallStage.hpp"
 
 namespace marlowick {

@@ -1,6 +1,6 @@
 #include "Install/VentoyInstallOptions.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 #include "Text/UnicodeText.hpp"
 
 namespace marlowick {

@@ -1,6 +1,6 @@
 #include "Install/VentoyInstallReport.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 namespace {

@@ -1,6 +1,6 @@
 #include "Install/VentoyInstallResult.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick {
 namespace {

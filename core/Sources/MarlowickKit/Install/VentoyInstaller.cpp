@@ -8,7 +8,7 @@
 #include <unicode/unistr.h>
 
 #include "Detect/VentoyDriveDetector.hpp"
-#include "Helper/BlockErrorText.hpp"
+#include "Block/BlockErrorText.hpp"
 #include "Install/VentoyBootFiles.hpp"
 #include "Install/VentoyDataPartition.hpp"
 #include "Install/VentoyInstallValidation.hpp"

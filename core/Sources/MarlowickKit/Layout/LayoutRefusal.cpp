@@ -1,6 +1,6 @@
 #include "Layout/LayoutRefusal.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick::LayoutRefusal {
 

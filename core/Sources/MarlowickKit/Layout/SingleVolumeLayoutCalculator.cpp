@@ -1,6 +1,6 @@
 #include "Layout/SingleVolumeLayoutCalculator.hpp"
 
-#include "Diagnostics/CaseDescription.hpp"
+#include "Text/CaseDescription.hpp"
 
 namespace marlowick::SingleVolumeLayoutCalculator {
 namespace {

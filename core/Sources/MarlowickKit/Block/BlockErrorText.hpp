@@ -6,14 +6,12 @@
 #include <string>
 
 #include "Block/BlockError.hpp"
-#include "Helper/HelperBlockError.hpp"
 
 namespace marlowick {
 
-[[nodiscard]] std::string userMessage(const HelperBlockError& error);
 [[nodiscard]] std::string userMessage(const BlockError& error);
 
 // "out of bounds: 64 sector(s) at 62521300 on a 62521344-sector device"
-[[nodiscard]] std::string diagnosticDescription(const HelperBlockError& error);
+[[nodiscard]] std::string diagnosticDescription(const BlockError& error);
 
 }  // namespace marlowick

@@ -1,4 +1,4 @@
-#include "Block/DeviceFingerprintJson.hpp"
+#include "Helper/DeviceFingerprintJson.hpp"
 
 namespace marlowick {
 

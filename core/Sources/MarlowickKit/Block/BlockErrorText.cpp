@@ -1,9 +1,9 @@
-#include "Helper/BlockErrorText.hpp"
+#include "Block/BlockErrorText.hpp"
 
 #include <array>
 #include <string_view>
 
-#include "Helper/PlatformWording.hpp"
+#include "Text/PlatformWording.hpp"
 
 namespace marlowick {
 namespace {
@@ -69,10 +69,8 @@ struct DiagnosticText {
 
 }  // namespace
 
-std::string userMessage(const HelperBlockError& error) { return std::visit(UserText{}, error.value); }
+std::string userMessage(const BlockError& error) { return std::visit(UserText{}, error.value); }
 
-std::string userMessage(const BlockError& error) { return userMessage(HelperBlockError(error)); }
-
-std::string diagnosticDescription(const HelperBlockError& error) { return std::visit(DiagnosticText{}, error.value); }
+std::string diagnosticDescription(const BlockError& error) { return std::visit(DiagnosticText{}, error.value); }
 
 }  // namespace marlowick
