@@ -11,6 +11,7 @@
 #include "Image/DataRawImageSource.hpp"
 #include "Image/FileRawImageSource.hpp"
 #include "Image/ImageTestSupport.hpp"
+#include "Support/GzipMembers.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick {
@@ -276,6 +277,27 @@ TEST(CompressedRawImageStream, PassesOnSourceFailuresAndClosesTheSourceOnce) {
 
     const auto missing = CompressedRawImageSource::forName("gone.img.xz", std::make_shared<FileRawImageSource>("/nonexistent/gone.img.xz"));
     EXPECT_EQ(test::readToEnd(*missing, 100).failure, "could not open gone.img.xz for reading");
+}
+
+TEST(CompressedRawImageStream, DecodesMembersWithEveryOptionalHeaderPart) {
+    Bytes data(70000);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 / 13);
+    using test::gzipCommentFlag, test::gzipExtraFlag, test::gzipHeaderCrcFlag, test::gzipNameFlag;
+    Bytes file = test::gzipMember(
+        test::gzipHeader(gzipExtraFlag | gzipNameFlag | gzipCommentFlag | gzipHeaderCrcFlag, 0), data);
+    const Bytes second = test::gzipMember(test::gzipHeader(gzipExtraFlag | gzipCommentFlag, 9), data);
+    file.insert(file.end(), second.begin(), second.end());
+    Bytes expected = data;
+    expected.insert(expected.end(), data.begin(), data.end());
+    const auto source = CompressedRawImageSource::forName("disk.img.gz", std::make_shared<DataRawImageSource>(file));
+    for (const std::int64_t perRead : {1, 3, 65536}) {
+        SCOPED_TRACE(perRead);
+        const auto trickled = std::make_shared<test::TricklingSource>(std::make_shared<DataRawImageSource>(file), perRead);
+        const test::StreamContents read = test::readToEnd(CompressedRawImageSource(trickled, ImageCompression::gzip), 8191);
+        EXPECT_EQ(read.failure, "");
+        EXPECT_TRUE(read.bytes == expected);
+    }
+    EXPECT_TRUE(test::readToEnd(*source, 1).bytes == expected);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "Image/GzipHeaderParser.hpp"
+#include "Bytes/GzipHeaderParser.hpp"
 
 namespace marlowick {
 namespace {

@@ -5,6 +5,7 @@
 
 #include "Bytes/LittleEndian.hpp"
 #include "Fat32/LabelText.hpp"
+#include "Text/UnicodeText.hpp"
 
 namespace marlowick::Fat32Structures {
 namespace {
@@ -208,7 +209,7 @@ bool isFat32BootSector(std::span<const std::uint8_t> bytes) {
 std::optional<std::string> readVolumeLabelIfFat32(std::span<const std::uint8_t> bytes) {
     if (!isFat32BootSector(bytes)) return std::nullopt;
     const auto* first = bytes.data() + volumeLabelOffset;
-    std::string label = LabelText::repairedUtf8(
+    std::string label = repairedUtf8(
         std::string_view(reinterpret_cast<const char*>(first), static_cast<std::size_t>(maxVolumeLabelChars)));
     while (!label.empty() && (label.back() == ' ' || label.back() == '\0')) label.pop_back();
     return label;

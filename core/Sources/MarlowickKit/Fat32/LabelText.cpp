@@ -54,10 +54,4 @@ std::vector<std::u32string> upperCasedCharacters(std::string_view utf8) {
     return characters(text);
 }
 
-std::string repairedUtf8(std::string_view bytes) {
-    std::string out;
-    fromUtf8(bytes).toUTF8String(out);
-    return out;
-}
-
 }  // namespace marlowick::LabelText

@@ -16,7 +16,4 @@ namespace marlowick::LabelText {
 // The upper-cased text split into characters, each given as its Unicode scalars.
 [[nodiscard]] std::vector<std::u32string> upperCasedCharacters(std::string_view utf8);
 
-// UTF-8 with every invalid sequence replaced by U+FFFD.
-[[nodiscard]] std::string repairedUtf8(std::string_view bytes);
-
 }  // namespace marlowick::LabelText

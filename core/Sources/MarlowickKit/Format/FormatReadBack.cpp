@@ -5,7 +5,7 @@
 
 #include "Bytes/LittleEndian.hpp"
 #include "Exfat/ExfatStructures.hpp"
-#include "Fat32/LabelText.hpp"
+#include "Text/UnicodeText.hpp"
 #include "Block/NotedRead.hpp"
 #include "Gpt/GptBuilder.hpp"
 #include "Layout/SingleVolumeLayoutCalculator.hpp"
@@ -110,7 +110,7 @@ bool verifyExfatBootSector(BlockDevice& block, std::int32_t diskSignature, std::
     if (sector->size() < MbrBuilder::sectorSize) return fail(notes, "exFAT boot-sector read-back was shorter than one sector");
     const std::string_view nameBytes(reinterpret_cast<const char*>(sector->data()) + Boot::fileSystemNameOffset,
                                      Boot::fileSystemName.size());
-    const std::string name = LabelText::repairedUtf8(nameBytes);
+    const std::string name = repairedUtf8(nameBytes);
     const bool signature = (*sector)[Boot::bootSignatureOffset] == 0x55 && (*sector)[Boot::bootSignatureOffset + 1] == 0xAA;
     const bool serial = LittleEndian::read32(*sector, Boot::volumeSerialNumberOffset) ==
                         static_cast<std::uint32_t>(diskSignature);

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdio>
 
-#include "Image/GzipHeaderParser.hpp"
+#include "Bytes/GzipHeaderParser.hpp"
 #include "Image/ImageDecoder.hpp"
 
 namespace marlowick {

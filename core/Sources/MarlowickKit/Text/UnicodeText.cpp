@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include <unicode/uchar.h>
+#include <unicode/unistr.h>
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
@@ -38,6 +39,13 @@ std::int64_t utf16Length(std::string_view utf8) {
         return true;
     });
     return units;
+}
+
+std::string repairedUtf8(std::string_view bytes) {
+    std::string out;
+    icu::UnicodeString::fromUTF8(icu::StringPiece(bytes.data(), static_cast<std::int32_t>(bytes.size())))
+        .toUTF8String(out);
+    return out;
 }
 
 }  // namespace marlowick

@@ -3,6 +3,7 @@
 // that are not valid UTF-8 are never an error here.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace marlowick {
@@ -17,5 +18,8 @@ namespace marlowick {
 // limited: one per code point below U+10000, two above. A malformed byte sequence counts
 // as one unit, the U+FFFD that replaces it.
 [[nodiscard]] std::int64_t utf16Length(std::string_view utf8);
+
+// UTF-8 with every invalid sequence replaced by U+FFFD.
+[[nodiscard]] std::string repairedUtf8(std::string_view bytes);
 
 }  // namespace marlowick
