@@ -10,6 +10,8 @@ packages=(
   libssl-dev zlib1g-dev liblzma-dev libicu-dev nlohmann-json3-dev libcurl4-openssl-dev
   # independent checkers the tests run against what we write
   exfatprogs dosfstools mtools fdisk gdisk util-linux xorriso xz-utils gzip openssl
+  # the loopback HTTPS server that stands in for the network in the download tests
+  python3
   # a real exFAT driver for test fixtures where the kernel has no exfat module
   exfat-fuse
   # the helper's polkit action, checked against polkit's own DTD
