@@ -13,18 +13,15 @@
 #include <vector>
 
 #include "Assets/VentoyAssetSet.hpp"
+#include "Assets/VentoyRegistrySignedBytes.hpp"
 #include "Assets/VentoyReleaseManifest.hpp"
 #include "Helper/JsonCoding.hpp"
 
 namespace marlowick {
 
-// The release registry exactly as signed: the document's bytes and a DER ECDSA P-256
-// signature over them. Both travel as base64 text.
-struct HelperSignedRegistry {
-    std::vector<std::uint8_t> payload;
-    std::vector<std::uint8_t> signature;
-    bool operator==(const HelperSignedRegistry&) const = default;
-};
+// The release registry exactly as signed, as the application's registry cache held it.
+// Both halves travel as base64 text.
+using HelperSignedRegistry = VentoyRegistrySignedBytes;
 
 struct HelperAssetRefSet {
     std::string version;  // "1.1.15"
