@@ -18,6 +18,12 @@ packages=(
   libxml2-utils polkitd
   # the application starts the helper through pkexec
   pkexec
+  # the desktop application: Qt 6 Widgets and QR codes
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqrencode-dev libgl-dev
+  # mounted volumes through udisks2 over D-Bus (sd-bus), and libblkid
+  libsystemd-dev libblkid-dev udisks2 udev
+  # checkers for what the application makes: QR codes, desktop entries; a display for widget tests
+  zbar-tools desktop-file-utils xvfb xauth
 )
 
 missing=()
