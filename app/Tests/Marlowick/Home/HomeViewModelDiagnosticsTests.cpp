@@ -80,8 +80,13 @@ TEST(HomeViewModelDiagnostics, TheLastOperationReplacesTheOneBeforeAndIsLogged) 
     EXPECT_EQ(model->lastDiagnostics()->outcome, "succeeded");
     std::vector<std::string> messages;
     for (const MarlowickLog::Record& record : log->records()) messages.push_back(record.message);
-    EXPECT_EQ(messages, (std::vector<std::string>{"Write a disk image failed: lba 8: errno 5 (Input/output error)",
-                                                  "Remove Ventoy succeeded"}));
+    std::string failedDetails;
+    for (const std::string& line : failedWrite().diagnosticDetails()) {
+        failedDetails += (failedDetails.empty() ? "" : " | ") + line;
+    }
+    EXPECT_NE(failedDetails.find("lba 8: errno 5 (Input/output error)"), std::string::npos) << failedDetails;
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"Write a disk image failed: " + failedDetails, "Remove Ventoy succeeded"}));
 }
 
 }  // namespace

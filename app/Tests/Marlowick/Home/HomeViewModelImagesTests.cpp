@@ -107,9 +107,9 @@ TEST_F(HomeViewModelImages, AListingThatEndsDuringAnOperationOnlyCountsDown) {
 TEST_F(HomeViewModelImages, OfTwoRefreshesOnlyTheSecondPublishes) {
     const auto model = readyModel(false);
     helperAnswer = testing::imageListing({imgEntry});
-    model->refreshDriveImages();
-    model->refreshDriveImages();
     harness.forget();
+    model->refreshDriveImages();
+    model->refreshDriveImages();
     harness.settle();
     EXPECT_EQ(model->driveImages(), (std::vector<HelperImageEntry>{imgEntry}));
     EXPECT_EQ(harness.announced(Property::driveImages), 1);

@@ -115,8 +115,13 @@ TEST_P(HomeViewModelAcquisitionProgress, FillsTheBarUpTo62Percent) {
 
     model->applyAcquisitionPhase(c.phase, c.kind);
 
-    EXPECT_EQ(model->state(), HomeDriveState(HomeDriveState::OperationRunning{
-                                  c.kind, HomeOperationProgress(c.fraction, label, std::nullopt, std::nullopt)}));
+    const auto* running = std::get_if<HomeDriveState::OperationRunning>(&model->state().value);
+    ASSERT_NE(running, nullptr);
+    EXPECT_EQ(running->kind, c.kind);
+    EXPECT_NEAR(running->progress.fraction, c.fraction, 1e-9);
+    EXPECT_EQ(running->progress.stageLabel, label);
+    EXPECT_FALSE(running->progress.detail.has_value());
+    EXPECT_FALSE(running->progress.etaSeconds.has_value());
 }
 
 using Phase = VentoyAcquisitionPhase;

@@ -42,10 +42,11 @@ protected:
         return write("data.iso", image);
     }
 
-    // An isohybrid image that boots BIOS PCs only and declares 100 blocks but holds 21.
-    std::filesystem::path truncatedBiosHybrid(const std::string& name) {
+    // An image with an El Torito entry for BIOS PCs only, declaring 100 blocks but holding
+    // 21; isohybrid (it boots when written to a drive) or a disc image only.
+    std::filesystem::path truncatedBiosImage(const std::string& name, bool hybrid = true) {
         std::vector<std::uint8_t> image = test::elToritoImage(20, 21 * 2048, 100);
-        test::putBootSignature(image);
+        if (hybrid) test::putBootSignature(image);
         const std::vector<std::uint8_t> catalog = test::catalogSector(0x00, {test::entry({0x88})});
         std::copy(catalog.begin(), catalog.end(), image.begin() + 20 * 2048);
         return write(name, image);
@@ -59,6 +60,26 @@ protected:
 };
 
 TEST_F(HomeViewModelRawImage, ADiscImageIsTurnedAwayWithItsWarnings) {
+    harness.rawImageToPick = truncatedBiosImage("installer.iso", false);
+    const auto home = model();
+    home->invokeDriveMenuCommand(DriveMenuCommand::writeRawImage);
+
+    ASSERT_TRUE(home->rawWriteBlockedMessage().has_value());
+    EXPECT_EQ(paragraphs(*home->rawWriteBlockedMessage()),
+              (std::vector<std::string>{
+                  "This disc image doesn't boot when it's written directly to a drive \u2014 Windows installers and "
+                  "most non-Linux ISOs work this way. Prepare the drive with Ventoy instead, then add this image to "
+                  "it: it'll boot from there.",
+                  RawWritePreflightNotice{RawWritePreflightNotice::Truncated{100 * 2048, 21 * 2048}}.message(),
+                  RawWritePreflightNotice{RawWritePreflightNotice::BiosOnly{}}.message()}));
+    EXPECT_FALSE(home->pendingRawImage().has_value());
+    EXPECT_FALSE(home->pendingOperation().has_value());
+
+    home->dismissRawWriteBlocked();
+    EXPECT_FALSE(home->rawWriteBlockedMessage().has_value());
+}
+
+TEST_F(HomeViewModelRawImage, ADataDiscIsTurnedAwayWithItsOneWarning) {
     harness.rawImageToPick = dataDisc();
     const auto home = model();
     home->invokeDriveMenuCommand(DriveMenuCommand::writeRawImage);
@@ -68,13 +89,7 @@ TEST_F(HomeViewModelRawImage, ADiscImageIsTurnedAwayWithItsWarnings) {
               (std::vector<std::string>{
                   "This disc image can't be written directly to a drive. Prepare the drive with Ventoy instead, "
                   "then add this image to it.",
-                  RawWritePreflightNotice{RawWritePreflightNotice::NoBootRecord{}}.message(),
-                  RawWritePreflightNotice{RawWritePreflightNotice::BiosOnly{}}.message()}));
-    EXPECT_FALSE(home->pendingRawImage().has_value());
-    EXPECT_FALSE(home->pendingOperation().has_value());
-
-    home->dismissRawWriteBlocked();
-    EXPECT_FALSE(home->rawWriteBlockedMessage().has_value());
+                  RawWritePreflightNotice{RawWritePreflightNotice::NoBootRecord{}}.message()}));
 }
 
 TEST_F(HomeViewModelRawImage, AFileThatIsNoImageGetsTheMessageAlone) {
@@ -96,7 +111,7 @@ TEST_F(HomeViewModelRawImage, AFileThatCannotBeOpenedIsUnreadable) {
 }
 
 TEST_F(HomeViewModelRawImage, AWritableImageWaitsWithAllItsNotices) {
-    harness.rawImageToPick = truncatedBiosHybrid("short.iso");
+    harness.rawImageToPick = truncatedBiosImage("short.iso");
     const auto home = model();
     home->invokeDriveMenuCommand(DriveMenuCommand::writeRawImage);
 
@@ -144,7 +159,7 @@ TEST_F(HomeViewModelRawImage, ADriveThatNoLongerVerifiesIsRefusedBeforeAnythingW
     home->refreshDisks();
     harness.settle();
     harness.disks = {usbStick("sdb", "OTHER")};
-    harness.rawImageToPick = truncatedBiosHybrid("short.iso");
+    harness.rawImageToPick = truncatedBiosImage("short.iso");
 
     home->invokeDriveMenuCommand(DriveMenuCommand::writeRawImage);
 
