@@ -36,9 +36,11 @@ bool isBlank(std::string_view utf8) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wold-style-cast"
 std::string trimmedWhiteSpace(std::string_view utf8) {
+    // ICU walks with 32-bit offsets; a longer text is no label or name and stays as it is.
+    if (utf8.size() > static_cast<std::size_t>(INT32_MAX)) return std::string(utf8);
     const auto isSpace = [](UChar32 codePoint) { return codePoint >= 0 && u_isUWhiteSpace(codePoint); };
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
-    const auto length = static_cast<std::int32_t>(std::min<std::size_t>(utf8.size(), INT32_MAX));
+    const auto length = static_cast<std::int32_t>(utf8.size());
     std::int32_t begin = 0;
     while (begin < length) {
         std::int32_t next = begin;
