@@ -4,9 +4,10 @@
 // gap between the table and the partition cleared, a fresh exFAT file system in the
 // partition, each step read back, and a final flush.
 //
-// Never throws. `aborted` means nothing was written (the disk's size or sector size does
-// not allow the layout); everything else is a `completed` report. Nothing written is
-// rolled back. Works through the BlockDevice it is given and never closes it.
+// Never throws. `aborted` means nothing was written: the disk's size or sector size does
+// not allow the layout, or the exFAT formatter would refuse the volume it leaves (with
+// the cluster size asked for). Everything else is a `completed` report. Nothing written
+// is rolled back. Works through the BlockDevice it is given and never closes it.
 
 #include <cstdint>
 #include <functional>
