@@ -40,8 +40,9 @@ struct TextCase {
 constexpr const char* addressed =
     "Marlowick addressed a region this drive doesn't have. That's a bug in Marlowick \u2014 the drive was not changed.";
 constexpr const char* permission =
-    "Linux didn't allow Marlowick to use this drive. Approve the administrator prompt when Marlowick asks for access "
-    "to the drive, and check that no security policy blocks access to removable drives, then try again.";
+    "Linux didn't allow Marlowick to use this drive. A security policy on this computer (AppArmor, SELinux or a "
+    "locked-down kernel) is most likely keeping programs from using drives directly. Check that policy, or ask "
+    "whoever manages this computer, then try again.";
 
 constexpr const char* inUse =
     "Another program is using this drive, so Marlowick couldn't open it for itself. Close any program that uses the "
