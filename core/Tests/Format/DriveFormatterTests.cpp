@@ -171,7 +171,11 @@ std::vector<OutcomeRow> outcomeRows() {
          std::nullopt, {"exFAT read-back did not match the fresh format (name='EXFAT   ', sig=true)"}},
         {"exfatBootSectorDropped", gpt, [](ScriptedDevice& d) { d.dropWriteAt = 2048; }, yes, yes, yes, yes, no, yes,
          std::nullopt, {"exFAT read-back did not match the fresh format (name='" + std::string(8, '\0') + "', sig=false)"}},
-        {"finalFlushFailed", mbr, [](ScriptedDevice& d) { d.flushScript = {flushOk, flushFails}; }, yes, yes, yes, yes,
+        // Flushes on MBR: after the table, between the backup-GPT area's zeros and their
+        // read-back, and the final one.
+        {"mbrBackupGptAreaFlushFailed", mbr, [](ScriptedDevice& d) { d.flushScript = {flushOk, flushFails}; }, yes,
+         yes, no, none, none, no, std::nullopt, {flushFailed}},
+        {"finalFlushFailed", mbr, [](ScriptedDevice& d) { d.flushScript = {flushOk, flushOk, flushFails}; }, yes, yes, yes, yes,
          yes, no, std::nullopt, {flushFailed}},
         {"flushNotHonoured", gpt,
          [](ScriptedDevice& d) {
@@ -179,7 +183,8 @@ std::vector<OutcomeRow> outcomeRows() {
          },
          yes, yes, yes, yes, yes, yes, std::nullopt, {notHonoured}},
         {"finalFlushNotHonoured", mbr,
-         [](ScriptedDevice& d) { d.flushScript = {flushOk, BlockFlushNotHonoured{"no cache flush"}}; }, yes, yes, yes,
+         [](ScriptedDevice& d) { d.flushScript = {flushOk, flushOk, BlockFlushNotHonoured{"no cache flush"}}; }, yes,
+         yes, yes,
          yes, yes, yes, std::nullopt, {notHonoured}},
         {"mbrSuccess", mbr, asIs, yes, yes, yes, yes, yes, yes, std::nullopt, {}},
         {"gptSuccess", gpt, asIs, yes, yes, yes, yes, yes, yes, std::nullopt, {}},
@@ -361,7 +366,13 @@ TEST(DriveFormatter, WritesTableGapAndBackupGptAreaInOrder) {
     ASSERT_TRUE(run.report().overallSuccess());
     const std::vector<ScriptedDevice::Write> expected{{0, 1}, {1, 1024}, {1025, 1023}, {n - 33, 33}, {2048, 1}};
     EXPECT_EQ(device.writes, expected);
-    EXPECT_EQ(device.flushCalls, 2);
+    EXPECT_EQ(device.flushCalls, 3);
+    // The zeroed tail is flushed before it is read back, or a buffered device answers the
+    // read from its page cache.
+    const std::vector<std::string> tail{"write " + std::to_string(n - 33) + "+33", "flush",
+                                        "read " + std::to_string(n - 33) + "+33"};
+    EXPECT_NE(std::search(device.events.begin(), device.events.end(), tail.begin(), tail.end()), device.events.end())
+        << ::testing::PrintToString(device.events);
 }
 
 TEST(DriveFormatter, ClearsTheGapBeforeWritingTheGpt) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <ostream>
 #include <vector>
 
@@ -44,6 +45,8 @@ public:
     std::vector<BlockFlushResult> flushScript;
 
     std::vector<Write> writes;  // successful writes, dropped ones included
+    // Every call in order: "write 1+1024", "flush", "read 8159+33".
+    std::vector<std::string> events;
     int writeCalls = 0;
     int flushCalls = 0;
     MemoryBlockDevice medium;

@@ -172,7 +172,8 @@ struct FormatRun {
 
     bool clearGap(ReservedAreaScrub::Tail tail) {
         stage(FormatStage::scrubReserved);
-        switch (ReservedAreaScrub::clear(block, formatter.writeChunkSectors, tail, isCancelled, report.notes)) {
+        switch (ReservedAreaScrub::clear(block, formatter.writeChunkSectors, tail, isCancelled,
+                                         [this] { return flushDevice(); }, report.notes)) {
         case ReservedAreaScrub::StepOutcome::done: report.scrubOk = true; return true;
         case ReservedAreaScrub::StepOutcome::failed: report.scrubOk = false; return false;
         case ReservedAreaScrub::StepOutcome::cancelled: report.cancelledAtStage = FormatStage::scrubReserved; return false;
