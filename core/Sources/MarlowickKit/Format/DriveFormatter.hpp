@@ -31,7 +31,7 @@ struct DriveFormatter {
 
     static constexpr std::int64_t defaultWriteChunkSectors = 1024;
     // The application's default label for a wiped drive; format() does not substitute it.
-    static constexpr std::string_view defaultVolumeLabel = "MARLOWICK";
+    static constexpr std::string_view defaultVolumeLabel = defaultDataVolumeLabel;
 
     // A null formatter or writeChunkSectors below 1 throws std::invalid_argument.
     DriveFormatter(std::shared_ptr<const ExfatFormatter> exfatFormatter,
