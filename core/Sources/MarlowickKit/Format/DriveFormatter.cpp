@@ -18,8 +18,6 @@ constexpr std::int64_t partitionStart = SingleVolumeLayoutCalculator::partitionS
 // The GPT partition stops short of the backup entry array and header.
 constexpr std::int64_t gptMinimumSectorCount = partitionStart + GptBuilder::backupReserveSectors;
 
-std::vector<std::uint8_t> guid(const GptBuilder::GuidBytes& bytes) { return {bytes.begin(), bytes.end()}; }
-
 // The cluster size asked for, in sectors; a cluster below one sector was refused before.
 std::optional<std::int64_t> sectorsPerCluster(std::optional<std::int64_t> clusterBytes, int sectorSize) {
     if (!clusterBytes) return std::nullopt;
@@ -117,7 +115,8 @@ struct FormatRun {
     }
 
     bool writeGpt() {
-        const GptBuilder::Partition data{guid(GptBuilder::typeMsBasicData), GptBuilder::deriveGuid(diskSignature, 1),
+        const GptBuilder::Partition data{GptBuilder::guidVector(GptBuilder::typeMsBasicData),
+                                         GptBuilder::deriveGuid(diskSignature, 1),
                                          partitionStart, partitionStart + report.partitionSectorCount - 1, 0,
                                          report.volumeLabel};
         const GptBuilder::Partition unused{std::vector<std::uint8_t>(16, 0), std::vector<std::uint8_t>(16, 0), 0, 0, 0, ""};
