@@ -464,7 +464,6 @@ TEST_P(DriveFormatterClusterSize, AsksTheExfatFormatter) {
     EXPECT_EQ(params.volumeLengthSectors, run.report().partitionSectorCount);
     EXPECT_EQ(params.volumeLabel, std::optional<std::string>("MARLOWICK"));
     EXPECT_EQ(params.volumeSerialNumber, static_cast<std::uint32_t>(signature));
-    EXPECT_FALSE(exfat->gotCancelCheck);  // once the format begins it runs to the end
 }
 
 INSTANTIATE_TEST_SUITE_P(Format, DriveFormatterClusterSize,

@@ -41,11 +41,9 @@ BlockFlushResult ScriptedDevice::flush() {
     return medium.flush();
 }
 
-ExfatFormatResult FakeExfatFormatter::format(BlockDevice& device, const ExfatFormatParams& params,
-                                             const ExfatFormatProgress&, const ExfatFormatCancelCheck& isCancelled) const {
+ExfatFormatResult FakeExfatFormatter::format(BlockDevice& device, const ExfatFormatParams& params) const {
     namespace Boot = ExfatStructures::BootSector;
     calls.push_back(params);
-    gotCancelCheck = static_cast<bool>(isCancelled);
     if (mode == Mode::rejected) return {ExfatFormatResult::Invalid{{ExfatFormatError::VolumeTooSmall{1, 2}}}};
     if (mode == Mode::writeFailed) return {ExfatFormatResult::WriteFailed{"FAT", writeRefused}};
     std::vector<std::uint8_t> sector(static_cast<std::size_t>(device.sectorSize()), 0);

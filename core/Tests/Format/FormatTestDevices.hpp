@@ -60,14 +60,10 @@ public:
 
     explicit FakeExfatFormatter(Mode m = Mode::bootSector) : mode(m) {}
 
-    using ExfatFormatter::format;
-    [[nodiscard]] ExfatFormatResult format(BlockDevice& device, const ExfatFormatParams& params,
-                                           const ExfatFormatProgress& onProgress,
-                                           const ExfatFormatCancelCheck& isCancelled) const override;
+    [[nodiscard]] ExfatFormatResult format(BlockDevice& device, const ExfatFormatParams& params) const override;
 
     Mode mode;
     mutable std::vector<ExfatFormatParams> calls;
-    mutable bool gotCancelCheck = false;
 };
 
 inline const BlockError writeRefused{BlockError::DeviceFailure{"write", "errno 5 (Input/output error)"}};

@@ -208,8 +208,6 @@ struct FormatRun {
             note("exFAT format rejected: " + render(invalid->error));
         } else if (const auto* failed = std::get_if<ExfatFormatResult::WriteFailed>(&result.value)) {
             note("exFAT format write failed at " + failed->stage + ": " + render(failed->error));
-        } else if (const auto* cancelled = std::get_if<ExfatFormatResult::Cancelled>(&result.value)) {
-            note("exFAT format stopped before " + cancelled->stage);
         } else {
             const ExfatLayout& layout = std::get<ExfatFormatResult::Success>(result.value).layout;
             report.formatOk = true;
