@@ -6,12 +6,12 @@
 namespace marlowick {
 namespace {
 
-// Trimmed of white space and line ends; a text with nothing left is absent.
+// Trimmed of Unicode white space and line ends; nothing left is no text.
 std::optional<std::string> normalised(const std::optional<std::string>& text) {
     if (!text) return std::nullopt;
-    const std::string_view kept = trimmedWhiteSpace(*text);
-    if (kept.empty()) return std::nullopt;
-    return std::string(kept);
+    auto trimmed = trimmedWhiteSpace(*text);
+    if (trimmed.empty()) return std::nullopt;
+    return trimmed;
 }
 
 FingerprintMatch mismatch(DeviceFingerprint::Field field) { return {FingerprintMatch::Mismatch{field}}; }

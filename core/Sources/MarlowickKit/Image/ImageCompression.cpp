@@ -27,7 +27,7 @@ constexpr std::array<Suffix, 2> suffixes{{{".gz", ImageCompression::gzip}, {".xz
 }  // namespace
 
 ImageCompression ImageCompressionNames::detect(std::string_view name) {
-    const std::string_view trimmedName = trimmedWhiteSpace(name);
+    const std::string trimmedName = trimmedWhiteSpace(name);
     for (const Suffix& suffix : suffixes) {
         if (endsWithIgnoringCase(trimmedName, suffix.text)) return suffix.compression;
     }
@@ -35,7 +35,7 @@ ImageCompression ImageCompressionNames::detect(std::string_view name) {
 }
 
 std::string ImageCompressionNames::stripCompressionSuffix(std::string_view name) {
-    const std::string_view trimmedName = trimmedWhiteSpace(name);
+    const std::string trimmedName = trimmedWhiteSpace(name);
     for (const Suffix& suffix : suffixes) {
         if (endsWithIgnoringCase(trimmedName, suffix.text)) {
             return std::string(trimmedName.substr(0, trimmedName.size() - suffix.text.size()));

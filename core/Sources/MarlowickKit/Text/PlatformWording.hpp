@@ -20,5 +20,10 @@ inline constexpr std::string_view releaseDriveByHand = "unmount it in your file 
 inline constexpr std::string_view accessRemedy =
     "A security policy on this computer (AppArmor, SELinux or a locked-down kernel) is most likely keeping "
     "programs from using drives directly. Check that policy, or ask whoever manages this computer, then try again.";
+// The system did not mount, or would not let us write to, a prepared drive's data volume
+// when an image was to be copied onto it.
+inline constexpr std::string_view volumeUnavailable =
+    "Linux didn't make this drive's storage available, so nothing was copied. Eject the drive, plug it back in, "
+    "and try again. If it has a write-protect switch, turn it off.";
 
 }  // namespace marlowick::PlatformWording

@@ -26,24 +26,27 @@ bool everyCodePoint(std::string_view utf8, Visit visit) {
     return true;
 }
 
-bool isWhiteSpace(UChar32 codePoint) { return codePoint >= 0 && u_isUWhiteSpace(codePoint); }
-
 }  // namespace
 
-// ICU's UTF-8 stepping macros cast in the C style.
+bool isBlank(std::string_view utf8) {
+    return everyCodePoint(utf8, [](UChar32 codePoint) { return codePoint >= 0 && u_isUWhiteSpace(codePoint); });
+}
+
+// ICU's backward stepping macro casts in the C style.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wold-style-cast"
-std::string_view trimmedWhiteSpace(std::string_view utf8) {
+std::string trimmedWhiteSpace(std::string_view utf8) {
+    // ICU walks with 32-bit offsets; a longer text is no label or name and stays as it is.
+    if (utf8.size() > static_cast<std::size_t>(INT32_MAX)) return std::string(utf8);
+    const auto isSpace = [](UChar32 codePoint) { return codePoint >= 0 && u_isUWhiteSpace(codePoint); };
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(utf8.data());
-    // ICU walks with 32-bit offsets; a longer text is left as it is.
-    if (utf8.size() > static_cast<std::size_t>(INT32_MAX)) return utf8;
     const auto length = static_cast<std::int32_t>(utf8.size());
     std::int32_t begin = 0;
     while (begin < length) {
         std::int32_t next = begin;
         UChar32 codePoint = 0;
         U8_NEXT(bytes, next, length, codePoint);
-        if (!isWhiteSpace(codePoint)) break;
+        if (!isSpace(codePoint)) break;
         begin = next;
     }
     std::int32_t end = length;
@@ -51,14 +54,12 @@ std::string_view trimmedWhiteSpace(std::string_view utf8) {
         std::int32_t previous = end;
         UChar32 codePoint = 0;
         U8_PREV(bytes, begin, previous, codePoint);
-        if (!isWhiteSpace(codePoint)) break;
+        if (!isSpace(codePoint)) break;
         end = previous;
     }
-    return utf8.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+    return std::string(utf8.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
 }
 #pragma GCC diagnostic pop
-
-bool isBlank(std::string_view utf8) { return trimmedWhiteSpace(utf8).empty(); }
 
 std::int64_t utf16Length(std::string_view utf8) {
     std::int64_t units = 0;
