@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "Block/SystemDiskUse.hpp"
+#include "Text/UnicodeText.hpp"
 
 namespace marlowick {
 namespace {
@@ -20,12 +21,7 @@ struct DiskIdentity {
     bool isSecureDigitalCard = false;
 };
 
-std::string trimmed(const std::string& text) {
-    constexpr std::string_view blanks = " \t\n\r\v\f";
-    const auto first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
+std::string trimmed(const std::string& text) { return std::string(trimmedWhiteSpace(text)); }
 
 bool hasPrefix(const std::string& name, std::string_view prefix) { return std::string_view(name).starts_with(prefix); }
 
