@@ -1,7 +1,10 @@
 #include "MarlowickApp.hpp"
 
 #include <QApplication>
+#include <QIcon>
 #include <QString>
+
+#include "Design/SymbolIcons.hpp"
 
 namespace marlowick::MarlowickApp {
 
@@ -11,6 +14,8 @@ void configure(QApplication& application) {
     QApplication::setApplicationVersion(QStringLiteral(MARLOWICK_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Quenmoor Labworks"));
     QApplication::setDesktopFileName(QString::fromLatin1(desktopFileName));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/Marlowick/marlowick.svg")));
+    SymbolIcons::useIconTheme();
     (void)application;
 }
 

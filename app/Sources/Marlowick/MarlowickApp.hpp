@@ -1,6 +1,7 @@
 #pragma once
 // What the application sets once, before its first window: its names and version (which
-// the desktop uses to match the window to marlowick.desktop) and its window icon.
+// the desktop uses to match the window to marlowick.desktop), its window icon and the
+// icon theme its symbols come from.
 
 class QApplication;
 
