@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <cstdlib>
+
+#include "Design/BrandStyle.hpp"
 
 #include "UI/Accessibility.hpp"
 #include "WidgetSupport/WidgetTesting.hpp"
@@ -31,6 +34,20 @@ TEST(MainWindow, ShowsTheBrandHeaderAsDecorationAndTakesNewContent) {
     const std::string path = testing::saveScreenshot(window, "main-window");
     const QImage saved(QString::fromStdString(path));
     EXPECT_EQ(saved.width(), window.grab().width());
+}
+
+TEST(MainWindow, FollowsTheAppearanceInLightAndDark) {
+    for (const auto& [appearance, expected] : {std::pair{"light", Appearance::light}, std::pair{"dark", Appearance::dark}}) {
+        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        MainWindow window;
+        window.resize(800, 600);
+        EXPECT_EQ(window.palette().color(QPalette::Window), BrandStyle::color(BrandColor::bg, expected));
+        const QImage picture = window.grab().toImage();
+        EXPECT_EQ(picture.pixelColor(picture.width() - 2, picture.height() - 2).rgb(),
+                  BrandStyle::color(BrandColor::bg, expected).rgb());
+        testing::saveScreenshot(window, std::string("main-window-") + appearance);
+    }
+    unsetenv("MARLOWICK_APPEARANCE");
 }
 
 }  // namespace
