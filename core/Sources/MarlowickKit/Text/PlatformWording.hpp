@@ -6,6 +6,8 @@
 
 namespace marlowick::PlatformWording {
 
+// The platform in the product's own name, as in "Marlowick for Linux".
+inline constexpr std::string_view productPlatform = "Linux";
 // Who may renumber a drive or refuse access to it.
 inline constexpr std::string_view operatingSystem = "Linux";
 // The disk the computer runs from.
