@@ -20,4 +20,6 @@ inline constexpr std::string_view accessRemedy =
     "Approve the administrator prompt when Marlowick asks for access to the drive, and check that no security "
     "policy blocks access to removable drives, then try again.";
 
+// The service that mounts a drive's volumes for the user, named where it did not answer.
+inline constexpr std::string_view mountService = "udisks";
 }  // namespace marlowick::PlatformWording
