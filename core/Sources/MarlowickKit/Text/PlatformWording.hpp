@@ -28,4 +28,6 @@ inline constexpr std::string_view volumeUnavailable =
     "Linux didn't make this drive's storage available, so nothing was copied. Eject the drive, plug it back in, "
     "and try again. If it has a write-protect switch, turn it off.";
 
+// The service that mounts a drive's volumes for the user, named where it did not answer.
+inline constexpr std::string_view mountService = "udisks";
 }  // namespace marlowick::PlatformWording
