@@ -1,6 +1,7 @@
 #include "Assets/VentoyRegistryCache.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <thread>
@@ -12,6 +13,12 @@ namespace marlowick {
 namespace {
 
 using test::Bytes;
+
+unsigned permissionBits(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) return 07777;
+    return status.st_mode & 07777;
+}
 
 class VentoyRegistryCacheTest : public ::testing::Test {
 protected:
@@ -48,6 +55,10 @@ TEST_F(VentoyRegistryCacheTest, ReadsBackOnlyAPairThatVerifiesNow) {
         ASSERT_EQ(cache.store(c.payload, c.signature), std::nullopt);
         EXPECT_EQ(test::readFile(cache.directory() / "ventoy.v1.json"), c.payload);
         EXPECT_EQ(test::readFile(cache.directory() / "ventoy.v1.json.sig"), c.signature);
+        // The cache is this user's own: a private folder of private files.
+        EXPECT_EQ(permissionBits(cache.directory()), 0700U);
+        EXPECT_EQ(permissionBits(cache.directory() / "ventoy.v1.json"), 0600U);
+        EXPECT_EQ(permissionBits(cache.directory() / "ventoy.v1.json.sig"), 0600U);
         const std::optional<VentoyRegistrySignedBytes> pair = cache.signedBytes(c.key);
         EXPECT_EQ(pair.has_value(), c.pair);
         if (pair) {
@@ -79,14 +90,15 @@ TEST_F(VentoyRegistryCacheTest, AStoreThatCannotWriteSaysWhyAndLeavesNoTemporary
     const VentoyRegistryCache underAFile(folder.path() / "plain-file" / "ventoy-registry");
     const std::optional<std::string> failed = underAFile.store(document, sign(document));
     ASSERT_TRUE(failed.has_value());
-    EXPECT_TRUE(failed->starts_with("create directory " + underAFile.directory().string() + ": errno ")) << *failed;
+    EXPECT_EQ(*failed, "mkdir " + folder.file("plain-file").string() + ": errno 17 (File exists)");
 
     // A directory in the document's place: the signature is replaced, the document is not.
     const VentoyRegistryCache cache(folder.path() / "registry");
     std::filesystem::create_directories(cache.directory() / "ventoy.v1.json" / "inside");
     const std::optional<std::string> blocked = cache.store(document, sign(document));
     ASSERT_TRUE(blocked.has_value());
-    EXPECT_TRUE(blocked->starts_with("rename " + (cache.directory() / "ventoy.v1.json").string() + ": errno "))
+    EXPECT_TRUE(blocked->starts_with("rename " + (cache.directory() / ".ventoy.v1.json.").string())) << *blocked;
+    EXPECT_NE(blocked->find(" to " + (cache.directory() / "ventoy.v1.json").string() + ": errno "), std::string::npos)
         << *blocked;
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(cache.directory())) {

@@ -38,7 +38,7 @@ VentoyCatalogModel::VentoyCatalogModel(MainExecutor mainExecutor, Options option
 VentoyCatalogModel::Options VentoyCatalogModel::standardOptions(const std::filesystem::path& cacheRoot,
                                                                 std::optional<std::string> buildNumber) {
     return Options{
-        .cache = VentoyRegistryCache(cacheRoot / "ventoy-registry"),
+        .cache = VentoyRegistryCache(cacheRoot / VentoyRegistryCache::directoryName),
         .buildNumber = std::move(buildNumber),
         .registryEnabled = true,
         .publicKeyBase64 = std::string(VentoyRegistrySignature::pinnedPublicKeyBase64),

@@ -7,9 +7,10 @@
 #include <cerrno>
 #include <mutex>
 
+#include "Assets/ApplicationCacheRoot.hpp"
+#include "Assets/AtomicFile.hpp"
 #include "Assets/VentoyRegistryParser.hpp"
 #include "Assets/VentoyRegistrySignature.hpp"
-#include "Block/ErrnoText.hpp"
 
 namespace marlowick {
 namespace {
@@ -30,12 +31,6 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     [[nodiscard]] int get() const { return fd; }
-    // Closes now and reports whether the close succeeded.
-    bool close() {
-        const int closing = fd;
-        fd = -1;
-        return ::close(closing) == 0;
-    }
 
 private:
     int fd;
@@ -55,38 +50,6 @@ std::optional<std::vector<std::uint8_t>> readWhole(const std::filesystem::path& 
         if (got == 0) return bytes;
         bytes.insert(bytes.end(), buffer, buffer + got);
     }
-}
-
-std::string failure(const std::string& operation, const std::filesystem::path& path) {
-    return operation + " " + path.string() + ": " + currentErrnoText();
-}
-
-// Writes to a fresh temporary file beside `path`, flushes it to the disk and renames it
-// over `path`, so a reader finds the old file or the new one, never a part.
-std::optional<std::string> replaceAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-    std::string temporary = path.string() + ".XXXXXX";
-    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (file.get() < 0) return failure("create", temporary);
-    const auto abandon = [&](const std::string& operation) {
-        std::string detail = failure(operation, temporary);
-        ::unlink(temporary.c_str());
-        return detail;
-    };
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t put = ::write(file.get(), bytes.data() + written, bytes.size() - written);
-        if (put < 0 && errno == EINTR) continue;
-        if (put < 0) return abandon("write");
-        written += static_cast<std::size_t>(put);
-    }
-    if (::fsync(file.get()) != 0) return abandon("fsync");
-    if (!file.close()) return abandon("close");
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::string detail = failure("rename", path);
-        ::unlink(temporary.c_str());
-        return detail;
-    }
-    return std::nullopt;
 }
 
 }  // namespace
@@ -116,11 +79,9 @@ std::optional<VentoyVersionRegistry> VentoyRegistryCache::load(std::string_view 
 std::optional<std::string> VentoyRegistryCache::store(std::span<const std::uint8_t> payload,
                                                       std::span<const std::uint8_t> signature) const {
     const std::lock_guard guard(pairLock());
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) return "create directory " + folder.string() + ": " + errnoText(error.value());
-    if (std::optional<std::string> failed = replaceAtomically(folder / signatureFileName, signature)) return failed;
-    return replaceAtomically(folder / documentFileName, payload);
+    if (std::optional<std::string> failed = ApplicationCacheRoot::makePrivateDirectories(folder)) return failed;
+    if (std::optional<std::string> failed = AtomicFile::write(folder / signatureFileName, signature)) return failed;
+    return AtomicFile::write(folder / documentFileName, payload);
 }
 
 }  // namespace marlowick

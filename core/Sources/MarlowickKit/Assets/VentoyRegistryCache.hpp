@@ -6,8 +6,9 @@
 //
 // Reads and stores of every cache in the process take one lock, so a read never pairs
 // one document with another document's signature while a store replaces them. Each file
-// is replaced atomically (a temporary file renamed over it); another process writing the
-// same directory is not guarded against.
+// is replaced through AtomicFile (synced, then renamed over the old one; mode 0600) in a
+// private directory (0700); another process writing the same directory is not guarded
+// against.
 
 #include <cstdint>
 #include <filesystem>
@@ -24,6 +25,8 @@ namespace marlowick {
 
 class VentoyRegistryCache {
 public:
+    // The application's registry cache is this directory under its cache root.
+    static constexpr const char* directoryName = "ventoy-registry";
     static constexpr const char* documentFileName = "ventoy.v1.json";
     static constexpr const char* signatureFileName = "ventoy.v1.json.sig";
 
@@ -37,8 +40,8 @@ public:
     // signedBytes(), parsed; none also for a document that does not parse.
     [[nodiscard]] std::optional<VentoyVersionRegistry> load(std::string_view publicKeyBase64) const;
 
-    // Makes the directory (and missing parents), then replaces the signature and then the
-    // document. None when both are written; else what failed, as
+    // Makes the directory (and missing parents, each 0700), then replaces the signature
+    // and then the document. None when both are written; else what failed, as
     // "<operation> <path>: errno N (text)". A failure on the document leaves the new
     // signature beside the old document, a pair that fails every read until a store
     // succeeds.
