@@ -44,5 +44,24 @@ TEST_P(UnicodeTextMeasures, Utf16UnitsAndBlankness) {
 
 INSTANTIATE_TEST_SUITE_P(Text, UnicodeTextMeasures, ::testing::ValuesIn(lengthCases), test::CaseName{});
 
+TEST(UnicodeText, TrimsWhiteSpaceAndLineEndsAtBothEndsOnly) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"", ""},
+        {"  \t\n", ""},
+        {"Rescue", "Rescue"},
+        {" \u00a0Rescue Disk\u2028\r\n", "Rescue Disk"},
+        {"\u3000\u6f22\u3000", "\u6f22"},
+        {"a  b", "a  b"},
+        {" \U0001F600 ", "\U0001F600"},
+        // Trimming stops at bytes that are not UTF-8 and keeps them.
+        {" \x80 ", "\x80"},
+        {std::string(" a\0b ", 5), std::string("a\0b", 3)},
+    };
+    for (const auto& [given, trimmed] : rows) {
+        EXPECT_EQ(trimmedWhiteSpace(given), trimmed) << given;
+        EXPECT_EQ(isBlank(given), trimmed.empty()) << given;
+    }
+}
+
 }  // namespace
 }  // namespace marlowick

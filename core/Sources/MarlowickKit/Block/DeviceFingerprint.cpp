@@ -1,46 +1,18 @@
 #include "Block/DeviceFingerprint.hpp"
 
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
-
-#include <limits>
-
 #include "Text/CaseDescription.hpp"
+#include "Text/UnicodeText.hpp"
 
 namespace marlowick {
 namespace {
 
-// Unicode White_Space: the blanks, tab, line feed, carriage return and the other line
-// separators. Bytes that are not valid UTF-8 stop the trimming.
-bool isWhiteSpace(UChar32 c) { return c >= 0 && u_isUWhiteSpace(c); }
-
-// ICU's UTF-8 stepping macros cast in the C style.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-std::optional<std::string> normalised(std::optional<std::string> text) {
-    if (!text || text->size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return text;
-    const char* s = text->data();
-    const auto length = static_cast<std::int32_t>(text->size());
-    std::int32_t begin = 0;
-    while (begin < length) {
-        std::int32_t next = begin;
-        UChar32 c = 0;
-        U8_NEXT(s, next, length, c);
-        if (!isWhiteSpace(c)) break;
-        begin = next;
-    }
-    std::int32_t end = length;
-    while (end > begin) {
-        std::int32_t previous = end;
-        UChar32 c = 0;
-        U8_PREV(s, begin, previous, c);
-        if (!isWhiteSpace(c)) break;
-        end = previous;
-    }
-    if (begin == end) return std::nullopt;
-    return text->substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+// Trimmed of Unicode white space and line ends; nothing left is no text.
+std::optional<std::string> normalised(const std::optional<std::string>& text) {
+    if (!text) return std::nullopt;
+    auto trimmed = trimmedWhiteSpace(*text);
+    if (trimmed.empty()) return std::nullopt;
+    return trimmed;
 }
-#pragma GCC diagnostic pop
 
 FingerprintMatch mismatch(DeviceFingerprint::Field field) { return {FingerprintMatch::Mismatch{field}}; }
 
@@ -50,10 +22,10 @@ DeviceFingerprint::DeviceFingerprint(std::optional<std::string> serial, std::opt
                                      std::optional<std::string> modelName, std::optional<std::string> revisionText,
                                      std::int64_t capacity, std::int64_t logicalSectorSize, bool removable,
                                      bool internal)
-    : serialNumber(normalised(std::move(serial))),
-      vendor(normalised(std::move(vendorName))),
-      model(normalised(std::move(modelName))),
-      revision(normalised(std::move(revisionText))),
+    : serialNumber(normalised(serial)),
+      vendor(normalised(vendorName)),
+      model(normalised(modelName)),
+      revision(normalised(revisionText)),
       capacityBytes(capacity),
       sectorSize(logicalSectorSize),
       isRemovable(removable),

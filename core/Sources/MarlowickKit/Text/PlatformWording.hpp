@@ -19,5 +19,10 @@ inline constexpr std::string_view releaseDriveByHand = "unmount it in your file 
 inline constexpr std::string_view accessRemedy =
     "Approve the administrator prompt when Marlowick asks for access to the drive, and check that no security "
     "policy blocks access to removable drives, then try again.";
+// The system did not mount, or would not let us write to, a prepared drive's data volume
+// when an image was to be copied onto it.
+inline constexpr std::string_view volumeUnavailable =
+    "Linux didn't make this drive's storage available, so nothing was copied. Eject the drive, plug it back in, "
+    "and try again. If it has a write-protect switch, turn it off.";
 
 }  // namespace marlowick::PlatformWording

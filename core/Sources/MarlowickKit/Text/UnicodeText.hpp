@@ -14,6 +14,10 @@ namespace marlowick {
 // as content.
 [[nodiscard]] bool isBlank(std::string_view utf8);
 
+// The text without the white space and line ends (the same set) at either end; inner
+// white space and letter case are kept. Trimming stops at a byte that is not valid UTF-8.
+[[nodiscard]] std::string trimmedWhiteSpace(std::string_view utf8);
+
 // The UTF-16 code units the text takes, the unit in which volume labels are stored and
 // limited: one per code point below U+10000, two above. A malformed byte sequence counts
 // as one unit, the U+FFFD that replaces it.
