@@ -7,7 +7,7 @@
 //   marlowick-bench prepare <device> mbr|gpt <dir>   a Ventoy install from the boot files in <dir>
 //
 // The device's geometry comes from the kernel (512-byte sectors), as the helper gets it from
-// the application. Exit status 0 on success, 1 on a failed operation, 2 on bad arguments.
+// the application; the device is opened as the helper's provider opens it. Exit status 0 on success, 1 on a failed operation, 2 on bad arguments.
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -36,6 +36,7 @@
 #include "Helper/HelperCommand.hpp"
 #include "Helper/HelperDiskRef.hpp"
 #include "Helper/JsonCoding.hpp"
+#include "Helper/RawDiskBlockDeviceProvider.hpp"
 #include "Helper/SysfsDeviceProbe.hpp"
 #include "Install/VentoyInstaller.hpp"
 
@@ -71,7 +72,7 @@ std::unique_ptr<RawDiskBlockDevice> openDevice(const std::string& path) {
         return nullptr;
     }
     RawDiskBlockDevice::OpenResult opened = RawDiskBlockDevice::open(
-        path, sectorSize, *sectors, RawDiskBlockDevice::defaultMaxChunkSectors, BlockAccessMode::readWrite);
+        path, sectorSize, *sectors, RawDiskBlockDeviceProvider::maxChunkSectors(sectorSize), BlockAccessMode::readWrite);
     if (const auto* error = std::get_if<BlockError>(&opened)) {
         std::cerr << render(*error) << "\n";
         return nullptr;
