@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds Marlowick and runs it.
+# Installs what is needed, builds Marlowick, installs it into /usr/local and starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DMARLOWICK_TESTS=OFF
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DMARLOWICK_TESTS=OFF \
+  -DCMAKE_INSTALL_PREFIX=/usr/local
 cmake --build build/release
-helper=build/release/app/marlowick-helper
-test -x "$helper"
-# The helper answers one JSON command on standard input; with none it says so and exits 1.
-"$helper" </dev/null || true
-echo >&2
-echo "Built $helper; README.md shows how to give it a command (as root)." >&2
-echo "The desktop application is not part of this build yet." >&2
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo=(sudo)
+fi
+# The application in bin/, the privileged helper in libexec/marlowick/ and the polkit
+# action that lets the application start it, the desktop entry and the icon under share/.
+"${sudo[@]}" cmake --install build/release
+
+app=/usr/local/bin/marlowick
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "Marlowick is installed, but there is no display here; on a desktop session run: $app" >&2
+  exit 0
+fi
+exec "$app" "$@"

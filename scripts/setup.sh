@@ -20,6 +20,8 @@ packages=(
   pkexec
   # the desktop application: Qt 6 Widgets and QR codes
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqrencode-dev libgl-dev
+  # its font (figures of one width) and the icon theme its symbols come from
+  fonts-dejavu-core adwaita-icon-theme
   # mounted volumes through udisks2 over D-Bus (sd-bus), and libblkid
   libsystemd-dev libblkid-dev udisks2 udev
   # checkers for what the application makes: QR codes, desktop entries; a display for widget tests

@@ -6,14 +6,14 @@
 
 namespace marlowick::test {
 
-std::unique_ptr<HelperTestDrive> HelperTestDrive::attach(std::string& skipReason) {
+std::unique_ptr<HelperTestDrive> HelperTestDrive::attach(std::string& skipReason, std::int64_t sectors) {
     if (!isRoot() || !hasTool("losetup")) {
         skipReason = "needs root for losetup";
         return nullptr;
     }
     std::unique_ptr<HelperTestDrive> drive(new HelperTestDrive());
     drive->image = drive->dir.file("drive.img");
-    createSparseFile(drive->image, sectorCount * 512);
+    createSparseFile(drive->image, sectors * 512);
     if (auto attached = LoopDevice::attach(drive->image)) drive->loop.emplace(std::move(*attached));
     if (!drive->loop) {
         skipReason = "no free loop device";

@@ -26,7 +26,7 @@ public:
 
     // Nothing, with the reason to skip, when no loop device can be had or the system does
     // not describe it.
-    static std::unique_ptr<HelperTestDrive> attach(std::string& skipReason);
+    static std::unique_ptr<HelperTestDrive> attach(std::string& skipReason, std::int64_t sectors = sectorCount);
 
     [[nodiscard]] const HelperDiskRef& disk() const { return diskRef; }
     [[nodiscard]] const std::string& devicePath() const { return loop->path(); }

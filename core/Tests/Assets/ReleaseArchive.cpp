@@ -32,11 +32,17 @@ bool canMakeReleaseArchive() { return hasTool("tar") && hasTool("xz") && hasTool
 
 ReleaseArchive ReleaseArchive::make(const std::string& version, unsigned seed) {
     std::mt19937 random(seed);
+    std::map<VentoyAsset, std::vector<std::uint8_t>> files;
+    files[VentoyAsset::bootImg] = content(bootImgBytes, bootImgBytes, random);
+    files[VentoyAsset::coreImg] = content(coreImgBytes, coreImgBytes / 2, random);
+    files[VentoyAsset::ventoyDiskImg] = content(ventoyDiskImgBytes, 64 * 1024, random);
+    return pack(version, std::move(files));
+}
+
+ReleaseArchive ReleaseArchive::pack(const std::string& version, std::map<VentoyAsset, std::vector<std::uint8_t>> files) {
     ReleaseArchive release;
     release.version = version;
-    release.files[VentoyAsset::bootImg] = content(bootImgBytes, bootImgBytes, random);
-    release.files[VentoyAsset::coreImg] = content(coreImgBytes, coreImgBytes / 2, random);
-    release.files[VentoyAsset::ventoyDiskImg] = content(ventoyDiskImgBytes, 64 * 1024, random);
+    release.files = std::move(files);
 
     const TempDir folder;
     const std::string top = "ventoy-" + version;

@@ -22,6 +22,8 @@ struct ReleaseArchive {
 
     // Packs a fresh archive; the content follows from `seed`. Throws when a tool fails.
     static ReleaseArchive make(const std::string& version, unsigned seed = 1);
+    // Packs the given boot files (all three) as that version's archive. Throws when a tool fails.
+    static ReleaseArchive pack(const std::string& version, std::map<VentoyAsset, std::vector<std::uint8_t>> files);
 
     [[nodiscard]] std::string archiveName() const { return "ventoy-" + version + "-linux.tar.gz"; }
     // The manifest of this archive, published under `downloadBaseUrl`.

@@ -163,6 +163,27 @@ TEST_F(VentoyArchiveDownloaderTest, GivesUpOnAStalledServerAndOnCancel) {
     EXPECT_EQ(reports.size(), 1U);
 }
 
+TEST_F(VentoyArchiveDownloaderTest, FollowsRedirectsToHttpsOnlyAndTrustsOnlyAVerifiedServer) {
+    // The archive's address goes at the end of the query: "…/redirect?to=<base>/v9.9.9/…".
+    const std::string onMirror = LoopbackHttpsServer::url(LoopbackHttpsServer::mirrorHost, "/files");
+    std::vector<double> reports;
+    EXPECT_EQ(download(base("/redirect?to=" + onMirror), reports), std::nullopt);
+    expectWellFormedProgress(reports);
+
+    reports.clear();
+    const std::string plain = "http://127.0.0.1:" + std::to_string(server->port()) + "/files";
+    const std::optional<std::string> toHttp = download(base("/redirect?to=" + plain), reports);
+    ASSERT_TRUE(toHttp.has_value());
+    EXPECT_NE(toHttp->find("http"), std::string::npos) << *toHttp;
+    EXPECT_TRUE(reports.empty());
+
+    client.emplace(server->strangerOptions());
+    const std::optional<std::string> untrusted = download(base("/files"), reports);
+    ASSERT_TRUE(untrusted.has_value());
+    EXPECT_NE(untrusted->find("certificate"), std::string::npos) << *untrusted;
+    EXPECT_TRUE(reports.empty());
+}
+
 TEST(VentoyArchiveDownloader, JoinsTheAddressAsItStands) {
     const auto manifestWith = [](const std::string& version, const std::string& downloadBase) {
         const VentoyReleaseManifest& pinned = VentoyReleaseManifest::pinned();

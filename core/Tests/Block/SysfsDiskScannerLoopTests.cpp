@@ -33,6 +33,7 @@ TEST(SysfsDiskScannerLoop, ALoopDiskCarriesItsBackingFileAndGeometry) {
         const auto disk = SysfsDiskScanner().disk(loop->name());
         ASSERT_TRUE(disk.has_value());
         EXPECT_EQ(disk->deviceProtocol, "Virtual Interface");
+        EXPECT_EQ(disk->name, image.filename().string()) << "named after its backing file";
         EXPECT_EQ(disk->serialNumber, fs::canonical(image).string());
         const BlockGeometry geometry{sectorSize, imageBytes / sectorSize, imageBytes};
         EXPECT_EQ(disk->geometry, geometry);

@@ -121,7 +121,7 @@ const DiskCase diskCases[] = {
      disk("dm-0", "dm-0", {512, 3907026944, 2000397795328}, false, false, true, std::nullopt, std::nullopt,
           std::nullopt, std::nullopt, std::nullopt, true)},
     {"attachedLoop",
-     disk("loop3", "loop3", {512, 8192, 4194304}, false, false, false, "Virtual Interface", std::nullopt,
+     disk("loop3", "debian 12.iso", {512, 8192, 4194304}, false, false, false, "Virtual Interface", std::nullopt,
           std::nullopt, std::nullopt, "/var/tmp/images/debian 12.iso", false)},
 };
 
@@ -191,7 +191,8 @@ TEST_F(SysfsDiskScannerFixture, AUsbDiskHoldingTheSystemsSwapIsProtected) {
 
 TEST(SysfsDiskScanner, FindsNothingWithoutASysfs) {
     test::TempDir empty;
-    const SysfsDiskScanner scanner(SystemRoots{empty.file("sys"), empty.file("proc"), empty.file("dev")});
+    const SysfsDiskScanner scanner(
+        SystemRoots{empty.file("sys"), empty.file("proc"), empty.file("dev"), empty.file("udev")});
     EXPECT_TRUE(scanner.scan().empty());
     EXPECT_FALSE(scanner.disk("sda").has_value());
 }

@@ -28,7 +28,8 @@ SysfsFixture::SysfsFixture() {
 }
 
 SystemRoots SysfsFixture::roots() const {
-    return {sys().string(), (folder.path() / "proc").string(), (folder.path() / "dev").string()};
+    return {sys().string(), (folder.path() / "proc").string(), (folder.path() / "dev").string(),
+            (folder.path() / "run" / "udev" / "data").string()};
 }
 
 fs::path SysfsFixture::diskFolder(const std::string& name) const {
@@ -108,6 +109,10 @@ void SysfsFixture::linkDevNode(const std::string& node, const std::string& targe
     if (!fs::exists(targetFile)) writeText(targetFile, "");
     fs::create_directories(link.parent_path());
     fs::create_symlink(target, link);
+}
+
+void SysfsFixture::writeUdevData(DeviceNumber number, const std::string& record) {
+    writeText(folder.path() / "run" / "udev" / "data" / ("b" + numberText(number)), record);
 }
 
 void SysfsFixture::rewriteMountInfo() {

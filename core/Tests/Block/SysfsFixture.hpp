@@ -1,7 +1,8 @@
 #pragma once
 // A small sysfs, procfs and /dev tree in a temporary folder, laid out as the kernel lays
 // out the real ones: /sys/class/block/<name> and /sys/dev/block/<major>:<minor> are links
-// into /sys/devices, a disk's `device` link points at the device it sits on.
+// into /sys/devices, a disk's `device` link points at the device it sits on. Its roots name
+// a udev database of its own, so the machine's /run/udev never leaks into a test.
 
 #include <cstdint>
 #include <filesystem>
@@ -37,6 +38,9 @@ public:
     void addSwap(const std::string& path, const std::string& type);
     // A link below the fixture's /dev, such as mapper/vg-root → ../dm-0.
     void linkDevNode(const std::string& node, const std::string& target);
+    // udev's database record of a block device (run/udev/data/b<major>:<minor>), lines such
+    // as "E:ID_SERIAL_SHORT=…". Without one, the fixture has no udev data at all.
+    void writeUdevData(DeviceNumber number, const std::string& record);
 
 private:
     [[nodiscard]] std::filesystem::path sys() const { return folder.path() / "sys"; }

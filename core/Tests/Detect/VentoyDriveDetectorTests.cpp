@@ -103,6 +103,32 @@ TEST_P(VentoyDriveDetectorRoundTrip, FindsTheLayoutThatWasWritten) {
 
 INSTANTIATE_TEST_SUITE_P(Detect, VentoyDriveDetectorRoundTrip, ::testing::ValuesIn(roundTrips), test::CaseName{});
 
+// Every layout the calculator gives is detected as that layout, the smallest disks
+// included: a partition 1 of one to seven sectors that alignment would have taken away.
+TEST(VentoyDriveDetector, DetectsEveryLayoutTheCalculatorGives) {
+    std::vector<std::int64_t> sizes;
+    for (std::int64_t sectors = 67580; sectors <= 67680; ++sectors) sizes.push_back(sectors);
+    for (const std::int64_t sectors : {70001, 70035, 1000003, 62521344}) sizes.push_back(sectors);
+    int detectedLayouts = 0;
+    for (const PartitionStyle style : {PartitionStyle::mbr, PartitionStyle::gpt}) {
+        for (const bool align : {false, true}) {
+            for (const std::int64_t reserve : {0, 3, 100}) {
+                for (const std::int64_t sectors : sizes) {
+                    const auto result = VentoyLayoutCalculator::calculate(sectors, 512, style, reserve, align);
+                    const auto* success = std::get_if<VentoyLayoutCalculator::Success>(&result);
+                    if (success == nullptr) continue;
+                    SCOPED_TRACE(render(success->layout) + " reserve " + std::to_string(reserve));
+                    SparseBlockDevice device(sectors, 512);
+                    writeTable(device, success->layout, VentoyLayoutCalculator::part1TypeData);
+                    EXPECT_EQ(VentoyDriveDetector::detect(device), detected(ventoy(success->layout)));
+                    ++detectedLayouts;
+                }
+            }
+        }
+    }
+    EXPECT_GT(detectedLayouts, 0);
+}
+
 TEST(VentoyDriveDetector, OnlyReads) {
     MemoryBlockDevice device(70035, 512);
     writeTable(device, calculated(70035, 512, PartitionStyle::gpt, 0, true), 0x07);

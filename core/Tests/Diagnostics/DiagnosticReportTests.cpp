@@ -49,8 +49,30 @@ TEST(DiagnosticReport, HidesTheHomeDirectoryEverywhere) {
     EXPECT_EQ(Report::redact("/a/b", "/"), "/a/b");
     EXPECT_EQ(Report::redact("/a/b", ""), "/a/b");
     EXPECT_EQ(Report::redact("/Home/ann/x", "/home/ann"), "/Home/ann/x");
-    EXPECT_EQ(Report::redact("aaaa", "aa"), "~~");
-    EXPECT_EQ(Report::redact("aaa", "aa"), "~a");
+}
+
+// Only a whole path prefix is the home directory: a longer name beside it is another folder.
+TEST(DiagnosticReport, HidesTheHomeDirectoryOnlyAsAWholePathPrefix) {
+    const struct {
+        const char* text;
+        const char* redacted;
+    } cases[] = {
+        {"/home/alice/x", "/home/alice/x"},
+        {"/home/al", "~"},
+        {"/home/al/x and /home/alice/y", "~/x and /home/alice/y"},
+        {"read /home/al.bak/x", "read /home/al.bak/x"},
+        {"read /home/al-2/x", "read /home/al-2/x"},
+        {"read /home/al\xC3\xA9/x", "read /home/al\xC3\xA9/x"},
+        {"source: /home/al: errno 2", "source: ~: errno 2"},
+        {"\"/home/al\" (/home/al)", "\"~\" (~)"},
+        {"/home/al/home/al", "~~"},
+        {"aaaa", "aaaa"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(Report::redact(c.text, "/home/al"), c.redacted);
+    }
+    EXPECT_EQ(Report::redact("/home/al/a /home/al", "/home/al"), "~/a ~");
 }
 
 TEST(DiagnosticReport, SummarisesADiscoveredDisk) {

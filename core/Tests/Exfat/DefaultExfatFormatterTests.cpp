@@ -213,44 +213,24 @@ TEST(DefaultExfatFormatter, FlushOutcomes) {
     EXPECT_EQ(DefaultExfatFormatter().format(device, paramsFor(0, 16384)), expected);
 }
 
-TEST(DefaultExfatFormatter, ReportsProgressOverAllWritesInChunks) {
+TEST(DefaultExfatFormatter, WritesInChunksOfAtMostTheChunkSize) {
     test::TempDir dir;
     // 8 GiB with 32 KiB clusters: a FAT of about 1 MiB, written in two chunks.
-    auto deviceOwner = test::SparseFileBlockDevice::create(dir.file("disk.img"), 512, 16777216);
-    auto& device = *deviceOwner;
-    std::vector<ByteProgress> reports;
-    const ExfatLayout layout = layoutOf(DefaultExfatFormatter().format(
-        device, paramsFor(0, 16777216), [&](const ByteProgress& p) { reports.push_back(p); }, {}));
-    // The bitmap of 32764 bytes is written as whole sectors: 32768.
-    const std::int64_t total = 2 * 12 * 512 + layout.fatLengthSectors * 512 + 32768 + 32768 + 32768;
-    ASSERT_GE(reports.size(), 8u);
-    EXPECT_EQ(reports.front().currentBytes, 0);
-    EXPECT_EQ(reports.back().currentBytes, total);
-    for (const ByteProgress& report : reports) EXPECT_EQ(report.totalBytes, total);
-    for (std::size_t i = 1; i < reports.size(); ++i) {
-        EXPECT_GT(reports[i].currentBytes, reports[i - 1].currentBytes);
-        EXPECT_LE(reports[i].currentBytes - reports[i - 1].currentBytes, DefaultExfatFormatter::writeChunkBytes);
+    auto sparseOwner = test::SparseFileBlockDevice::create(dir.file("disk.img"), 512, 16777216);
+    FaultyBlockDevice device(*sparseOwner);
+    const ExfatLayout layout = layoutOf(DefaultExfatFormatter().format(device, paramsFor(0, 16777216)));
+    // Main and backup boot regions, two FAT chunks, bitmap, up-case table, root directory.
+    ASSERT_EQ(device.writes.size(), 7u);
+    std::int64_t fatSectors = 0;
+    for (const auto& write : device.writes) {
+        EXPECT_LE(write.sectorCount * 512, DefaultExfatFormatter::writeChunkBytes);
+        if (write.startSector >= layout.fatOffsetSectors &&
+            write.startSector < layout.fatOffsetSectors + layout.fatLengthSectors) {
+            fatSectors += write.sectorCount;
+        }
     }
-}
-
-TEST(DefaultExfatFormatter, StopsWhenCancelledBeforeAChunk) {
-    struct Row { int pollsBeforeCancel; const char* stage; std::int64_t writes; };
-    // Polls: main, backup, FAT chunk 1, FAT chunk 2, bitmap, up-case, root.
-    const Row rows[] = {{0, "main boot region", 0}, {2, "FAT", 2}, {3, "FAT", 3}, {6, "root directory", 6}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.pollsBeforeCancel);
-        test::TempDir dir;
-        auto sparseOwner = test::SparseFileBlockDevice::create(dir.file("disk.img"), 512, 16777216);
-        auto& sparse = *sparseOwner;
-        FaultyBlockDevice device(sparse);
-        int polls = 0;
-        const ExfatFormatResult result = DefaultExfatFormatter().format(
-            device, paramsFor(0, 16777216), {}, [&] { return polls++ >= row.pollsBeforeCancel; });
-        const ExfatFormatResult expected{ExfatFormatResult::Cancelled{row.stage}};
-        EXPECT_EQ(result, expected);
-        EXPECT_EQ(static_cast<std::int64_t>(device.writes.size()), row.writes);
-        EXPECT_EQ(device.flushes, 0);
-    }
+    EXPECT_EQ(fatSectors, layout.fatLengthSectors);
+    EXPECT_EQ(device.flushes, 1);
 }
 
 TEST(DefaultExfatFormatter, RendersItsResults) {
@@ -258,7 +238,6 @@ TEST(DefaultExfatFormatter, RendersItsResults) {
     EXPECT_EQ(render(failed), "writeFailed(stage: \"FAT\", error: closed(operation: \"write\"))");
     const ExfatFormatResult invalid{ExfatFormatResult::Invalid{{ExfatFormatError::Unexpected{"x"}}}};
     EXPECT_EQ(render(invalid), "invalid(error: unexpected(reason: \"x\"))");
-    EXPECT_EQ(render(ExfatFormatResult{ExfatFormatResult::Cancelled{"FAT"}}), "cancelled(stage: \"FAT\")");
 }
 
 TEST(ExfatFormatParams, TimeDerivedSerialIsTheClockInMilliseconds) {

@@ -171,7 +171,11 @@ std::vector<OutcomeRow> outcomeRows() {
          std::nullopt, {"exFAT read-back did not match the fresh format (name='EXFAT   ', sig=true)"}},
         {"exfatBootSectorDropped", gpt, [](ScriptedDevice& d) { d.dropWriteAt = 2048; }, yes, yes, yes, yes, no, yes,
          std::nullopt, {"exFAT read-back did not match the fresh format (name='" + std::string(8, '\0') + "', sig=false)"}},
-        {"finalFlushFailed", mbr, [](ScriptedDevice& d) { d.flushScript = {flushOk, flushFails}; }, yes, yes, yes, yes,
+        // Flushes on MBR: after the table, between the backup-GPT area's zeros and their
+        // read-back, and the final one.
+        {"mbrBackupGptAreaFlushFailed", mbr, [](ScriptedDevice& d) { d.flushScript = {flushOk, flushFails}; }, yes,
+         yes, no, none, none, no, std::nullopt, {flushFailed}},
+        {"finalFlushFailed", mbr, [](ScriptedDevice& d) { d.flushScript = {flushOk, flushOk, flushFails}; }, yes, yes, yes, yes,
          yes, no, std::nullopt, {flushFailed}},
         {"flushNotHonoured", gpt,
          [](ScriptedDevice& d) {
@@ -179,7 +183,8 @@ std::vector<OutcomeRow> outcomeRows() {
          },
          yes, yes, yes, yes, yes, yes, std::nullopt, {notHonoured}},
         {"finalFlushNotHonoured", mbr,
-         [](ScriptedDevice& d) { d.flushScript = {flushOk, BlockFlushNotHonoured{"no cache flush"}}; }, yes, yes, yes,
+         [](ScriptedDevice& d) { d.flushScript = {flushOk, flushOk, BlockFlushNotHonoured{"no cache flush"}}; }, yes,
+         yes, yes,
          yes, yes, yes, std::nullopt, {notHonoured}},
         {"mbrSuccess", mbr, asIs, yes, yes, yes, yes, yes, yes, std::nullopt, {}},
         {"gptSuccess", gpt, asIs, yes, yes, yes, yes, yes, yes, std::nullopt, {}},
@@ -274,10 +279,51 @@ INSTANTIATE_TEST_SUITE_P(
         AbortRow{"gpt4KnTooSmall", 2081, 4096, PartitionStyle::gpt, "disk too small for a GPT layout: 2081 sectors"}),
     test::CaseName{});
 
+// A volume the exFAT formatter would refuse is refused before the table is written: the
+// drive keeps what it held instead of losing it to an "exFAT format rejected" note.
+struct ExfatRefusalRow {
+    const char* name;
+    std::int64_t sectors;
+    int sectorSize;
+    PartitionStyle style;
+    std::optional<std::int64_t> clusterBytes;
+    const char* reason;
+};
+
+class DriveFormatterExfatRefusal : public ::testing::TestWithParam<ExfatRefusalRow> {};
+
+TEST_P(DriveFormatterExfatRefusal, RefusesBeforeAnyIo) {
+    const ExfatRefusalRow& row = GetParam();
+    GeometryOnlyDevice device(row.sectors, row.sectorSize);
+    auto setup = styled(row.style);
+    setup.dataClusterBytes = row.clusterBytes;
+    auto exfat = std::make_shared<FakeExfatFormatter>();
+    const FormatOutcome run = formatWith(device, setup, exfat);
+    const DriveFormatResult expected{DriveFormatResult::Aborted{row.reason}};
+    EXPECT_EQ(run.result, expected);
+    EXPECT_EQ(run.stages, std::vector<FormatStage>{FormatStage::layout});
+    EXPECT_EQ(run.polls, 0);
+    EXPECT_TRUE(exfat->calls.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Format, DriveFormatterExfatRefusal,
+    ::testing::Values(
+        ExfatRefusalRow{"smallestMbr", 2049, 512, PartitionStyle::mbr, std::nullopt,
+                        "exFAT format rejected: volumeTooSmall(volumeSectors: 1, minimum: 40)"},
+        ExfatRefusalRow{"largestTooSmallMbr", 2111, 512, PartitionStyle::mbr, std::nullopt,
+                        "exFAT format rejected: volumeTooSmall(volumeSectors: 63, minimum: 64)"},
+        ExfatRefusalRow{"smallestGpt", 2082, 512, PartitionStyle::gpt, std::nullopt,
+                        "exFAT format rejected: volumeTooSmall(volumeSectors: 1, minimum: 40)"},
+        ExfatRefusalRow{"clusterBelowTheSector", 262144, 4096, PartitionStyle::mbr, 2048,
+                        "cluster size of 2048 bytes is smaller than the drive's 4096-byte sectors"},
+        ExfatRefusalRow{"clusterTooLargeForTheVolume", 8192, 512, PartitionStyle::mbr, 1048576,
+                        "exFAT format rejected: volumeTooSmall(volumeSectors: 6144, minimum: 8192)"}),
+    test::CaseName{});
+
 TEST(DriveFormatter, SmallestDisksGetTheirPartition) {
-    for (const auto& [style, sectors, expected] : {std::tuple{PartitionStyle::mbr, std::int64_t{2081}, std::int64_t{33}},
-                                                   std::tuple{PartitionStyle::mbr, std::int64_t{2049}, std::int64_t{1}},
-                                                   std::tuple{PartitionStyle::gpt, std::int64_t{2082}, std::int64_t{1}}}) {
+    for (const auto& [style, sectors, expected] : {std::tuple{PartitionStyle::mbr, std::int64_t{2112}, std::int64_t{64}},
+                                                   std::tuple{PartitionStyle::gpt, std::int64_t{2145}, std::int64_t{64}}}) {
         SCOPED_TRACE(std::string(rawValue(style)) + " " + std::to_string(sectors));
         ScriptedDevice device(sectors, 512);
         const FormatOutcome run = formatWith(device, styled(style));
@@ -320,7 +366,13 @@ TEST(DriveFormatter, WritesTableGapAndBackupGptAreaInOrder) {
     ASSERT_TRUE(run.report().overallSuccess());
     const std::vector<ScriptedDevice::Write> expected{{0, 1}, {1, 1024}, {1025, 1023}, {n - 33, 33}, {2048, 1}};
     EXPECT_EQ(device.writes, expected);
-    EXPECT_EQ(device.flushCalls, 2);
+    EXPECT_EQ(device.flushCalls, 3);
+    // The zeroed tail is flushed before it is read back, or a buffered device answers the
+    // read from its page cache.
+    const std::vector<std::string> tail{"write " + std::to_string(n - 33) + "+33", "flush",
+                                        "read " + std::to_string(n - 33) + "+33"};
+    EXPECT_NE(std::search(device.events.begin(), device.events.end(), tail.begin(), tail.end()), device.events.end())
+        << ::testing::PrintToString(device.events);
 }
 
 TEST(DriveFormatter, ClearsTheGapBeforeWritingTheGpt) {
@@ -412,15 +464,13 @@ TEST_P(DriveFormatterClusterSize, AsksTheExfatFormatter) {
     EXPECT_EQ(params.volumeLengthSectors, run.report().partitionSectorCount);
     EXPECT_EQ(params.volumeLabel, std::optional<std::string>("MARLOWICK"));
     EXPECT_EQ(params.volumeSerialNumber, static_cast<std::uint32_t>(signature));
-    EXPECT_FALSE(exfat->gotCancelCheck);  // once the format begins it runs to the end
 }
 
 INSTANTIATE_TEST_SUITE_P(Format, DriveFormatterClusterSize,
                          ::testing::Values(ClusterRow{"chosenByFormatter", 512, std::nullopt, std::nullopt},
                                            ClusterRow{"bytes65536", 512, 65536, 128},
                                            ClusterRow{"bytes4096On4Kn", 4096, 4096, 1},
-                                           ClusterRow{"roundedDown", 512, 1000, 1},
-                                           ClusterRow{"belowOneSector", 4096, 512, 0}),
+                                           ClusterRow{"roundedDown", 512, 1000, 1}),
                          test::CaseName{});
 
 TEST(DriveFormatter, NewDiskSignatureIsTheLowBitsOfTheMillisecondClock) {

@@ -15,6 +15,7 @@ bool touches(const std::optional<std::int64_t>& sector, std::int64_t start, std:
 }  // namespace
 
 BlockReadResult ScriptedDevice::readSectors(std::int64_t startSector, std::int64_t sectorCount) {
+    events.push_back("read " + std::to_string(startSector) + "+" + std::to_string(sectorCount));
     if (touches(failReadAt, startSector, sectorCount)) return readRefused;
     return medium.readSectors(startSector, sectorCount);
 }
@@ -22,6 +23,7 @@ BlockReadResult ScriptedDevice::readSectors(std::int64_t startSector, std::int64
 BlockWriteResult ScriptedDevice::writeSectors(std::int64_t startSector, const std::vector<std::uint8_t>& data) {
     const std::int64_t count = static_cast<std::int64_t>(data.size()) / medium.sectorSize();
     const int call = writeCalls++;
+    events.push_back("write " + std::to_string(startSector) + "+" + std::to_string(count));
     if (touches(failWriteAt, startSector, count) || failWriteCall == call) return writeRefused;
     if (touches(dropWriteAt, startSector, count)) {
         writes.push_back({startSector, count});
@@ -34,15 +36,14 @@ BlockWriteResult ScriptedDevice::writeSectors(std::int64_t startSector, const st
 
 BlockFlushResult ScriptedDevice::flush() {
     const auto call = static_cast<std::size_t>(flushCalls++);
+    events.emplace_back("flush");
     if (call < flushScript.size()) return flushScript[call];
     return medium.flush();
 }
 
-ExfatFormatResult FakeExfatFormatter::format(BlockDevice& device, const ExfatFormatParams& params,
-                                             const ExfatFormatProgress&, const ExfatFormatCancelCheck& isCancelled) const {
+ExfatFormatResult FakeExfatFormatter::format(BlockDevice& device, const ExfatFormatParams& params) const {
     namespace Boot = ExfatStructures::BootSector;
     calls.push_back(params);
-    gotCancelCheck = static_cast<bool>(isCancelled);
     if (mode == Mode::rejected) return {ExfatFormatResult::Invalid{{ExfatFormatError::VolumeTooSmall{1, 2}}}};
     if (mode == Mode::writeFailed) return {ExfatFormatResult::WriteFailed{"FAT", writeRefused}};
     std::vector<std::uint8_t> sector(static_cast<std::size_t>(device.sectorSize()), 0);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <ostream>
 #include <vector>
 
@@ -44,6 +45,8 @@ public:
     std::vector<BlockFlushResult> flushScript;
 
     std::vector<Write> writes;  // successful writes, dropped ones included
+    // Every call in order: "write 1+1024", "flush", "read 8159+33".
+    std::vector<std::string> events;
     int writeCalls = 0;
     int flushCalls = 0;
     MemoryBlockDevice medium;
@@ -57,14 +60,10 @@ public:
 
     explicit FakeExfatFormatter(Mode m = Mode::bootSector) : mode(m) {}
 
-    using ExfatFormatter::format;
-    [[nodiscard]] ExfatFormatResult format(BlockDevice& device, const ExfatFormatParams& params,
-                                           const ExfatFormatProgress& onProgress,
-                                           const ExfatFormatCancelCheck& isCancelled) const override;
+    [[nodiscard]] ExfatFormatResult format(BlockDevice& device, const ExfatFormatParams& params) const override;
 
     Mode mode;
     mutable std::vector<ExfatFormatParams> calls;
-    mutable bool gotCancelCheck = false;
 };
 
 inline const BlockError writeRefused{BlockError::DeviceFailure{"write", "errno 5 (Input/output error)"}};

@@ -40,8 +40,16 @@ struct TextCase {
 constexpr const char* addressed =
     "Marlowick addressed a region this drive doesn't have. That's a bug in Marlowick \u2014 the drive was not changed.";
 constexpr const char* permission =
-    "Linux didn't allow Marlowick to use this drive. Approve the administrator prompt when Marlowick asks for access "
-    "to the drive, and check that no security policy blocks access to removable drives, then try again.";
+    "Linux didn't allow Marlowick to use this drive. A security policy on this computer (AppArmor, SELinux or a "
+    "locked-down kernel) is most likely keeping programs from using drives directly. Check that policy, or ask "
+    "whoever manages this computer, then try again.";
+
+constexpr const char* inUse =
+    "Another program is using this drive, so Marlowick couldn't open it for itself. Close any program that uses the "
+    "drive, and unmount its volumes wherever they are mounted, then try again.";
+constexpr const char* writeProtected =
+    "This drive is write-protected, so Marlowick couldn't write to it. If it has a write-protect switch, turn it "
+    "off, then plug it back in and try again.";
 
 class BlockErrorTexts : public ::testing::TestWithParam<TextCase> {};
 
@@ -84,10 +92,28 @@ INSTANTIATE_TEST_SUITE_P(
                  "be failing.",
                  "device failure during read: lba 2048: errno 5 (Input/output error)"},
         TextCase{"openFailure",
-                 {BlockError::DeviceFailure{"open", "errno 16 (Device or resource busy)"}},
+                 {BlockError::DeviceFailure{"open", "open /dev/sdb: errno 6 (No such device or address)"}},
                  "The drive reported an error while Marlowick was opening it. It may have been unplugged, or it may "
                  "be failing.",
-                 "device failure during open: errno 16 (Device or resource busy)"},
+                 "device failure during open: open /dev/sdb: errno 6 (No such device or address)"},
+        // A drive another program holds is not a failing drive.
+        TextCase{"openBusy",
+                 {BlockError::DeviceFailure{"open", "open /dev/sdb: errno 16 (Device or resource busy)"}},
+                 inUse,
+                 "device failure during open: open /dev/sdb: errno 16 (Device or resource busy)"},
+        TextCase{"busyByWording", {BlockError::DeviceFailure{"write", "Device or resource busy"}}, inUse,
+                 "device failure during write: Device or resource busy"},
+        TextCase{"readOnlyMedium",
+                 {BlockError::DeviceFailure{"write", "lba 0: errno 30 (Read-only file system)"}},
+                 writeProtected,
+                 "device failure during write: lba 0: errno 30 (Read-only file system)"},
+        TextCase{"readOnlyByWording", {BlockError::DeviceFailure{"open", "Read-only file system"}}, writeProtected,
+                 "device failure during open: Read-only file system"},
+        TextCase{"errno160IsNotBusy",
+                 {BlockError::DeviceFailure{"read", "errno 160 (x)"}},
+                 "The drive reported an error while Marlowick was reading it. It may have been unplugged, or it may "
+                 "be failing.",
+                 "device failure during read: errno 160 (x)"},
         TextCase{"writeFailure",
                  {BlockError::DeviceFailure{"write", "lba 0: errno 28 (No space left on device)"}},
                  "The drive reported an error while Marlowick was writing to it. It may have been unplugged, or it "

@@ -99,6 +99,16 @@ TEST(PrivilegedSubprocessEngineRunner, SkipsWhatIsNoFrameAndStopsAtTheFirstResul
     EXPECT_EQ(text(standIns.file("command")), *encodeJson(detect) + "\n");
 }
 
+// Empty callbacks mean no progress wanted and never cancelled, as for the engine itself:
+// calling one would end the process with std::terminate.
+TEST(PrivilegedSubprocessEngineRunner, EmptyCallbacksWantNoProgressAndNeverCancel) {
+    StandIns standIns;
+    const auto helper = standIns.script("helper", "IFS= read -r command\n" + printLine(progressLine(firstProgress)) +
+                                                      "sleep 0.2\n" + printLine(resultLine(notVentoy)));
+    PrivilegedSubprocessEngineRunner runner(helper, Elevation::alreadyRoot);
+    EXPECT_EQ(runner.run(detect, HelperProgressHandler{}, HelperCancelCheck{}), notVentoy);
+}
+
 // The exit status says something only when pkexec itself refused to start the helper.
 struct MissingResultCase {
     const char* name;

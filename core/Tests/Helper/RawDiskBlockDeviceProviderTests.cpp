@@ -220,6 +220,24 @@ TEST_F(RawDiskBlockDeviceProviderTest, FailedOpenCarriesTheBlockErrorsUserSenten
     EXPECT_EQ(userMessage(denied).rfind("Linux didn't allow Marlowick to use this drive.", 0), 0U);
 }
 
+// EBUSY is another program holding the drive; EACCES on a disk the kernel marks read-only
+// is the medium's write protection. Neither is a failing drive.
+TEST_F(RawDiskBlockDeviceProviderTest, FailedOpenOfABusyOrWriteProtectedDriveSaysSo) {
+    calls->openErrno = EBUSY;
+    EXPECT_EQ(refusal(open(disk, BlockAccessMode::readWrite)), BlockErrorText::driveInUse);
+    calls->openErrno = EROFS;
+    EXPECT_EQ(refusal(open(disk, BlockAccessMode::readWrite)), BlockErrorText::writeProtected);
+
+    calls->openErrno = EACCES;
+    sysfs.set("sdb/ro", "1");
+    EXPECT_EQ(refusal(open(disk, BlockAccessMode::readWrite)), BlockErrorText::writeProtected);
+    // Reading a write-protected drive needs no write access: a refusal there is the system's.
+    const BlockError denied{BlockError::DeviceFailure{"open", "open /dev/sdb: errno 13 (Permission denied)"}};
+    EXPECT_EQ(refusal(open(disk, BlockAccessMode::readOnly)), userMessage(denied));
+    sysfs.set("sdb/ro", "0");
+    EXPECT_EQ(refusal(open(disk, BlockAccessMode::readWrite)), userMessage(denied));
+}
+
 TEST_F(RawDiskBlockDeviceProviderTest, OpenedNodeThatIsNotTheCheckedDiskIsClosedAndRefused) {
     const struct {
         std::function<void(FakeDriveCalls&)> change;

@@ -105,6 +105,35 @@ TEST(IsoInspector, DeclaredSizeNeedsAPrimaryDescriptorWithBothFactors) {
     EXPECT_EQ(inspectBytes(notPrimary).declaredBytes, std::nullopt);
 }
 
+// A boot signature is a hybrid only with something that starts a PC beside it: an El
+// Torito record, boot code before the disk signature, or an EFI system partition.
+TEST(IsoInspector, ABootSignatureAloneIsNoHybrid) {
+    std::vector<std::uint8_t> noBootRecord(preflight);
+    test::putDescriptor(noBootRecord, 16, 1);
+    test::putDescriptor(noBootRecord, 17, 255);
+    test::putBootSignature(noBootRecord);
+    noBootRecord[446 + 4] = 0x83;  // a partition table entry, as a data image may carry
+    const IsoInspection plain{IsoInspection::PlainIso9660{}};
+    const IsoInspection hybrid{IsoInspection::Isohybrid{}};
+    EXPECT_EQ(inspectBytes(noBootRecord).inspection, plain);
+
+    auto withBootCode = noBootRecord;
+    withBootCode[0] = 0xEB;
+    EXPECT_EQ(inspectBytes(withBootCode).inspection, hybrid);
+    auto lastBootCodeByte = noBootRecord;
+    lastBootCodeByte[439] = 0x01;
+    EXPECT_EQ(inspectBytes(lastBootCodeByte).inspection, hybrid);
+    auto diskSignatureOnly = noBootRecord;  // bytes 440-443 are not boot code
+    diskSignatureOnly[440] = 0x12;
+    EXPECT_EQ(inspectBytes(diskSignatureOnly).inspection, plain);
+    auto withEfiPartition = noBootRecord;
+    withEfiPartition[446 + 16 + 4] = 0xEF;
+    EXPECT_EQ(inspectBytes(withEfiPartition).inspection, hybrid);
+    auto withElTorito = elToritoImage(20, preflight);
+    test::putBootSignature(withElTorito);
+    EXPECT_EQ(inspectBytes(withElTorito).inspection, hybrid);
+}
+
 TEST(IsoInspector, HybridMbrWithEfiPartitionNeedsNoCatalog) {
     auto image = elToritoImage(8200, preflight + 100'000);
     test::putBootSignature(image);

@@ -38,6 +38,9 @@ std::vector<ImageBuild> imageBuilds() {
     const std::string appendEfi = std::string("-append_partition 2 ");
     return {
         {"plain.iso", " "},
+        // A data image with a partition table: 0x55AA at 510, but no boot code, no El Torito
+        // record and no EFI partition, so nothing that would start a PC.
+        {"partitioned-data.iso", "-partition_offset 16"},
         {"bios.iso", biosEntry},
         {"bios-uefi.iso", std::string(biosEntry) + " " + efiEntry},
         {"uefi.iso", "-e efi.img -no-emul-boot"},
@@ -142,6 +145,7 @@ TEST_F(RawWriteRoutingImages, EachImageRoutesToItsVerdictAndWarnings) {
     using U = IsoUefiBoot;
     const Expectation rows[] = {
         {"plain.iso", plain, E::none, U::unknown, multiboot, {Notice::NoBootRecord{}}},
+        {"partitioned-data.iso", plain, E::none, U::unknown, multiboot, {Notice::NoBootRecord{}}},
         {"bios.iso", plain, E::elTorito, U::none, multiboot, {Notice::BiosOnly{}}},
         {"bios-uefi.iso", plain, E::elTorito, U::present, multiboot, {}},
         {"uefi.iso", plain, E::elTorito, U::present, multiboot, {}},

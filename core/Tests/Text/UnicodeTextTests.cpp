@@ -44,6 +44,30 @@ TEST_P(UnicodeTextMeasures, Utf16UnitsAndBlankness) {
 
 INSTANTIATE_TEST_SUITE_P(Text, UnicodeTextMeasures, ::testing::ValuesIn(lengthCases), test::CaseName{});
 
+// The one trimmer: Unicode White_Space at either end, nothing inside, and bytes that are
+// not UTF-8 stop it as content would.
+TEST(UnicodeText, TrimsUnicodeWhiteSpaceAtBothEndsOnly) {
+    const struct {
+        std::string text;
+        std::string trimmed;
+    } cases[] = {
+        {"", ""},
+        {" \t\r\n\v\f", ""},
+        {"  disk.img\n", "disk.img"},
+        {"\u00a0\u2003Kingston\u3000\u2029", "Kingston"},
+        {"\u0085x\u1680", "x"},
+        {"a b\u00a0c", "a b\u00a0c"},
+        {"\u200bx", "\u200bx"},  // a zero-width space is no White_Space
+        {" \xE6\xBC ", "\xE6\xBC"},
+        {"\xC2 x", "\xC2 x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(trimmedWhiteSpace(c.text), c.trimmed);
+        EXPECT_EQ(isBlank(c.text), c.trimmed.empty());
+    }
+}
+
 TEST(UnicodeText, TrimsWhiteSpaceAndLineEndsAtBothEndsOnly) {
     const std::pair<std::string, std::string> rows[] = {
         {"", ""},

@@ -15,15 +15,31 @@ std::string verbPhrase(const std::string& operation) {
     return "working with";
 }
 
-// The block layer's details end in "errno N (text)", so EPERM and EACCES are caught by
-// number and by wording alike. "errno 1 (" cannot match "errno 10 (" or "errno 13 (".
-bool isPermissionDenied(const std::string& detail) {
-    constexpr std::array<std::string_view, 4> markers{"errno 1 (", "errno 13 (", "Operation not permitted",
-                                                      "Permission denied"};
+// The block layer's details end in "errno N (text)", so an error is caught by number and
+// by wording alike. "errno 1 (" cannot match "errno 10 (" or "errno 13 (".
+template <std::size_t count>
+bool mentions(const std::string& detail, const std::array<std::string_view, count>& markers) {
     for (const std::string_view marker : markers) {
         if (detail.find(marker) != std::string::npos) return true;
     }
     return false;
+}
+
+// EPERM and EACCES.
+bool isPermissionDenied(const std::string& detail) {
+    return mentions(detail, std::array<std::string_view, 4>{"errno 1 (", "errno 13 (", "Operation not permitted",
+                                                            "Permission denied"});
+}
+
+// EBUSY: an exclusive open refused while a volume of the disk is mounted (in this or in
+// another mount namespace) or another program holds the disk. The drive is not failing.
+bool isBusy(const std::string& detail) {
+    return mentions(detail, std::array<std::string_view, 2>{"errno 16 (", "Device or resource busy"});
+}
+
+// EROFS: the medium refuses writes.
+bool isWriteProtected(const std::string& detail) {
+    return mentions(detail, std::array<std::string_view, 2>{"errno 30 (", "Read-only file system"});
 }
 
 struct UserText {
@@ -32,6 +48,8 @@ struct UserText {
                " it \u2014 it was most likely unplugged.";
     }
     std::string operator()(const BlockError::DeviceFailure& e) const {
+        if (isBusy(e.detail)) return std::string(BlockErrorText::driveInUse);
+        if (isWriteProtected(e.detail)) return std::string(BlockErrorText::writeProtected);
         if (isPermissionDenied(e.detail)) {
             return std::string(PlatformWording::operatingSystem) + " didn't allow Marlowick to use this drive. " +
                    std::string(PlatformWording::accessRemedy);

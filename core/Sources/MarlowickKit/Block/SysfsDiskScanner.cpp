@@ -4,15 +4,18 @@
 #include <system_error>
 
 #include "Block/SystemDiskUse.hpp"
+#include "Block/UdevDeviceData.hpp"
+#include "Text/UnicodeText.hpp"
 
 namespace marlowick {
 namespace {
 
 namespace fs = std::filesystem;
 
-
 struct DiskIdentity {
+    std::optional<std::string> mediaName;
     std::optional<std::string> deviceProtocol;
+    std::optional<std::string> mediaContent;
     std::optional<std::string> vendor;
     std::optional<std::string> model;
     std::optional<std::string> revision;
@@ -20,14 +23,9 @@ struct DiskIdentity {
     bool isSecureDigitalCard = false;
 };
 
-std::string trimmed(const std::string& text) {
-    constexpr std::string_view blanks = " \t\n\r\v\f";
-    const auto first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
 bool hasPrefix(const std::string& name, std::string_view prefix) { return std::string_view(name).starts_with(prefix); }
+
+bool hasText(const std::optional<std::string>& text) { return text && !isBlank(*text); }
 
 // The USB device the disk hangs below: the nearest ancestor folder that describes one.
 std::optional<fs::path> usbDevice(const fs::path& devicePath, const fs::path& sysRoot) {
@@ -48,14 +46,25 @@ bool onAtaBus(const fs::path& devicePath) {
     return false;
 }
 
-DiskIdentity identityOf(const SysfsBlockTree& tree, const std::string& name, const fs::path& devicePath,
-                        const std::string& sysRoot) {
+// udev's name of the bus, as the transport this listing names.
+std::optional<std::string> protocolForBus(const std::optional<std::string>& bus) {
+    if (bus == "usb") return "USB";
+    if (bus == "ata") return "SATA";
+    if (bus == "scsi") return "SCSI";
+    if (bus == "nvme") return "NVMe";
+    return std::nullopt;
+}
+
+DiskIdentity sysfsIdentity(const SysfsBlockTree& tree, const std::string& name, const fs::path& devicePath,
+                           const std::string& sysRoot) {
     DiskIdentity identity;
     if (hasPrefix(name, "loop")) {
         identity.deviceProtocol = "Virtual Interface";
         identity.serialNumber = tree.attribute(name, "loop/backing_file");
+        if (identity.serialNumber) identity.mediaName = fs::path(*identity.serialNumber).filename().string();
         return identity;
     }
+    if (hasPrefix(name, "dm-")) identity.mediaName = tree.attribute(name, "dm/name");
     if (hasPrefix(name, "nvme")) {
         identity.deviceProtocol = "NVMe";
         identity.model = tree.attribute(name, "device/model");
@@ -66,6 +75,7 @@ DiskIdentity identityOf(const SysfsBlockTree& tree, const std::string& name, con
         identity.isSecureDigitalCard = tree.attribute(name, "device/type") == "SD";
         identity.deviceProtocol = identity.isSecureDigitalCard ? "SD" : "MMC";
         identity.model = tree.attribute(name, "device/name");
+        identity.revision = tree.attribute(name, "device/fwrev");
         identity.serialNumber = tree.attribute(name, "device/serial");
     } else if (hasPrefix(name, "vd")) {
         identity.deviceProtocol = "Virtio";
@@ -83,9 +93,57 @@ DiskIdentity identityOf(const SysfsBlockTree& tree, const std::string& name, con
     return identity;
 }
 
-std::string displayName(const DiskIdentity& identity, const std::string& fallback) {
-    const auto joined = trimmed(trimmed(identity.vendor.value_or("")) + " " + trimmed(identity.model.value_or("")));
-    return joined.empty() ? fallback : joined;
+// Where sysfs is silent (a missing or blank text), udev's database may know: the ATA
+// serial number, the USB descriptor's vendor behind a blank inquiry string, the
+// partition-table type.
+void fillFromUdev(DiskIdentity& identity, const UdevDeviceData& udev) {
+    if (udev.empty()) return;
+    const auto fill = [](std::optional<std::string>& field, std::optional<std::string> known) {
+        if (!hasText(field) && hasText(known)) field = std::move(known);
+    };
+    fill(identity.vendor, udev.text("ID_VENDOR"));
+    fill(identity.model, udev.text("ID_MODEL"));
+    // The SCSI translation of an ATA disk cuts its model to 16 characters; udev reads the
+    // whole one from the drive.
+    if (const auto whole = udev.text("ID_MODEL"); hasText(identity.model) && hasText(whole)) {
+        const auto cut = trimmedWhiteSpace(*identity.model);
+        if (const auto full = trimmedWhiteSpace(*whole); full.size() > cut.size() && full.starts_with(cut)) {
+            identity.model = whole;
+        }
+    }
+    fill(identity.revision, udev.value("ID_REVISION"));
+    fill(identity.serialNumber, udev.value("ID_SERIAL_SHORT"));
+    if (!identity.deviceProtocol) identity.deviceProtocol = protocolForBus(udev.value("ID_BUS"));
+    if (!identity.mediaContent) identity.mediaContent = udev.value("ID_PART_TABLE_TYPE");
+}
+
+// Texts go into the fingerprint and from there into a JSON command: no invalid UTF-8.
+void repair(std::optional<std::string>& text) {
+    if (text) text = repairedUtf8(*text);
+}
+
+DiskIdentity identityOf(const SysfsBlockTree& tree, const std::string& name, const fs::path& devicePath,
+                        const SystemRoots& roots) {
+    DiskIdentity identity = sysfsIdentity(tree, name, devicePath, roots.sys);
+    // A loop device is known by its backing file alone; udev adds nothing that identifies it.
+    if (!hasPrefix(name, "loop")) {
+        if (const auto number = tree.deviceNumber(name)) fillFromUdev(identity, UdevDeviceData::read(roots.udevData, *number));
+    }
+    if (!hasText(identity.serialNumber)) identity.serialNumber.reset();
+    for (auto* text : {&identity.mediaName, &identity.deviceProtocol, &identity.mediaContent, &identity.vendor,
+                       &identity.model, &identity.revision, &identity.serialNumber}) {
+        repair(*text);
+    }
+    return identity;
+}
+
+// The media name (a device-mapper name, a loop device's backing file) when it has text,
+// else vendor and model joined by one blank, else the kernel name.
+std::string displayName(const DiskIdentity& identity, const std::string& kernelName) {
+    if (hasText(identity.mediaName)) return trimmedWhiteSpace(*identity.mediaName);
+    const auto joined = trimmedWhiteSpace(trimmedWhiteSpace(identity.vendor.value_or("")) + " " +
+                                          trimmedWhiteSpace(identity.model.value_or("")));
+    return joined.empty() ? kernelName : joined;
 }
 
 }  // namespace
@@ -129,7 +187,7 @@ std::optional<DiscoveredDisk> SysfsDiskScanner::describeWholeDisk(const std::str
     const bool isLoop = hasPrefix(name, "loop");
     if (isLoop && tree.attribute(name, "loop/backing_file").value_or("").empty()) return std::nullopt;
 
-    const auto identity = identityOf(tree, name, *devicePath, systemRoots.sys);
+    const auto identity = identityOf(tree, name, *devicePath, systemRoots);
     const bool isUsb = identity.deviceProtocol == "USB";
     const bool isRemovable = tree.numberAttribute(name, "removable") == 1 || identity.isSecureDigitalCard;
 
@@ -144,11 +202,17 @@ std::optional<DiscoveredDisk> SysfsDiskScanner::describeWholeDisk(const std::str
     disk.isEjectable = isRemovable || isUsb;
     disk.isInternal = !isUsb && !isRemovable && !isLoop;
     disk.deviceProtocol = identity.deviceProtocol;
+    disk.mediaContent = identity.mediaContent;
     disk.vendor = identity.vendor;
     disk.model = identity.model;
     disk.revision = identity.revision;
     disk.serialNumber = identity.serialNumber;
-    // USB bridges and loop devices pass the rotational flag of nothing in particular.
+    // Solid state counts as fixed storage, which the picker hides by default. Behind a USB
+    // bridge the kernel's rotational flag says what the bridge claims, not what the medium
+    // is: flash sticks report either value. So a USB disk is never called solid state,
+    // and an ordinary stick stays on offer; a disk in a USB enclosure is still caught by
+    // the enclosure caution and the size rule. Loop devices and cards have no rotation to
+    // speak of either.
     disk.isSolidState = tree.numberAttribute(name, "queue/rotational") == 0 && !isUsb && !isLoop && !isRemovable;
     if (systemUse.protects(name)) {
         disk.isInternal = true;

@@ -2,7 +2,12 @@
 // Lists the system's block devices from sysfs as DiscoveredDisk records: size and sector
 // size from the queue, identity texts from the device (SCSI inquiry strings, NVMe and
 // MMC attributes, a USB device's serial number, a loop device's backing file), and the
-// system-disk protection of SystemDiskUse. Reads afresh on every call; never throws.
+// system-disk protection of SystemDiskUse. Where sysfs is silent, udev's database fills
+// in vendor, model, revision, serial number, bus and partition-table type; without udev
+// sysfs alone answers. A blank serial number is none. The display name is the media name
+// (device-mapper name, a loop device's backing file name), else vendor and model, else
+// the kernel name. USB disks are never solid state. Reads afresh on every call; never
+// throws.
 //
 // Left out: disks of size 0 (an empty card reader, a detached loop device), optical and
 // floppy drives (sr*, fd*), loop devices without a backing file.

@@ -10,6 +10,8 @@ struct SystemRoots {
     std::string sys = "/sys";
     std::string proc = "/proc";
     std::string dev = "/dev";
+    // udev's database of device properties; absent where udev does not run.
+    std::string udevData = "/run/udev/data";
 
     [[nodiscard]] std::string mountInfoPath() const { return proc + "/self/mountinfo"; }
     [[nodiscard]] std::string swapsPath() const { return proc + "/swaps"; }

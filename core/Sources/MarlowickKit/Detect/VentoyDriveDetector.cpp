@@ -71,12 +71,18 @@ Part2Starts part2Starts(std::int64_t diskSectorCount, std::int64_t tailSectors,
     return {unaligned, aligned};
 }
 
-bool canHost(const Part2Starts& starts) { return starts.unaligned >= 0 && starts.aligned - part1StartSector >= 1; }
+// The calculator's own rule: a disk hosts a layout when either start leaves partition 1 a
+// sector, and the unaligned start is never below the aligned one. An unaligned layout on
+// a disk too small to align (partition 1 of one to seven sectors) is still one we wrote.
+bool canHost(const Part2Starts& starts) {
+    return starts.unaligned >= 0 && VentoyLayoutCalculator::leavesPart1ASector(starts.unaligned);
+}
 
-// The aligned start first, then the unaligned one when it leaves partition 1 a sector.
+// The aligned start first, then the unaligned one, each when it leaves partition 1 a sector.
 std::vector<std::int64_t> candidateStarts(const Part2Starts& starts) {
-    std::vector<std::int64_t> candidates{starts.aligned};
-    if (starts.unaligned != starts.aligned && starts.unaligned - part1StartSector >= 1) {
+    std::vector<std::int64_t> candidates;
+    if (VentoyLayoutCalculator::leavesPart1ASector(starts.aligned)) candidates.push_back(starts.aligned);
+    if (starts.unaligned != starts.aligned && VentoyLayoutCalculator::leavesPart1ASector(starts.unaligned)) {
         candidates.push_back(starts.unaligned);
     }
     return candidates;

@@ -1,5 +1,7 @@
 #include "Diagnostics/DiagnosticReport.hpp"
 
+#include <cctype>
+
 #include "Text/PlatformWording.hpp"
 
 namespace marlowick {
@@ -46,13 +48,27 @@ std::string DiagnosticReport::rendered(std::string_view homeDirectory) const {
     return redact(text, homeDirectory);
 }
 
+namespace {
+
+// Whether a path that reaches `at` goes on with more of the same name there: with home
+// "/home/al", "/home/alice" is somebody else's folder, "/home/al/x" and "/home/al)" are not.
+bool continuesTheName(std::string_view text, std::size_t at) {
+    if (at >= text.size()) return false;
+    const auto c = static_cast<unsigned char>(text[at]);
+    return std::isalnum(c) != 0 || c >= 0x80 || std::string_view("._-+@~#%=").find(static_cast<char>(c)) !=
+                                                     std::string_view::npos;
+}
+
+}  // namespace
+
 std::string DiagnosticReport::redact(std::string_view text, std::string_view homeDirectory) {
     if (homeDirectory.size() < 2) return std::string(text);
     std::string result;
     result.reserve(text.size());
     std::size_t from = 0;
     for (std::size_t hit = text.find(homeDirectory); hit != std::string_view::npos;
-         hit = text.find(homeDirectory, from)) {
+         hit = text.find(homeDirectory, hit + 1)) {
+        if (hit < from || continuesTheName(text, hit + homeDirectory.size())) continue;
         result.append(text.substr(from, hit - from)).push_back('~');
         from = hit + homeDirectory.size();
     }

@@ -33,14 +33,9 @@ struct Step {
     std::int64_t byteLength;
 };
 
-// Writes the images in order, chunk by chunk, polling for cancellation before each chunk
-// and reporting progress over all of them after each.
+// Writes the images in order, chunk by chunk.
 struct StepWriter {
     BlockDevice& device;
-    const ExfatFormatProgress& onProgress;
-    const ExfatFormatCancelCheck& isCancelled;
-    std::int64_t totalBytes;
-    std::int64_t bytesWritten = 0;
 
     // Empty when every chunk was written.
     std::optional<ExfatFormatResult> write(const Step& step, const Bytes& image) {
@@ -48,15 +43,12 @@ struct StepWriter {
         const std::int64_t chunkSectors = std::max<std::int64_t>(1, DefaultExfatFormatter::writeChunkBytes / sectorBytes);
         const auto imageSectors = static_cast<std::int64_t>(image.size()) / sectorBytes;
         for (const auto& chunk : BlockChunkPlan::chunk(step.deviceSector, imageSectors, chunkSectors)) {
-            if (isCancelled && isCancelled()) return ExfatFormatResult{ExfatFormatResult::Cancelled{step.stage}};
             const auto begin = image.begin() + (chunk.startSector - step.deviceSector) * sectorBytes;
             const Bytes chunkBytes(begin, begin + chunk.sectorCount * sectorBytes);
             const BlockWriteResult written = device.writeSectors(chunk.startSector, chunkBytes);
             if (const auto* error = std::get_if<BlockError>(&written)) {
                 return ExfatFormatResult{ExfatFormatResult::WriteFailed{step.stage, *error}};
             }
-            bytesWritten += static_cast<std::int64_t>(chunkBytes.size());
-            if (onProgress) onProgress(ByteProgress{bytesWritten, totalBytes});
         }
         return std::nullopt;
     }
@@ -113,9 +105,7 @@ std::variant<ExfatLayout, ExfatFormatError> DefaultExfatFormatter::plan(int sect
     return layout;
 }
 
-ExfatFormatResult DefaultExfatFormatter::format(BlockDevice& device, const ExfatFormatParams& params,
-                                                const ExfatFormatProgress& onProgress,
-                                                const ExfatFormatCancelCheck& isCancelled) const {
+ExfatFormatResult DefaultExfatFormatter::format(BlockDevice& device, const ExfatFormatParams& params) const {
     const auto planned = plan(device.sectorSize(), device.sectorCount(), params);
     if (const auto* error = std::get_if<ExfatFormatError>(&planned)) return {ExfatFormatResult::Invalid{*error}};
     const auto& layout = std::get<ExfatLayout>(planned);
@@ -132,10 +122,7 @@ ExfatFormatResult DefaultExfatFormatter::format(BlockDevice& device, const Exfat
         {"up-case table", clusterSector(layout.upcaseFirstCluster), layout.upcaseClusters * layout.clusterSizeBytes()},
         {"root directory", clusterSector(layout.rootFirstCluster), layout.clusterSizeBytes()},
     };
-    std::int64_t totalBytes = 0;
-    for (const Step& step : steps) totalBytes += step.byteLength;
-    StepWriter writer{device, onProgress, isCancelled, totalBytes};
-    if (onProgress) onProgress(ByteProgress{0, totalBytes});
+    StepWriter writer{device};
 
     const auto percentInUse =
         static_cast<int>(std::clamp<std::int64_t>(layout.allocatedClusterCount() * 100 / layout.clusterCount, 0, 100));

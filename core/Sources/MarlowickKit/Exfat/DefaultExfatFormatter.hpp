@@ -17,10 +17,7 @@ public:
     static constexpr std::int64_t inMemoryCapBytes = 67108864;
     static constexpr std::int64_t writeChunkBytes = 1048576;
 
-    using ExfatFormatter::format;
-    [[nodiscard]] ExfatFormatResult format(BlockDevice& device, const ExfatFormatParams& params,
-                                           const ExfatFormatProgress& onProgress,
-                                           const ExfatFormatCancelCheck& isCancelled) const override;
+    [[nodiscard]] ExfatFormatResult format(BlockDevice& device, const ExfatFormatParams& params) const override;
 
     // The checks that come before any write, in the order that decides which error wins,
     // and the layout they lead to. Reads only the device's geometry.

@@ -57,9 +57,6 @@ struct ResultRenderer {
     std::string operator()(const ExfatFormatResult::WriteFailed& w) const {
         return CaseDescription("writeFailed").field("stage", w.stage).rawField("error", render(w.error)).str();
     }
-    std::string operator()(const ExfatFormatResult::Cancelled& c) const {
-        return CaseDescription("cancelled").field("stage", c.stage).str();
-    }
 };
 
 }  // namespace

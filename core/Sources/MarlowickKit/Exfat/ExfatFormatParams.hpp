@@ -90,13 +90,7 @@ struct ExfatFormatResult {
         BlockError error;
         bool operator==(const WriteFailed&) const = default;
     };
-    // The caller's cancellation test answered true before a write of the named stage;
-    // what was written before it stays on the device.
-    struct Cancelled {
-        std::string stage;
-        bool operator==(const Cancelled&) const = default;
-    };
-    using Case = std::variant<Success, Invalid, WriteFailed, Cancelled>;
+    using Case = std::variant<Success, Invalid, WriteFailed>;
 
     Case value;
     bool operator==(const ExfatFormatResult&) const = default;

@@ -11,7 +11,8 @@
 
 namespace marlowick {
 
-// Aborted when the disk's size or sector size does not allow the layout.
+// Aborted when the disk's size or sector size does not allow the layout, or the exFAT
+// volume would be refused.
 using DriveFormatResult = DriveOperationResult<FormatReport>;
 
 // For test output: "aborted(reason: \"disk too small: 2048 < 2049 sectors\")", or the

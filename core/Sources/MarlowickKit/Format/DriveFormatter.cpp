@@ -4,6 +4,7 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "Exfat/DefaultExfatFormatter.hpp"
 #include "Format/FormatReadBack.hpp"
 #include "Format/ReservedAreaScrub.hpp"
 #include "Gpt/GptBuilder.hpp"
@@ -17,7 +18,37 @@ constexpr std::int64_t partitionStart = SingleVolumeLayoutCalculator::partitionS
 // The GPT partition stops short of the backup entry array and header.
 constexpr std::int64_t gptMinimumSectorCount = partitionStart + GptBuilder::backupReserveSectors;
 
-std::vector<std::uint8_t> guid(const GptBuilder::GuidBytes& bytes) { return {bytes.begin(), bytes.end()}; }
+// The cluster size asked for, in sectors; a cluster below one sector was refused before.
+std::optional<std::int64_t> sectorsPerCluster(std::optional<std::int64_t> clusterBytes, int sectorSize) {
+    if (!clusterBytes) return std::nullopt;
+    return *clusterBytes / sectorSize;
+}
+
+ExfatFormatParams exfatParams(const FormatReport& report, std::optional<std::int64_t> dataClusterBytes,
+                              std::int32_t diskSignature) {
+    ExfatFormatParams params;
+    params.volumeOffsetSectors = partitionStart;
+    params.volumeLengthSectors = report.partitionSectorCount;
+    params.volumeLabel = report.volumeLabel;
+    params.sectorsPerCluster = sectorsPerCluster(dataClusterBytes, report.sectorSize);
+    params.volumeSerialNumber = static_cast<std::uint32_t>(diskSignature);
+    return params;
+}
+
+// The exFAT formatter's own checks, run before the first write so that a volume it would
+// refuse leaves the drive as it was: the reason, or nothing.
+std::optional<std::string> exfatRefusal(const FormatReport& report, std::optional<std::int64_t> dataClusterBytes,
+                                        std::int32_t diskSignature) {
+    if (report.filesystem != DriveFilesystem::exfat) return std::nullopt;
+    if (dataClusterBytes && *dataClusterBytes < report.sectorSize) {
+        return "cluster size of " + std::to_string(*dataClusterBytes) + " bytes is smaller than the drive's " +
+               std::to_string(report.sectorSize) + "-byte sectors";
+    }
+    const auto planned = DefaultExfatFormatter::plan(report.sectorSize, report.sectorCount,
+                                                     exfatParams(report, dataClusterBytes, diskSignature));
+    if (const auto* error = std::get_if<ExfatFormatError>(&planned)) return "exFAT format rejected: " + render(*error);
+    return std::nullopt;
+}
 
 // One pass of a format over one device: the report it fills and the callbacks it calls.
 struct FormatRun {
@@ -84,7 +115,8 @@ struct FormatRun {
     }
 
     bool writeGpt() {
-        const GptBuilder::Partition data{guid(GptBuilder::typeMsBasicData), GptBuilder::deriveGuid(diskSignature, 1),
+        const GptBuilder::Partition data{GptBuilder::guidVector(GptBuilder::typeMsBasicData),
+                                         GptBuilder::deriveGuid(diskSignature, 1),
                                          partitionStart, partitionStart + report.partitionSectorCount - 1, 0,
                                          report.volumeLabel};
         const GptBuilder::Partition unused{std::vector<std::uint8_t>(16, 0), std::vector<std::uint8_t>(16, 0), 0, 0, 0, ""};
@@ -139,7 +171,8 @@ struct FormatRun {
 
     bool clearGap(ReservedAreaScrub::Tail tail) {
         stage(FormatStage::scrubReserved);
-        switch (ReservedAreaScrub::clear(block, formatter.writeChunkSectors, tail, isCancelled, report.notes)) {
+        switch (ReservedAreaScrub::clear(block, formatter.writeChunkSectors, tail, isCancelled,
+                                         [this] { return flushDevice(); }, report.notes)) {
         case ReservedAreaScrub::StepOutcome::done: report.scrubOk = true; return true;
         case ReservedAreaScrub::StepOutcome::failed: report.scrubOk = false; return false;
         case ReservedAreaScrub::StepOutcome::cancelled: report.cancelledAtStage = FormatStage::scrubReserved; return false;
@@ -167,12 +200,7 @@ struct FormatRun {
     }
 
     bool formatExfat() {
-        ExfatFormatParams params;
-        params.volumeOffsetSectors = partitionStart;
-        params.volumeLengthSectors = report.partitionSectorCount;
-        params.volumeLabel = report.volumeLabel;
-        if (dataClusterBytes) params.sectorsPerCluster = *dataClusterBytes / report.sectorSize;
-        params.volumeSerialNumber = static_cast<std::uint32_t>(diskSignature);
+        const ExfatFormatParams params = exfatParams(report, dataClusterBytes, diskSignature);
         // No cancellation from here on: a half-formatted volume is worse than a finished one.
         const ExfatFormatResult result = formatter.exfatFormatter->format(block, params);
         report.formatOk = false;
@@ -180,8 +208,6 @@ struct FormatRun {
             note("exFAT format rejected: " + render(invalid->error));
         } else if (const auto* failed = std::get_if<ExfatFormatResult::WriteFailed>(&result.value)) {
             note("exFAT format write failed at " + failed->stage + ": " + render(failed->error));
-        } else if (const auto* cancelled = std::get_if<ExfatFormatResult::Cancelled>(&result.value)) {
-            note("exFAT format stopped before " + cancelled->stage);
         } else {
             const ExfatLayout& layout = std::get<ExfatFormatResult::Success>(result.value).layout;
             report.formatOk = true;
@@ -254,6 +280,9 @@ DriveFormatResult DriveFormatter::format(BlockDevice& block, DriveFilesystem fil
                                       : layout.partitionSectorCount;
     report.diskSignature = diskSignature;
     report.volumeLabel = volumeLabel;
+    if (auto reason = exfatRefusal(report, dataClusterBytes, diskSignature)) {
+        return {DriveFormatResult::Aborted{std::move(*reason)}};
+    }
     FormatRun run{*this, block, std::move(report), diskSignature, dataClusterBytes, onProgress, isCancelled};
     return {DriveFormatResult::Completed{run.run()}};
 }

@@ -4,9 +4,10 @@
 // gap between the table and the partition cleared, a fresh exFAT file system in the
 // partition, each step read back, and a final flush.
 //
-// Never throws. `aborted` means nothing was written (the disk's size or sector size does
-// not allow the layout); everything else is a `completed` report. Nothing written is
-// rolled back. Works through the BlockDevice it is given and never closes it.
+// Never throws. `aborted` means nothing was written: the disk's size or sector size does
+// not allow the layout, or the exFAT formatter would refuse the volume it leaves (with
+// the cluster size asked for). Everything else is a `completed` report. Nothing written
+// is rolled back. Works through the BlockDevice it is given and never closes it.
 
 #include <cstdint>
 #include <functional>
@@ -30,7 +31,7 @@ struct DriveFormatter {
 
     static constexpr std::int64_t defaultWriteChunkSectors = 1024;
     // The application's default label for a wiped drive; format() does not substitute it.
-    static constexpr std::string_view defaultVolumeLabel = "MARLOWICK";
+    static constexpr std::string_view defaultVolumeLabel = defaultDataVolumeLabel;
 
     // A null formatter or writeChunkSectors below 1 throws std::invalid_argument.
     DriveFormatter(std::shared_ptr<const ExfatFormatter> exfatFormatter,

@@ -34,15 +34,17 @@ StepOutcome zeroRange(BlockDevice& block, std::int64_t start, std::int64_t count
     return StepOutcome::done;
 }
 
-// The zeroed tail is read back: a device that drops the write would leave the stale
-// backup GPT for the next tool to find.
+// The zeroed tail is flushed and read back: a device that drops the write would leave the
+// stale backup GPT for the next tool to find. Without the flush, a buffered device would
+// answer the read from the page cache, not from the medium.
 StepOutcome clearBackupGpt(BlockDevice& block, std::int64_t writeChunkSectors, const std::function<bool()>& isCancelled,
-                           std::vector<std::string>& notes) {
+                           const std::function<bool()>& flush, std::vector<std::string>& notes) {
     const std::int64_t start = std::max<std::int64_t>(gapStart, block.sectorCount() - backupGptSectors);
     const std::int64_t count = block.sectorCount() - start;
     const StepOutcome written =
         zeroRange(block, start, count, writeChunkSectors, isCancelled, "backup GPT area scrub", notes);
     if (written != StepOutcome::done) return written;
+    if (!flush()) return StepOutcome::failed;
     const BlockReadResult readBack = block.readSectors(start, count);
     if (const auto* error = std::get_if<BlockError>(&readBack)) {
         notes.push_back("backup GPT area read-back failed: " + render(*error));
@@ -59,11 +61,12 @@ StepOutcome clearBackupGpt(BlockDevice& block, std::int64_t writeChunkSectors, c
 }  // namespace
 
 StepOutcome clear(BlockDevice& block, std::int64_t writeChunkSectors, Tail tail,
-                  const std::function<bool()>& isCancelled, std::vector<std::string>& notes) {
+                  const std::function<bool()>& isCancelled, const std::function<bool()>& flush,
+                  std::vector<std::string>& notes) {
     const StepOutcome gap =
         zeroRange(block, gapStart, gapSectors, writeChunkSectors, isCancelled, "reserved-gap scrub", notes);
     if (gap != StepOutcome::done || tail == Tail::keep) return gap;
-    return clearBackupGpt(block, writeChunkSectors, isCancelled, notes);
+    return clearBackupGpt(block, writeChunkSectors, isCancelled, flush, notes);
 }
 
 }  // namespace marlowick::ReservedAreaScrub

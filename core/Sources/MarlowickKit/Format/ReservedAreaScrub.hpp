@@ -24,9 +24,11 @@ enum class Tail {
 // The last sectors a backup GPT occupies: 32 entry-array sectors and the header.
 inline constexpr std::int64_t backupGptSectors = 33;
 
-// writeChunkSectors ≥ 1; an empty isCancelled is never cancelled. Needs a device of at
-// least 2049 sectors.
+// writeChunkSectors ≥ 1; an empty isCancelled is never cancelled. `flush` runs between the
+// tail's zeros and their read-back; it makes its own note and answers false on a failure,
+// which fails the step. Needs a device of at least 2049 sectors.
 [[nodiscard]] StepOutcome clear(BlockDevice& block, std::int64_t writeChunkSectors, Tail tail,
-                                const std::function<bool()>& isCancelled, std::vector<std::string>& notes);
+                                const std::function<bool()>& isCancelled, const std::function<bool()>& flush,
+                                std::vector<std::string>& notes);
 
 }  // namespace marlowick::ReservedAreaScrub

@@ -97,6 +97,9 @@ inline constexpr GuidBytes typeMsBasicData{0xA2, 0xA0, 0xD0, 0xEB, 0xE5, 0xB9, 0
 inline constexpr GuidBytes typeEfiSystem{0x28, 0x73, 0x2A, 0xC1, 0x1F, 0xF8, 0xD2, 0x11,
                                          0xBA, 0x4B, 0x00, 0xA0, 0xC9, 0x3E, 0xC9, 0x3B};
 
+// A GUID in the form the partition records hold it.
+[[nodiscard]] inline std::vector<std::uint8_t> guidVector(const GuidBytes& bytes) { return {bytes.begin(), bytes.end()}; }
+
 struct Partition {
     std::vector<std::uint8_t> typeGuid;    // 16 bytes, stored order
     std::vector<std::uint8_t> uniqueGuid;  // 16 bytes, stored order

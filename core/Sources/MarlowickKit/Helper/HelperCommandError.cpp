@@ -13,16 +13,13 @@ constexpr std::array<std::string_view, 6> caseNames{"couldNotOpenDevice", "could
                                                     "invalidOptions",     "malformedCommand",
                                                     "targetVerificationFailed", "sourceOnTarget"};
 
-constexpr std::string_view internalErrorText =
-    "Marlowick couldn't start the operation because of an internal error. The drive was not changed.";
-
 struct UserText {
     std::string operator()(const Error::CouldNotOpenDevice& e) const { return e.detail; }
     std::string operator()(const Error::CouldNotOpenSource&) const {
         return "Marlowick couldn't read the image file you picked. Check that it still exists and try again.";
     }
-    std::string operator()(const Error::InvalidOptions&) const { return std::string(internalErrorText); }
-    std::string operator()(const Error::MalformedCommand&) const { return std::string(internalErrorText); }
+    std::string operator()(const Error::InvalidOptions&) const { return std::string(internalErrorSentence); }
+    std::string operator()(const Error::MalformedCommand&) const { return std::string(internalErrorSentence); }
     std::string operator()(const Error::TargetVerificationFailed& e) const { return userMessage(e.verdict); }
     std::string operator()(const Error::SourceOnTarget&) const {
         return "The image you picked is stored on the drive you're about to erase, so Marlowick stopped before "

@@ -9,7 +9,7 @@
 #include <ctime>
 #include <utility>
 
-#include "CAuthExec.h"
+#include "PipedSpawn.h"
 #include "Helper/HelperLineWriter.hpp"
 
 namespace marlowick {

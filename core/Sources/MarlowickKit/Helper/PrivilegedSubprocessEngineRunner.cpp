@@ -43,7 +43,8 @@ std::optional<HelperResult> pumpFrames(int outputDescriptor, const HelperProgres
         auto frame = HelperLineCoding::decodeFrame(line->bytes);
         if (!frame) continue;
         if (auto* result = std::get_if<HelperWireFrame::Result>(&frame->value)) return std::move(result->result);
-        onProgress(std::get<HelperWireFrame::Progress>(frame->value).progress);
+        // An empty handler wants no progress.
+        if (onProgress) onProgress(std::get<HelperWireFrame::Progress>(frame->value).progress);
     }
 }
 
@@ -113,7 +114,8 @@ HelperResult PrivilegedSubprocessEngineRunner::run(const HelperCommand& command,
         // watcher never writes to a descriptor that may have been reused.
         std::optional<std::jthread> watcher;
         try {
-            watcher.emplace(
+            // An empty cancel check is never cancelled: there is nothing to watch.
+            if (isCancelled) watcher.emplace(
                 [&helper, &isCancelled](const std::stop_token& stop) { watchForCancel(stop, helper, isCancelled); });
         } catch (const std::system_error&) {
             // No thread to spare: the command still runs to its result, it just cannot be cancelled.

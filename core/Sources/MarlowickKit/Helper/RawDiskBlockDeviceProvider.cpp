@@ -109,6 +109,11 @@ std::string openedNodeMismatch(const RawDiskBlockDevice& device, const ListedDis
     return geometryMismatch(disk.rawDevicePath, node.logicalSectorSize, node.byteSize, disk);
 }
 
+bool isPermissionRefusal(const BlockError& error) {
+    const auto* failure = std::get_if<BlockError::DeviceFailure>(&error.value);
+    return failure != nullptr && failure->detail.find("errno 13 (") != std::string::npos;
+}
+
 }  // namespace
 
 RawDiskBlockDeviceProvider::RawDiskBlockDeviceProvider() : RawDiskBlockDeviceProvider(nullptr, SysfsBlockTree::defaultRoot) {}
@@ -143,6 +148,12 @@ HelperDeviceOpenResult RawDiskBlockDeviceProvider::open(const HelperDiskRef& dis
     auto opened = RawDiskBlockDevice::open(disk.rawDevicePath, static_cast<int>(disk.sectorSize), disk.sectorCount,
                                            maxChunkSectors(disk.sectorSize), access, calls);
     if (const auto* error = std::get_if<BlockError>(&opened)) {
+        // A read-only disk answers a read-write open with EACCES: that is the medium's
+        // write protection, not a permission the system withheld.
+        if (access == BlockAccessMode::readWrite && isPermissionRefusal(*error) &&
+            SysfsBlockTree(sysfsRoot).numberAttribute(listed.name, "ro") == 1) {
+            return HelperCommandError{HelperCommandError::CouldNotOpenDevice{std::string(BlockErrorText::writeProtected)}};
+        }
         return HelperCommandError{HelperCommandError::CouldNotOpenDevice{userMessage(*error)}};
     }
     auto device = std::move(std::get<std::unique_ptr<RawDiskBlockDevice>>(opened));

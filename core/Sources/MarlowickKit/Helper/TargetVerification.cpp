@@ -14,12 +14,9 @@ namespace {
 using Verdict = TargetVerification::Verdict;
 using Reason = TargetVerification::IneligibilityReason;
 
-constexpr std::string_view internalErrorText =
-    "Marlowick couldn't start the operation because of an internal error. The drive was not changed.";
-
 struct UserText {
     std::string operator()(const Verdict::Verified&) const { return "The drive was verified."; }
-    std::string operator()(const Verdict::MalformedDevicePath&) const { return std::string(internalErrorText); }
+    std::string operator()(const Verdict::MalformedDevicePath&) const { return std::string(internalErrorSentence); }
     std::string operator()(const Verdict::DeviceNotFound&) const {
         return "The drive you selected isn't connected any more, so Marlowick stopped before writing anything. Plug "
                "it back in and choose it again.";

@@ -16,6 +16,12 @@
 
 namespace marlowick {
 
+// What the user reads when a command could not start because of a fault of Marlowick's
+// own (a malformed command or device path, options the engine refused): the one sentence
+// for every such case, of the verdicts and of the command errors alike.
+inline constexpr std::string_view internalErrorSentence =
+    "Marlowick couldn't start the operation because of an internal error. The drive was not changed.";
+
 struct HelperDiskRef;
 class HelperDeviceProbe;
 

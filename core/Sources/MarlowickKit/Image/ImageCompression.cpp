@@ -3,31 +3,10 @@
 #include <algorithm>
 #include <array>
 
+#include "Text/UnicodeText.hpp"
+
 namespace marlowick {
 namespace {
-
-// The white space and line breaks a pasted or typed name may carry, in UTF-8.
-constexpr std::array<std::string_view, 25> whiteSpace{
-    " ",            "\t",           "\n",           "\v",           "\f",           "\r",
-    "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81", "\xE2\x80\x82",
-    "\xE2\x80\x83", "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86", "\xE2\x80\x87", "\xE2\x80\x88",
-    "\xE2\x80\x89", "\xE2\x80\x8A", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F",
-    "\xE3\x80\x80"};
-
-std::string_view trimmed(std::string_view text) {
-    const auto strip = [&](bool fromFront) {
-        for (const std::string_view space : whiteSpace) {
-            if (fromFront ? text.starts_with(space) : text.ends_with(space)) {
-                text = fromFront ? text.substr(space.size()) : text.substr(0, text.size() - space.size());
-                return true;
-            }
-        }
-        return false;
-    };
-    while (strip(true)) {}
-    while (strip(false)) {}
-    return text;
-}
 
 // The suffixes are ASCII, and no other letter lower-cases onto g, x, z, i or m, so an
 // ASCII-only comparison decides exactly as a full lower-casing would.
@@ -48,7 +27,7 @@ constexpr std::array<Suffix, 2> suffixes{{{".gz", ImageCompression::gzip}, {".xz
 }  // namespace
 
 ImageCompression ImageCompressionNames::detect(std::string_view name) {
-    const std::string_view trimmedName = trimmed(name);
+    const std::string trimmedName = trimmedWhiteSpace(name);
     for (const Suffix& suffix : suffixes) {
         if (endsWithIgnoringCase(trimmedName, suffix.text)) return suffix.compression;
     }
@@ -56,7 +35,7 @@ ImageCompression ImageCompressionNames::detect(std::string_view name) {
 }
 
 std::string ImageCompressionNames::stripCompressionSuffix(std::string_view name) {
-    const std::string_view trimmedName = trimmed(name);
+    const std::string trimmedName = trimmedWhiteSpace(name);
     for (const Suffix& suffix : suffixes) {
         if (endsWithIgnoringCase(trimmedName, suffix.text)) {
             return std::string(trimmedName.substr(0, trimmedName.size() - suffix.text.size()));
@@ -67,7 +46,7 @@ std::string ImageCompressionNames::stripCompressionSuffix(std::string_view name)
 
 bool RawImageNames::isRawImage(std::string_view name) {
     const std::string stripped = ImageCompressionNames::stripCompressionSuffix(name);
-    return endsWithIgnoringCase(trimmed(stripped), ".img");
+    return endsWithIgnoringCase(trimmedWhiteSpace(stripped), ".img");
 }
 
 }  // namespace marlowick

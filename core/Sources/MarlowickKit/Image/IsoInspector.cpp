@@ -20,6 +20,7 @@ constexpr std::size_t systemIdentifierOffset = 7;  // in the boot record
 constexpr std::size_t catalogSectorOffset = 71;    // in the boot record
 constexpr std::size_t volumeSpaceSizeOffset = 80;  // in the primary descriptor
 constexpr std::size_t logicalBlockSizeOffset = 128;
+constexpr std::size_t bootCodeBytes = 440;  // in sector 0, before the disk signature
 
 std::uint32_t littleEndian32(std::span<const std::uint8_t> bytes, std::size_t offset) {
     return static_cast<std::uint32_t>(bytes[offset]) | static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
@@ -82,6 +83,17 @@ IsoUefiBoot catalogEvidence(std::span<const std::uint8_t> image, std::span<const
     return IsoUefiBoot::unknown;
 }
 
+// A boot signature alone is no hybrid: a plain data image made with a partition table
+// has one too. It takes an El Torito record, boot code, or an EFI system partition
+// beside the signature for the image to start a PC once written to a drive.
+bool bootsAsADisk(std::span<const std::uint8_t> image, IsoBootRecord bootRecord) {
+    const bool bootSignature = image[510] == 0x55 && image[511] == 0xAA;
+    if (!bootSignature) return false;
+    const auto bootCode = image.first(bootCodeBytes);
+    const bool hasBootCode = std::ranges::any_of(bootCode, [](std::uint8_t b) { return b != 0; });
+    return bootRecord == IsoBootRecord::elTorito || hasBootCode || IsoUefiEvidence::mbrHasUefiPartition(image);
+}
+
 }  // namespace
 
 IsoHeader readHeader(RawImageStream& stream) {
@@ -98,9 +110,8 @@ IsoHeader readHeader(RawImageStream& stream) {
     IsoHeader header;
     const BootRecordScan scan = scanBootRecord(image);
     header.bootRecord = scan.bootRecord;
-    const bool bootSignature = image[510] == 0x55 && image[511] == 0xAA;
-    header.inspection.value = bootSignature ? IsoInspection::Case{IsoInspection::Isohybrid{}}
-                                            : IsoInspection::Case{IsoInspection::PlainIso9660{}};
+    header.inspection.value = bootsAsADisk(image, scan.bootRecord) ? IsoInspection::Case{IsoInspection::Isohybrid{}}
+                                                                   : IsoInspection::Case{IsoInspection::PlainIso9660{}};
     header.declaredBytes = declaredBytes(image);
     if (scan.bootRecord == IsoBootRecord::elTorito) {
         header.uefiBoot = IsoUefiEvidence::mbrHasUefiPartition(image) ? IsoUefiBoot::present

@@ -60,11 +60,8 @@ std::variant<Formatted, std::string> format(BlockDevice& block, const VentoyLayo
     if (const auto* invalid = std::get_if<ExfatFormatResult::Invalid>(&result.value)) {
         return name + " format rejected: " + render(invalid->error);
     }
-    if (const auto* failed = std::get_if<ExfatFormatResult::WriteFailed>(&result.value)) {
-        return name + " format write failed at " + failed->stage + ": " + render(failed->error);
-    }
-    // Only a format given a cancellation test can stop this way; ours is given none.
-    return name + " format stopped at " + std::get<ExfatFormatResult::Cancelled>(result.value).stage;
+    const auto& failed = std::get<ExfatFormatResult::WriteFailed>(result.value);
+    return name + " format write failed at " + failed.stage + ": " + render(failed.error);
 }
 
 }  // namespace marlowick::VentoyDataPartition

@@ -23,7 +23,7 @@ public:
     static constexpr std::int64_t maxClusterBytes = 33554432;  // exFAT; FAT32 stops at 32768
     static constexpr std::int64_t maxLabelLength = 11;
     // The data partition's label when the options carry none.
-    static constexpr std::string_view defaultVolumeLabel = "MARLOWICK";
+    static constexpr std::string_view defaultVolumeLabel = defaultDataVolumeLabel;
 
     // Throws the first VentoyInstallOptionsError that applies, checking in this order: a
     // negative reserve; a cluster size that is not a power of two, then one below 512 or

@@ -30,7 +30,7 @@ namespace marlowick {
 class VentoyInstaller {
 public:
     static constexpr std::int64_t defaultWriteChunkSectors = 1024;
-    static constexpr std::string_view defaultVolumeLabel = "MARLOWICK";
+    static constexpr std::string_view defaultVolumeLabel = defaultDataVolumeLabel;
     // The label an update reports: it leaves partition 1's file system alone.
     static constexpr std::string_view updateVolumeLabel = "(unchanged)";
 

@@ -14,8 +14,6 @@ namespace {
 constexpr std::size_t protectiveTypeOffset = 450;
 constexpr std::uint8_t protectiveType = 0xEE;
 
-std::vector<std::uint8_t> guid(const GptBuilder::GuidBytes& bytes) { return {bytes.begin(), bytes.end()}; }
-
 bool hasBootSignature(std::span<const std::uint8_t> sector) {
     return sector.size() >= MbrBuilder::sectorSize && sector[MbrBuilder::bootSignatureOffset] == 0x55 &&
            sector[MbrBuilder::bootSignatureOffset + 1] == 0xAA;
@@ -58,9 +56,11 @@ bool writeGpt(BlockDevice& block, const VentoyLayout& layout, std::int32_t diskS
                         "-byte sectors");
         return false;
     }
-    const GptBuilder::Partition part1{guid(GptBuilder::typeMsBasicData), GptBuilder::deriveGuid(diskSignature, 1),
+    const GptBuilder::Partition part1{GptBuilder::guidVector(GptBuilder::typeMsBasicData),
+                                      GptBuilder::deriveGuid(diskSignature, 1),
                                       layout.part1StartSector, layout.part1EndSector(), 0, std::string(volumeLabel)};
-    const GptBuilder::Partition part2{guid(GptBuilder::typeEfiSystem), GptBuilder::deriveGuid(diskSignature, 2),
+    const GptBuilder::Partition part2{GptBuilder::guidVector(GptBuilder::typeEfiSystem),
+                                      GptBuilder::deriveGuid(diskSignature, 2),
                                       layout.part2StartSector, layout.part2EndSector(), 0,
                                       std::string(gptEfiPartitionName)};
     GptBuilder::Built built;
@@ -157,8 +157,9 @@ bool verifyGpt(BlockDevice& block, const VentoyLayout& layout, std::vector<std::
     const std::optional<ParsedGptEntry> entry1 = GptBuilder::parseEntry(*entries, 0);
     const std::optional<ParsedGptEntry> entry2 = GptBuilder::parseEntry(*entries, 1);
     if (!entry1 || !entry2 || entry1->startLba != layout.part1StartSector ||
-        entry1->typeGuid != guid(GptBuilder::typeMsBasicData) || entry2->startLba != layout.part2StartSector ||
-        entry2->typeGuid != guid(GptBuilder::typeEfiSystem)) {
+        entry1->typeGuid != GptBuilder::guidVector(GptBuilder::typeMsBasicData) ||
+        entry2->startLba != layout.part2StartSector ||
+        entry2->typeGuid != GptBuilder::guidVector(GptBuilder::typeEfiSystem)) {
         notes.emplace_back("GPT partition entries read-back did not match the written layout");
         return false;
     }

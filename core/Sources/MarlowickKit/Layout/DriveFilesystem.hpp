@@ -27,6 +27,9 @@ inline constexpr std::array<DriveFilesystem, 2> allDriveFilesystems{DriveFilesys
     if (fs == DriveFilesystem::exfat) return std::nullopt;
     return std::int64_t{4294967295};
 }
+// The data volume's label when the user gives none, for a Ventoy drive and a wiped one.
+inline constexpr std::string_view defaultDataVolumeLabel = "MARLOWICK";
+
 [[nodiscard]] constexpr bool offeredForPlainFormat(DriveFilesystem fs) { return fs == DriveFilesystem::exfat; }
 // Exactly "exfat" or "fat32".
 [[nodiscard]] constexpr std::optional<DriveFilesystem> driveFilesystemFromRaw(std::string_view raw) {

@@ -50,8 +50,8 @@ Result calculate(std::int64_t diskSectorCount, int sectorSize, PartitionStyle pa
     std::int64_t part2Start = beforeReserve - reserveSectorsAtEnd;
     if (alignTo4K) part2Start -= part2Start % part2AlignmentSectors;
 
+    if (!leavesPart1ASector(part2Start)) return DiskTooSmall{diskSectorCount, reportedMinimum(reserveSectorsAtEnd)};
     const std::int64_t part1Count = part2Start - part1StartSector;
-    if (part1Count < 1) return DiskTooSmall{diskSectorCount, reportedMinimum(reserveSectorsAtEnd)};
 
     return Success{VentoyLayout{
         .diskSectorCount = diskSectorCount,

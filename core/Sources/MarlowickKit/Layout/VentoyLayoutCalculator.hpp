@@ -30,6 +30,13 @@ inline constexpr std::int64_t gptBackupReserveSectors = 33;
 inline constexpr std::int64_t minimumDiskSectorCount = 67626;
 using LayoutRefusal::maxMbrAddressableSectors;
 
+// The one rule for whether partition 2 may start here: partition 1 runs from its fixed
+// start up to partition 2 and needs at least one sector. The calculator refuses a layout
+// that breaks it and the drive detector accepts every start that keeps it.
+[[nodiscard]] constexpr bool leavesPart1ASector(std::int64_t part2Start) {
+    return part2Start > part1StartSector;
+}
+
 [[nodiscard]] constexpr bool isPart1DataType(std::uint8_t type) {
     return type == part1TypeData || type == part1TypeFat32;
 }

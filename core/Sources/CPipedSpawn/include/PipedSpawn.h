@@ -1,5 +1,5 @@
-#ifndef MARLOWICK_CAUTHEXEC_H
-#define MARLOWICK_CAUTHEXEC_H
+#ifndef MARLOWICK_PIPEDSPAWN_H
+#define MARLOWICK_PIPEDSPAWN_H
 /*
  * Starts the helper program as a child process joined to its parent by two pipes: the
  * child's standard input and standard output. Standard error is inherited. No other

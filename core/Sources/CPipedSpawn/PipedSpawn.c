@@ -1,5 +1,5 @@
 #define _GNU_SOURCE
-#include "CAuthExec.h"
+#include "PipedSpawn.h"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -1,0 +1,81 @@
+#include "Design/BrandStyle.hpp"
+
+#include <QGuiApplication>
+#include <QString>
+#include <QtGlobal>
+
+namespace marlowick::BrandStyle {
+namespace {
+
+QFont::Weight qtWeight(BrandFontWeight weight) {
+    switch (weight) {
+        case BrandFontWeight::regular: return QFont::Normal;
+        case BrandFontWeight::semibold: return QFont::DemiBold;
+        case BrandFontWeight::bold: return QFont::Bold;
+        case BrandFontWeight::heavy: return QFont::Black;
+    }
+    return QFont::Normal;
+}
+
+}  // namespace
+
+Appearance currentAppearance() {
+    const QByteArray forced = qgetenv("MARLOWICK_APPEARANCE");
+    if (forced == "dark") return Appearance::dark;
+    if (forced == "light") return Appearance::light;
+    return QGuiApplication::palette().color(QPalette::Window).lightness() < 128 ? Appearance::dark
+                                                                                 : Appearance::light;
+}
+
+QColor hexColor(std::string_view text) {
+    const HexColor parsed = parseHexColor(text);
+    if (!parsed.valid) return QColor::fromRgbF(0.5f, 0.5f, 0.5f, 1.0f);
+    return QColor(parsed.red, parsed.green, parsed.blue);
+}
+
+QColor color(BrandColor role, Appearance appearance) { return hexColor(brandColorHex(role, appearance)); }
+
+QColor color(BrandColor role) { return color(role, currentAppearance()); }
+
+QColor color(BrandColor role, double opacity) {
+    QColor value = color(role);
+    value.setAlphaF(static_cast<float>(opacity));
+    return value;
+}
+
+QFont font(BrandFont style) {
+    const BrandFontValues& values = brandFontValues(style);
+    QFont value(QString::fromUtf8(brandFontFamily.data(), static_cast<qsizetype>(brandFontFamily.size())));
+    value.setPixelSize(values.pixelSize);
+    value.setWeight(qtWeight(values.weight));
+    value.setStyleHint(QFont::SansSerif);
+    return value;
+}
+
+QPalette palette(Appearance appearance) {
+    const auto c = [appearance](BrandColor role) { return color(role, appearance); };
+    QPalette value;
+    value.setColor(QPalette::Window, c(BrandColor::bg));
+    value.setColor(QPalette::Base, c(BrandColor::surface));
+    value.setColor(QPalette::AlternateBase, c(BrandColor::surfaceSunken));
+    value.setColor(QPalette::Button, c(BrandColor::surface));
+    value.setColor(QPalette::WindowText, c(BrandColor::text));
+    value.setColor(QPalette::Text, c(BrandColor::text));
+    value.setColor(QPalette::ButtonText, c(BrandColor::textHeading));
+    value.setColor(QPalette::PlaceholderText, c(BrandColor::textSubtle));
+    value.setColor(QPalette::ToolTipBase, c(BrandColor::surface));
+    value.setColor(QPalette::ToolTipText, c(BrandColor::text));
+    value.setColor(QPalette::Link, c(BrandColor::primary));
+    value.setColor(QPalette::LinkVisited, c(BrandColor::primary));
+    value.setColor(QPalette::Highlight, c(BrandColor::primary));
+    value.setColor(QPalette::HighlightedText, c(BrandColor::surface));
+    value.setColor(QPalette::Mid, c(BrandColor::border));
+    value.setColor(QPalette::Light, c(BrandColor::surface));
+    value.setColor(QPalette::Dark, c(BrandColor::border));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        value.setColor(QPalette::Disabled, role, c(BrandColor::textSubtle));
+    }
+    return value;
+}
+
+}  // namespace marlowick::BrandStyle

@@ -1,0 +1,29 @@
+#pragma once
+// What widget tests do as a user would: find an element by its identifier, and keep a
+// screenshot of a window for a person to look at (never compared pixel by pixel).
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QWidget>
+#include <string>
+
+namespace marlowick::testing {
+
+// The one descendant of `root` (or `root` itself) with this identifier and type; fails the
+// test and returns null when there is none or more than one.
+template <class T = QWidget>
+T* findElement(QWidget& root, const QString& identifier) {
+    if (root.objectName() == identifier) {
+        if (auto* self = qobject_cast<T*>(&root)) return self;
+    }
+    const auto found = root.findChildren<T*>(identifier);
+    EXPECT_EQ(found.size(), 1) << "elements with identifier " << identifier.toStdString();
+    return found.size() == 1 ? found.front() : nullptr;
+}
+
+// Lays the window out at its size, grabs it and writes "<name>.png" into the build tree's
+// screenshot folder. Returns the file written.
+std::string saveScreenshot(QWidget& window, const std::string& name);
+
+}  // namespace marlowick::testing

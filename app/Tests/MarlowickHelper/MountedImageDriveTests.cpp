@@ -1,0 +1,177 @@
+// Adding an image to a drive prepared by the real helper program, end to end on a loop
+// device (root only): prepare, detect, resolve and mount the data partition through
+// udisks2 or mount(8), add a 300 MiB image with verification, compare it with cmp, list
+// it, delete it, and find the file system clean with fsck.exfat afterwards.
+#include <gtest/gtest.h>
+
+#include "Files/MountCommandVolumeProbe.hpp"
+#include "Files/MountedDriveFileAccess.hpp"
+#include "Files/MountedVolumeEngineRunner.hpp"
+#include "Files/UdisksFixture.hpp"
+#include "Files/UdisksVolumeProbe.hpp"
+#include "Helper/EngineTestSupport.hpp"
+#include "Helper/SysfsDeviceProbe.hpp"
+#include "HelperTestDrive.hpp"
+
+namespace marlowick {
+namespace {
+
+namespace fs = std::filesystem;
+using Outcome = HelperAddImageOutcome;
+constexpr std::int64_t driveSectors = 2 * 1024 * 1024;  // 1 GiB
+constexpr std::int64_t imageBytes = 300LL << 20;
+
+class MountedImageOnPreparedDrive : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        if (test.find("Fat32") != std::string::npos && !MountCommandVolumeProbe::kernelKnows("vfat")) {
+            GTEST_SKIP() << "this kernel has no vfat driver, so a FAT32 data partition cannot be mounted here; the "
+                            "FAT32 size limit is covered by the copier's own tests";
+        }
+        std::string skip;
+        drive = test::HelperTestDrive::attach(skip, driveSectors);
+        if (!drive) GTEST_SKIP() << skip;
+        trusted = test::trustedBootFiles(skip);
+        if (!trusted) GTEST_SKIP() << skip;
+    }
+    void TearDown() override {
+        if (!drive) return;
+        for (const fs::path& point : mounted) (void)test::runCommand("umount -l '" + point.string() + "'");
+        (void)test::runCommand("partx -d " + drive->devicePath());
+    }
+
+    // Prepares the drive with the given data file system and gives its layout as detected.
+    std::optional<HelperVentoyLayout> prepare(const std::string& filesystem) {
+        HelperInstallOptions options;
+        options.partitionStyle = "mbr";
+        options.dataFilesystem = filesystem;
+        const HelperResult prepared =
+            helper->run(HelperCommand{HelperCommand::Prepare{drive->disk(), trusted->assets, options, std::nullopt}});
+        const auto* operation = std::get_if<HelperResult::DriveOperation>(&prepared.value);
+        if (operation == nullptr || !operation->report.overallSuccess) {
+            ADD_FAILURE() << ::testing::PrintToString(prepared);
+            return std::nullopt;
+        }
+        const HelperResult detected = helper->run(HelperCommand{HelperCommand::Detect{drive->disk()}});
+        const auto* status = std::get_if<HelperResult::Detected>(&detected.value);
+        const auto* ventoy = status != nullptr ? std::get_if<HelperDriveStatus::Ventoy>(&status->status.value) : nullptr;
+        if (ventoy == nullptr) {
+            ADD_FAILURE() << ::testing::PrintToString(detected);
+            return std::nullopt;
+        }
+        // The kernel lists a loop device's partitions only when asked.
+        (void)test::runCommand("partx -a " + drive->devicePath());
+        return ventoy->layout;
+    }
+
+    std::shared_ptr<VolumeMountProbe> probeFor(std::string& whyNot) {
+        if (std::string(GetParam()) == "mount") {
+            return std::make_shared<MountCommandVolumeProbe>(std::chrono::seconds(120), mounts.path().string());
+        }
+        udisks = test::UdisksFixture::start(whyNot);
+        if (!udisks) return nullptr;
+        if (!udisks->waitForType(drive->devicePath() + "p1", "exfat")) {
+            whyNot = "udisks did not see the data partition's file system";
+            return nullptr;
+        }
+        return std::make_shared<UdisksVolumeProbe>(std::chrono::seconds(120));
+    }
+
+    std::unique_ptr<test::HelperTestDrive> drive;
+    std::optional<test::TrustedBootFiles> trusted;
+    std::shared_ptr<HelperEngineRunner> helper{test::helperProgramRunner()};
+    std::unique_ptr<test::UdisksFixture> udisks;
+    test::TempDir mounts;
+    test::TempDir sources;
+    std::vector<fs::path> mounted;
+};
+
+TEST_P(MountedImageOnPreparedDrive, AddsListsAndDeletesAVerifiedImage) {
+    const std::optional<HelperVentoyLayout> layout = prepare("exfat");
+    ASSERT_TRUE(layout);
+    std::string whyNot;
+    const std::shared_ptr<VolumeMountProbe> volumes = probeFor(whyNot);
+    if (!volumes) GTEST_SKIP() << whyNot;
+    const auto devices = std::make_shared<SysfsDeviceProbe>();
+    MountedVolumeEngineRunner runner(helper, devices, volumes, MountedImageCopier(MountedImageCopier::defaultChunkBytes));
+
+    const fs::path source = sources.file("linux.iso");
+    ASSERT_EQ(test::runCommand("head -c " + std::to_string(imageBytes) + " /dev/urandom > '" + source.string() + "'")
+                  .exitCode,
+              0);
+    std::vector<HelperProgress> progress;
+    const HelperResult added = runner.run(
+        HelperCommand{HelperCommand::AddImage{drive->disk(), *layout, "linux.iso", imageBytes, source.string(), true}},
+        [&progress](const HelperProgress& p) { progress.push_back(p); }, [] { return false; });
+    const auto* addImage = std::get_if<HelperResult::AddImage>(&added.value);
+    ASSERT_TRUE(addImage) << ::testing::PrintToString(added);
+    const auto* success = std::get_if<Outcome::Success>(&addImage->outcome.value);
+    ASSERT_TRUE(success) << ::testing::PrintToString(added);
+    EXPECT_EQ(success->image, HelperImageEntry("/linux.iso", "linux.iso", imageBytes, false));
+    EXPECT_GT(success->totalBytes, success->freeBytesAfter);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), HelperProgress(HelperProgress::Stage::verifyImage, imageBytes, imageBytes));
+
+    const std::vector<PartitionVolumeInfo> partitions = volumes->partitions(drive->disk().rawDevicePath.substr(5));
+    std::optional<fs::path> root;
+    for (const PartitionVolumeInfo& partition : partitions) {
+        if (partition.mountPoint) root = partition.mountPoint;
+    }
+    ASSERT_TRUE(root);
+    mounted.push_back(*root);
+    EXPECT_EQ(test::runCommand("cmp '" + source.string() + "' '" + (*root / "linux.iso").string() + "'").exitCode, 0);
+
+    MountedDriveFileAccess access(devices, volumes);
+    EXPECT_EQ(access.listImages(drive->disk(), *layout),
+              DriveFileOutcome<std::vector<HelperImageEntry>>::done({success->image}));
+
+    // A cancel during the read-back leaves nothing behind on the real volume.
+    bool verifying = false;
+    const HelperResult cancelled = runner.run(
+        HelperCommand{HelperCommand::AddImage{drive->disk(), *layout, "again.iso", imageBytes, source.string(), true}},
+        [&verifying](const HelperProgress& p) { verifying = p.stage == HelperProgress::Stage::verifyImage; },
+        [&verifying] { return verifying; });
+    EXPECT_EQ(cancelled, (HelperResult{HelperResult::AddImage{Outcome{Outcome::Cancelled{}}}}));
+
+    const auto removed = access.remove({*VolumePath::parse("/linux.iso")}, drive->disk(), *layout, [] { return false; });
+    ASSERT_TRUE(removed.doneValue());
+    EXPECT_EQ(removed.doneValue()->removedBytes(), imageBytes);
+    const auto left = access.list(VolumePath::root, drive->disk(), *layout);
+    ASSERT_TRUE(left.doneValue());
+    EXPECT_TRUE(left.doneValue()->empty());
+    EXPECT_EQ(test::runCommand("ls -A '" + root->string() + "'").output, "");
+
+    ASSERT_EQ(test::runCommand("umount '" + root->string() + "'").exitCode, 0);
+    mounted.clear();
+    const test::CommandOutput checked =
+        test::runCommand("PATH=\"$PATH:/usr/sbin:/sbin\" fsck.exfat -n " + drive->devicePath() + "p1");
+    EXPECT_EQ(checked.exitCode, 0) << checked.output;
+}
+
+TEST_P(MountedImageOnPreparedDrive, OnFat32RefusesAnImageOver4GiBBeforeWriting) {
+    const std::optional<HelperVentoyLayout> layout = prepare("fat32");
+    ASSERT_TRUE(layout);
+    std::string whyNot;
+    const std::shared_ptr<VolumeMountProbe> volumes = probeFor(whyNot);
+    if (!volumes) GTEST_SKIP() << whyNot;
+    MountedVolumeEngineRunner runner(helper, std::make_shared<SysfsDeviceProbe>(), volumes,
+                                     MountedImageCopier(MountedImageCopier::defaultChunkBytes));
+    const fs::path huge = sources.file("huge.iso");
+    test::createSparseFile(huge, 4294967297);
+    const HelperResult refused = runner.run(
+        HelperCommand{HelperCommand::AddImage{drive->disk(), *layout, "huge.iso", 4294967297, huge.string(), true}});
+    EXPECT_EQ(refused, (HelperResult{HelperResult::AddImage{Outcome{Outcome::Invalid{
+                           "That image is larger than 4 GB, and this drive's data partition is FAT32, which can't "
+                           "hold files that big. Prepare the drive with exFAT to use it."}}}}));
+    for (const PartitionVolumeInfo& partition : volumes->partitions(drive->disk().rawDevicePath.substr(5))) {
+        if (!partition.mountPoint) continue;
+        mounted.push_back(*partition.mountPoint);
+        EXPECT_EQ(test::runCommand("ls -A '" + partition.mountPoint->string() + "'").output, "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Probes, MountedImageOnPreparedDrive, ::testing::Values("udisks", "mount"));
+
+}  // namespace
+}  // namespace marlowick

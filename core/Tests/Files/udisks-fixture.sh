@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Brings udisks2 up for the volume-probe tests, and takes down exactly what it brought up.
+#   udisks-fixture.sh start STATE_DIR   prints DBUS_SYSTEM_BUS_ADDRESS=… for the tests
+#   udisks-fixture.sh stop STATE_DIR
+# A udisks2 that already answers on the system bus (a developer's desktop) is reused and
+# nothing is started. Otherwise, as root, a private system bus is started in STATE_DIR with
+# udevd (unless one runs), polkitd and udisksd on it. Every process started is recorded in
+# STATE_DIR and stopped by its own id; directories that did not exist before are removed.
+set -euo pipefail
+
+command=${1:?start or stop}
+state=${2:?state directory}
+mkdir -p "$state"
+
+udisksd=/usr/libexec/udisks2/udisksd
+polkitd=/usr/lib/polkit-1/polkitd
+udevd=/lib/systemd/systemd-udevd
+
+log() { echo "udisks-fixture: $*" >&2; }
+
+# Waits until the process has really gone: a dead process can look alive to kill -0 for a
+# moment, so its state is read as well.
+wait_gone() {
+  local pid=$1 i
+  for i in $(seq 1 100); do
+    [ -e "/proc/$pid" ] || return 0
+    case "$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null || echo X)" in Z|X) return 0;; esac
+    sleep 0.05
+  done
+  return 1
+}
+
+stop_pid() {
+  local file=$1 pid
+  [ -s "$file" ] || return 0
+  pid=$(cat "$file")
+  if [ -e "/proc/$pid" ]; then
+    kill -TERM "$pid" 2>/dev/null || true
+    wait_gone "$pid" || { kill -KILL "$pid" 2>/dev/null || true; wait_gone "$pid" || true; }
+  fi
+  rm -f "$file"
+}
+
+udisks_answers() {
+  busctl --system --timeout=3 call org.freedesktop.UDisks2 /org/freedesktop/UDisks2/Manager \
+    org.freedesktop.DBus.Properties Get ss org.freedesktop.UDisks2.Manager Version >/dev/null 2>&1
+}
+
+start() {
+  if udisks_answers; then
+    log "reusing the udisks2 that runs on the system bus"
+    echo reused >"$state/mode"
+    echo "DBUS_SYSTEM_BUS_ADDRESS=${DBUS_SYSTEM_BUS_ADDRESS:-unix:path=/run/dbus/system_bus_socket}"
+    return 0
+  fi
+  if [ "$(id -u)" -ne 0 ]; then log "no udisks2 answers and this is not root"; exit 77; fi
+  for tool in dbus-daemon "$udisksd" "$polkitd" "$udevd" udevadm busctl; do
+    command -v "$tool" >/dev/null || { log "missing $tool"; exit 77; }
+  done
+  echo private >"$state/mode"
+  for dir in /run/udev /run/udisks2 /media/root /run/mount/utab /run/mount/utab.lock; do
+    [ -e "$dir" ] || echo "$dir" >>"$state/created-dirs"
+  done
+
+  sed -e '/<user>messagebus/d' -e '/<standard_system_servicedirs/d' -e '/<servicehelper>/d' -e '/<syslog/d' \
+    -e "s#/run/dbus/pid#$state/bus.pid#" -e "s#/run/dbus/system_bus_socket#$state/bus.sock#" \
+    -e 's#<includedir>system.d<#<includedir>/usr/share/dbus-1/system.d<#' \
+    /usr/share/dbus-1/system.conf >"$state/bus.conf"
+  export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$state/bus.sock"
+  dbus-daemon --config-file="$state/bus.conf" --fork --print-pid >"$state/dbus.pid"
+
+  if ! udevadm control --ping >/dev/null 2>&1; then
+    setsid "$udevd" </dev/null >/dev/null 2>&1 &
+    echo $! >"$state/udevd.pid"
+    for _ in $(seq 1 100); do udevadm control --ping >/dev/null 2>&1 && break; sleep 0.05; done
+  fi
+  udevadm trigger --action=add --subsystem-match=block
+  udevadm settle --timeout=20 || true
+
+  setsid "$polkitd" --no-debug </dev/null >"$state/polkitd.log" 2>&1 &
+  echo $! >"$state/polkitd.pid"
+  setsid "$udisksd" </dev/null >"$state/udisksd.log" 2>&1 &
+  echo $! >"$state/udisksd.pid"
+  for _ in $(seq 1 200); do udisks_answers && break; sleep 0.05; done
+  udisks_answers || { log "udisksd did not come up"; stop; exit 1; }
+
+  # udisks mounts exFAT with `mount -t exfat`; with no exfat module that needs the FUSE
+  # driver's helper under the name mount.exfat.
+  if ! grep -qw exfat /proc/filesystems && [ ! -e /usr/sbin/mount.exfat ] && [ -x /usr/sbin/mount.exfat-fuse ]; then
+    ln -s mount.exfat-fuse /usr/sbin/mount.exfat
+    echo /usr/sbin/mount.exfat >"$state/created-link"
+  fi
+  echo "DBUS_SYSTEM_BUS_ADDRESS=$DBUS_SYSTEM_BUS_ADDRESS"
+}
+
+stop() {
+  [ "$(cat "$state/mode" 2>/dev/null || true)" = private ] || return 0
+  stop_pid "$state/udisksd.pid"
+  stop_pid "$state/polkitd.pid"
+  if [ -s "$state/udevd.pid" ]; then
+    udevadm control --exit >/dev/null 2>&1 || true
+    stop_pid "$state/udevd.pid"
+  fi
+  stop_pid "$state/dbus.pid"
+  if [ -s "$state/created-link" ]; then
+    link=$(cat "$state/created-link")
+    [ -L "$link" ] && rm -f "$link"
+    rm -f "$state/created-link"
+  fi
+  if [ -s "$state/created-dirs" ]; then
+    while IFS= read -r dir; do
+      case "$dir" in
+        /media/*) rmdir "$dir" 2>/dev/null || true ;;  # only when empty: never a mount's folder
+        *) rm -rf "$dir" ;;
+      esac
+    done <"$state/created-dirs"
+    rm -f "$state/created-dirs"
+  fi
+  rm -f "$state/mode"
+}
+
+case "$command" in
+  start) start ;;
+  stop) stop ;;
+  *) log "unknown command $command"; exit 2 ;;
+esac
