@@ -83,6 +83,49 @@ INSTANTIATE_TEST_SUITE_P(EveryScenario, ProgramUnderScenario,
                                            ProgramCase{UITestScenario::done, "-----E", true}),
                          [](const auto& info) { return std::string(rawValue(info.param.scenario)); });
 
+// Through the home screen itself, as a user goes on from where each scenario lands.
+struct RoadCase {
+    UITestScenario scenario;
+    std::vector<std::string> steps;  // driver commands, each answered "ok"
+    const char* driveMenu;           // afterwards
+};
+
+class ProgramRoad : public ::testing::TestWithParam<RoadCase> {};
+
+TEST_P(ProgramRoad, GoesOnThroughTheHomeScreen) {
+    const RoadCase& c = GetParam();
+    const std::string name(rawValue(c.scenario));
+    ProgramDriver app(program, {QStringLiteral("--uitest"), QString::fromStdString(name)});
+    ASSERT_EQ(app.send("wait home.window"), "ok") << app.errors();
+    if (app.send("wait home.root 3000") != "ok") GTEST_SKIP() << "the window shows no home screen yet";
+    for (const std::string& step : c.steps) ASSERT_EQ(app.send(step), "ok") << step;
+    EXPECT_EQ(awaitDriveMenu(app, c.driveMenu), c.driveMenu);
+    EXPECT_EQ(app.send("grab home.window " + screenshotPath("program-road-" + name)), "ok");
+    EXPECT_EQ(app.quit(), 0) << app.errors();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, ProgramRoad,
+    ::testing::Values(
+        // Two drives: the picker opens over both, and the pick is detected.
+        RoadCase{UITestScenario::picker,
+                 {"wait home.picker.sheet", "wait home.picker.row.sdd", "click home.picker.row.sdf",
+                  "gone home.picker.sheet"},
+                 "P---WE"},
+        // Prepare, confirmed in the sheet, runs with the scripted download to its end.
+        RoadCase{UITestScenario::prepare,
+                 {"wait home.primaryAction", "click home.primaryAction", "wait home.confirm.sheet",
+                  "click home.confirm.acknowledge", "click home.confirm.action", "gone home.confirm.sheet"},
+                 "-----E"},
+        // The image picked is copied by the scripted runner.
+        RoadCase{UITestScenario::ventoyReady, {"wait home.primaryAction", "click home.primaryAction"}, "-----E"},
+        // The held download is cancelled: the drive is as before the operation.
+        RoadCase{UITestScenario::running,
+                 {"wait home.operation.cancel", "click home.operation.cancel", "gone home.operation.cancel"},
+                 "------"},
+        RoadCase{UITestScenario::done, {"wait home.primaryAction"}, "-----E"}),
+    [](const auto& info) { return std::string(rawValue(info.param.scenario)); });
+
 TEST(Program, TogglesPersistAcrossARestart) {
     test::TempDir home;
     {
