@@ -23,12 +23,14 @@ namespace {
 
 QList<QWidget*> visibleElements(const QString& identifier) {
     QList<QWidget*> found;
+    const auto add = [&found](QWidget* widget) {
+        // A dialog is a window of its own and a child of the window it belongs to: once.
+        if (widget->isVisible() && !found.contains(widget)) found.append(widget);
+    };
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (!top->isVisible()) continue;
-        if (top->objectName() == identifier) found.append(top);
-        for (QWidget* child : top->findChildren<QWidget*>(identifier)) {
-            if (child->isVisible()) found.append(child);
-        }
+        if (top->objectName() == identifier) add(top);
+        for (QWidget* child : top->findChildren<QWidget*>(identifier)) add(child);
     }
     return found;
 }

@@ -194,7 +194,7 @@ TEST_F(LiveWorldOnLoop, PreparesAddsAnImageAndRemovesVentoyThroughTheWindow) {
     const auto* found = std::get_if<HelperImageListing::Success>(&listing->listing.value);
     ASSERT_NE(found, nullptr);
     ASSERT_EQ(found->images.size(), 1U);
-    EXPECT_EQ(found->images[0].path, "/rescue.iso");
+    EXPECT_EQ(found->images[0].name, "rescue.iso");
     EXPECT_EQ(found->images[0].sizeBytes, static_cast<std::int64_t>(fs::file_size(image)));
 
     // Remove Ventoy: one plain exFAT volume over the drive.
