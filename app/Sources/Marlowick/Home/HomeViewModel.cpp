@@ -24,6 +24,17 @@ HomeViewModel::AcquireAssets unwiredAcquisition() {
     };
 }
 
+// The images of the mounted data partition through the drive's file access; none when the
+// volume was refused or the walk failed, so that the helper program reads the drive instead.
+HomeViewModel::ListDriveImages imagesThrough(std::shared_ptr<DriveFileAccess> access) {
+    if (!access) return {};
+    return [access](const HelperDiskRef& disk, const HelperVentoyLayout& layout) {
+        const auto outcome = access->listImages(disk, layout);
+        const auto* images = outcome.doneValue();
+        return images == nullptr ? std::optional<std::vector<HelperImageEntry>>() : *images;
+    };
+}
+
 HomeViewModel::PickFile noFile() {
     return [] { return std::optional<std::filesystem::path>(); };
 }
@@ -44,7 +55,9 @@ HomeViewModel::HomeViewModel(MainExecutor mainExecutor, Arguments arguments)
       driveVisibilityValue(arguments.driveVisibility),
       includeFixedStorageValue(arguments.includeFixedStorage),
       verifyCopiedImagesValue(arguments.verifyCopiedImages),
-      listDriveImages(std::move(arguments.listDriveImages)),
+      listDriveImages(arguments.listDriveImages ? std::move(arguments.listDriveImages)
+                                                : imagesThrough(arguments.fileAccess)),
+      fileAccess(std::move(arguments.fileAccess)),
       runner(std::move(arguments.runner)),
       diskValue(std::move(arguments.disk)),
       listDisks(std::move(arguments.listDisks)),
@@ -142,7 +155,7 @@ std::string HomeViewModel::deviceName() const {
 }
 
 bool HomeViewModel::canBrowseDrive() const {
-    return listDriveImages != nullptr && diskValue.has_value() && !pendingOperationValue.has_value() &&
+    return fileAccess != nullptr && diskValue.has_value() && !pendingOperationValue.has_value() &&
            stateValue.is<HomeDriveState::VentoyReady>();
 }
 
