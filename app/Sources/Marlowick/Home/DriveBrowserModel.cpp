@@ -120,6 +120,15 @@ std::vector<MountedEntry> DriveBrowserModel::selectedEntries() const {
     return selected;
 }
 
+bool DriveBrowserModel::areListedFiles(const Selection& paths) const {
+    if (paths.empty()) return false;
+    for (const VolumePath& path : paths) {
+        const MountedEntry* found = entry(path);
+        if (found == nullptr || found->isDirectory) return false;
+    }
+    return true;
+}
+
 bool DriveBrowserModel::canDeleteSelection() const {
     const std::vector<MountedEntry> selected = selectedEntries();
     if (selected.empty() || isDeletingValue) return false;
@@ -266,7 +275,8 @@ DriveBrowserModel::DeleteConfirmation DriveBrowserModel::confirmation(const std:
     std::int64_t total = 0;
     DeleteConfirmation asked;
     for (const MountedEntry& chosen : entries) {
-        total += chosen.sizeBytes;
+        // A sum past 64 bits (never met on a real drive) stays at the largest count.
+        if (__builtin_add_overflow(total, chosen.sizeBytes, &total)) total = INT64_MAX;
         asked.paths.push_back(chosen.path);
     }
     const std::string size = ByteCountText::fileSize(total);

@@ -123,6 +123,8 @@ public:
     [[nodiscard]] std::vector<Breadcrumb> breadcrumbs() const;
     // The selected entries of a loaded listing, in listing order.
     [[nodiscard]] std::vector<MountedEntry> selectedEntries() const;
+    // At least one path, and each names a file of the loaded listing.
+    [[nodiscard]] bool areListedFiles(const Selection& paths) const;
     // Files only, at least one, and no delete running.
     [[nodiscard]] bool canDeleteSelection() const;
     // Why the selection can't be deleted, when a folder is in it.

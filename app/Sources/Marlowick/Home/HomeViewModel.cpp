@@ -1,5 +1,7 @@
 #include "Home/HomeViewModel.hpp"
 
+#include "Home/DriveImageListing.hpp"
+
 #include <chrono>
 #include <system_error>
 #include <utility>
@@ -24,17 +26,6 @@ HomeViewModel::AcquireAssets unwiredAcquisition() {
     };
 }
 
-// The images of the mounted data partition through the drive's file access; none when the
-// volume was refused or the walk failed, so that the helper program reads the drive instead.
-HomeViewModel::ListDriveImages imagesThrough(std::shared_ptr<DriveFileAccess> access) {
-    if (!access) return {};
-    return [access](const HelperDiskRef& disk, const HelperVentoyLayout& layout) {
-        const auto outcome = access->listImages(disk, layout);
-        const auto* images = outcome.doneValue();
-        return images == nullptr ? std::optional<std::vector<HelperImageEntry>>() : *images;
-    };
-}
-
 HomeViewModel::PickFile noFile() {
     return [] { return std::optional<std::filesystem::path>(); };
 }
@@ -56,7 +47,8 @@ HomeViewModel::HomeViewModel(MainExecutor mainExecutor, Arguments arguments)
       includeFixedStorageValue(arguments.includeFixedStorage),
       verifyCopiedImagesValue(arguments.verifyCopiedImages),
       listDriveImages(arguments.listDriveImages ? std::move(arguments.listDriveImages)
-                                                : imagesThrough(arguments.fileAccess)),
+                                                : arguments.fileAccess ? driveImageListing(arguments.fileAccess)
+                                                                      : ListDriveImages()),
       fileAccess(std::move(arguments.fileAccess)),
       runner(std::move(arguments.runner)),
       diskValue(std::move(arguments.disk)),
