@@ -159,7 +159,8 @@ QWidget* DriveBrowserView::buildContent() {
     unavailableText = views::styledLabel("", BrandFont::callout, BrandColor::text, unavailablePage);
     unavailableText->setObjectName(QStringLiteral("browser.unavailable.message"));
     unavailableText->setAlignment(Qt::AlignHCenter);
-    unavailableText->setMaximumWidth(420);
+    // A fixed width lets the sentence wrap into as many lines as it needs.
+    unavailableText->setFixedWidth(420);
     unavailableColumn->addWidget(unavailableText, 0, Qt::AlignHCenter);
     auto* retry = new QPushButton(QStringLiteral("Try Again"), unavailablePage);
     ui::identify(*retry, "browser.unavailable.retry");
