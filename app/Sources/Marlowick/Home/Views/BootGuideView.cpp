@@ -25,6 +25,7 @@ BootGuideView::BootGuideView(QWidget& window, std::function<void()> onClose)
     titleRow->addWidget(views::symbolLabel("power.circle.fill", 28, BrandColor::primary, this), 0, Qt::AlignVCenter);
     auto* title = views::styledLabel("Boot from your drive", BrandFont::sectionTitle, BrandColor::textHeading, this);
     title->setObjectName(QStringLiteral("home.bootGuide.title"));
+    ui::markAsHeading(*title);
     titleRow->addWidget(title, 1);
     column->addLayout(titleRow);
 

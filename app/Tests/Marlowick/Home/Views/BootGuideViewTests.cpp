@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -35,12 +36,25 @@ TEST(BootGuideView, StepsReadAsNumberedSentencesInOrder) {
         const auto labels = row->findChildren<QLabel*>();
         ASSERT_EQ(labels.size(), 2);
         // The bare number and the text are not read one by one.
-        for (QLabel* label : labels) EXPECT_TRUE(ui::isHiddenFromAccessibility(*label));
+        for (QLabel* label : labels) {
+            EXPECT_TRUE(ui::isHiddenFromAccessibility(*label));
+            QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(label);
+            ASSERT_NE(spoken, nullptr);
+            EXPECT_TRUE(spoken->state().invisible);
+            EXPECT_TRUE(spoken->text(QAccessible::Name).isEmpty());
+        }
         EXPECT_GT(row->y(), previousY);
         previousY = row->y();
     }
     EXPECT_EQ(BootGuideView::stepLabel(0),
               "Step 1. Plug the prepared drive into the computer you want to boot.");
+    auto* title = findElement<QLabel>(guide, QStringLiteral("home.bootGuide.title"));
+    ASSERT_NE(title, nullptr);
+    QAccessibleInterface* heading = QAccessible::queryAccessibleInterface(title);
+    ASSERT_NE(heading, nullptr);
+    EXPECT_TRUE(ui::isHeading(*title));
+    EXPECT_EQ(heading->role(), QAccessible::Heading);
+    EXPECT_EQ(heading->text(QAccessible::Name), QStringLiteral("Boot from your drive"));
     auto* note = findElement<QLabel>(guide, QStringLiteral("home.bootGuide.macNote"));
     ASSERT_NE(note, nullptr);
     EXPECT_EQ(note->text().toStdString(), PlatformWording::bootGuideComputersNote);
