@@ -259,7 +259,6 @@ QWidget* DriveBrowserView::buildFooter() {
     deleteButton = new QPushButton(QStringLiteral("Delete…"), footer);
     ui::identify(*deleteButton, "browser.delete", "Delete");
     deleteButton->setAutoDefault(false);
-    views::applyButtonLook(*deleteButton, views::ButtonLook::bordered, BrandFont::body, BrandColor::errorText);
     connect(deleteButton, &QPushButton::clicked, this, [this] { shown->requestDelete(); });
     row->addWidget(deleteButton);
 
@@ -391,7 +390,11 @@ void DriveBrowserView::showSelection() {
 void DriveBrowserView::showFooter() {
     ui::setPlainText(*summary, DriveBrowserPresentation::selectionSummary(shown->selectedEntries()));
     deleting->setVisible(shown->isDeleting());
-    deleteButton->setEnabled(shown->canDeleteSelection());
+    const bool canDelete = shown->canDeleteSelection();
+    deleteButton->setEnabled(canDelete);
+    // The bordered look keeps its title colour when disabled; a faint title says it is off.
+    views::applyButtonLook(*deleteButton, views::ButtonLook::bordered, BrandFont::body,
+                           canDelete ? BrandColor::errorText : BrandColor::textSubtle);
     deleteButton->setToolTip(
         ui::qtText(shown->deleteUnavailableReason().value_or("Delete the selected files from the drive")));
 }
