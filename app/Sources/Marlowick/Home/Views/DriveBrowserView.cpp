@@ -318,7 +318,6 @@ void DriveBrowserView::showDirectory() {
                 views::symbolLabel(i == 0 ? "externaldrive.fill" : "folder.fill", 13, BrandColor::textHeading, crumbs));
             auto* current = new views::MiddleElidedLabel(name, BrandFont::cardTitle, BrandColor::textHeading, crumbs);
             ui::identify(*current, identifier, trail[i].name);
-            current->setAccessibleDescription(QStringLiteral("heading"));
             crumbRow->addWidget(current, 1);
         } else {
             auto* link = new QPushButton(name, crumbs);
