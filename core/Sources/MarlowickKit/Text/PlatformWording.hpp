@@ -30,4 +30,6 @@ inline constexpr std::string_view volumeUnavailable =
 
 // The service that mounts a drive's volumes for the user, named where it did not answer.
 inline constexpr std::string_view mountService = "udisks";
+// Where the user sees a drive's name and files.
+inline constexpr std::string_view fileManager = "your file manager";
 }  // namespace marlowick::PlatformWording
