@@ -1,10 +1,14 @@
 // The verified copier in a temporary folder: every refusal before a byte is written, the
 // copy itself, corruption caught by the read-back, and no file left behind by a failure or
 // a cancel.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 
 #include "Assets/Sha256.hpp"
@@ -241,6 +245,72 @@ TEST_F(MountedImageCopierTest, RemovesThePartialFileWhenTheVolumeFillsUp) {
     ASSERT_TRUE(space);
     EXPECT_EQ(result, (Result{Result::NotEnoughSpace{2 << 20, space->free}}));
     EXPECT_EQ(space->free, 1 << 20);
+    EXPECT_TRUE(left.empty());
+}
+
+// Runs one copy in a child process whose file size limit is `limitBytes`, so that a write
+// past it fails with EFBIG as a failing medium would, and gives back the result's text.
+std::string copyUnderFileSizeLimit(const MountedImageCopier& copier, const fs::path& source, std::int64_t size,
+                                   const fs::path& into, rlim_t limitBytes) {
+    int channel[2];
+    if (::pipe2(channel, O_CLOEXEC) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        (void)std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{limitBytes, limitBytes};
+        std::string said = "could not limit the file size";
+        if (::setrlimit(RLIMIT_FSIZE, &limit) == 0) {
+            said = render(copier.copy(source.string(), "a.iso", size, into, true, nullptr, nullptr,
+                                      [] { return false; }));
+        }
+        (void)!::write(channel[1], said.data(), said.size());
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    std::string heard;
+    char buffer[1024];
+    ssize_t n = 0;
+    while ((n = ::read(channel[0], buffer, sizeof buffer)) > 0) heard.append(buffer, static_cast<std::size_t>(n));
+    ::close(channel[0]);
+    if (child > 0) (void)::waitpid(child, nullptr, 0);
+    return heard;
+}
+
+// Failures once the copy has begun: the source shrinking under it, the folder gone, a write
+// refused by the file system. Each names what failed and leaves no file, partial or final.
+TEST_F(MountedImageCopierTest, FailsMidwayWithoutLeavingAFile) {
+    const fs::path shrinking = dir.file("shrinking.iso");
+    test::writeFile(shrinking, pattern(sourceSize));
+    const Result shrunk = copier.copy(
+        shrinking.string(), "a.iso", sourceSize, volume, true,
+        [&shrinking](const ByteProgress& p) {
+            if (p.currentBytes == 8192) fs::resize_file(shrinking, 10000);
+        },
+        nullptr, [] { return false; });
+    EXPECT_EQ(shrunk, (Result{Result::SourceTooShort{sourceSize, 10000}}));
+    EXPECT_TRUE(namesIn(volume).empty());
+
+    const Result noFolder = copier.copy(source.string(), "a.iso", sourceSize, dir.file("gone"), true, nullptr, nullptr,
+                                        [] { return false; });
+    EXPECT_EQ(noFolder, (Result{Result::IoFailed{"create", "write", "errno 2 (No such file or directory)"}}));
+
+    EXPECT_EQ(copyUnderFileSizeLimit(copier, source, sourceSize, volume, 16384),
+              render(Result{Result::IoFailed{"write", "write", "errno 27 (File too large)"}}));
+    EXPECT_TRUE(namesIn(volume).empty());
+}
+
+// A file system mounted read-only refuses the partial file itself (root only, for the mount).
+TEST_F(MountedImageCopierTest, NamesAReadOnlyVolumeAtCreation) {
+    MARLOWICK_REQUIRE_ROOT();
+    const fs::path readOnly = dir.file("read-only");
+    fs::create_directory(readOnly);
+    ASSERT_EQ(::mount("marlowick-test", readOnly.c_str(), "tmpfs", MS_RDONLY, "size=1m"), 0) << errno;
+    const Result result =
+        copier.copy(source.string(), "a.iso", sourceSize, readOnly, true, nullptr, nullptr, [] { return false; });
+    const std::vector<std::string> left = namesIn(readOnly);
+    ASSERT_EQ(::umount2(readOnly.c_str(), 0), 0);
+    EXPECT_EQ(result, (Result{Result::IoFailed{"create", "write", "errno 30 (Read-only file system)"}}));
     EXPECT_TRUE(left.empty());
 }
 

@@ -3,6 +3,7 @@
 // passed to the privileged runner unchanged.
 #include <gtest/gtest.h>
 
+#include "Files/MountedDriveFileAccess.hpp"
 #include "Files/MountedVolumeEngineRunner.hpp"
 #include "Files/ScriptedVolumeProbe.hpp"
 #include "Helper/ExfatWriteErrorText.hpp"
@@ -96,6 +97,20 @@ TEST_F(MountedVolumeEngineRunnerTest, TurnsRefusalsIntoResults) {
     EXPECT_EQ(runner().run(addImage()), added(Outcome::VolumeUnavailable{"readOnly(partitionBSDName: \"sdb1\")"}));
     EXPECT_TRUE(volumes->mountsAsked.empty());
     EXPECT_TRUE(fs::is_empty(volumeRoot));
+}
+
+// The images were listed from one drive; by the time an image is added, another stick
+// answers to the same name. The runner's own verification refuses it before the copy.
+TEST_F(MountedVolumeEngineRunnerTest, RefusesADriveSwappedAfterItsImagesWereListed) {
+    MountedDriveFileAccess access{devices, volumes};
+    test::writeFile(volumeRoot / "listed.iso", {1});
+    ASSERT_TRUE(access.listImages(HelperDiskRef(test::usbStick()), test::sampleWireLayout()).doneValue());
+    devices->disks["sdb"].serialNumber = "ANOTHER";
+    EXPECT_EQ(runner().run(addImage()),
+              HelperResult::failed(HelperCommandError::TargetVerificationFailed{TargetVerification::Verdict{
+                  TargetVerification::Verdict::FingerprintMismatch{"sdb", DeviceFingerprint::Field::serialNumber}}}));
+    EXPECT_FALSE(fs::exists(volumeRoot / "image.iso"));
+    EXPECT_TRUE(fs::exists(volumeRoot / "listed.iso"));
 }
 
 TEST_F(MountedVolumeEngineRunnerTest, ACancelledCopyIsAnAddImageOutcome) {

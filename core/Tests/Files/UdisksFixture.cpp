@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <sstream>
 #include <thread>
 
 namespace marlowick::test {
@@ -56,6 +57,29 @@ bool UdisksFixture::waitForType(const std::string& deviceNode, const std::string
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;
+}
+
+std::optional<UdisksFixture::User> UdisksFixture::addUser(const std::string& name, std::string& whyNot) const {
+    const CommandOutput added =
+        runCommand("bash '" + script + "' add-user '" + state.path().string() + "' '" + name + "'");
+    User user{name};
+    // The ids are the last thing printed, after anything the tools said.
+    std::istringstream lines(added.output);
+    std::string line, last;
+    while (std::getline(lines, line)) {
+        if (!line.empty()) last = line;
+    }
+    std::istringstream ids(last);
+    if (added.exitCode != 0 || !(ids >> user.uid >> user.gid) || user.uid == 0) {
+        whyNot = "no unprivileged user: " + added.output;
+        return std::nullopt;
+    }
+    return user;
+}
+
+bool UdisksFixture::allowMounts(const User& user) const {
+    return runCommand("bash '" + script + "' allow-user '" + state.path().string() + "' '" + user.name + "'")
+               .exitCode == 0;
 }
 
 }  // namespace marlowick::test

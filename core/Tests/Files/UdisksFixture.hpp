@@ -22,6 +22,17 @@ public:
     // Blocks until udisks has seen the device with the given IdType, or the time is up.
     [[nodiscard]] bool waitForType(const std::string& deviceNode, const std::string& type, int timeoutMs = 5000) const;
 
+    struct User {
+        std::string name;
+        unsigned uid = 0;
+        unsigned gid = 0;
+    };
+    // A user without privileges who can reach the bus; made on the private bus only, and
+    // removed when the fixture stops. Nothing, with the reason, otherwise.
+    [[nodiscard]] std::optional<User> addUser(const std::string& name, std::string& whyNot) const;
+    // A polkit rule letting the user mount and unmount loop devices, removed on stop.
+    [[nodiscard]] bool allowMounts(const User& user) const;
+
 private:
     UdisksFixture() = default;
     TempDir state;

@@ -1,13 +1,22 @@
 // Both volume probes on a real exFAT partition of a loop device (root only): partitions
 // listed with offset, size, type and writability, a mount made and mapped back to its
-// device, the resolver mounting the data partition by itself, and failed or slow mounts
-// leaving nothing behind.
+// device, the resolver mounting the data partition by itself, failed or slow mounts
+// leaving nothing behind, and udisks2 mounting for a user without privileges once polkit
+// allows it, that user then adding an image to the volume.
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <functional>
+#include <thread>
 
 #include "Block/MountTable.hpp"
 #include "Files/LiveVolumeMountProbe.hpp"
+#include "Files/MountedImageCopier.hpp"
+#include "Files/MountedVolumeFiles.hpp"
 #include "Files/MountCommandVolumeProbe.hpp"
 #include "Files/MountedVolumeResolver.hpp"
 #include "Files/PartitionedLoop.hpp"
@@ -65,6 +74,36 @@ void exerciseProbe(VolumeMountProbe& probe, const test::PartitionedLoop& loop) {
     EXPECT_EQ(again, resolution);
 }
 
+// Runs `work` in a child process with the user's ids and no supplementary groups, and gives
+// back what it returned. The child leaves with _exit, so none of the test's clean-up runs
+// twice.
+std::string asUser(const test::UdisksFixture::User& user, const std::function<std::string()>& work) {
+    int channel[2];
+    if (::pipe2(channel, O_CLOEXEC) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(user.gid) == 0 && ::setuid(user.uid) == 0 &&
+                             ::geteuid() == user.uid;
+        const std::string said = dropped ? work() : "could not become " + user.name;
+        std::size_t written = 0;
+        while (written < said.size()) {
+            const ssize_t n = ::write(channel[1], said.data() + written, said.size() - written);
+            if (n <= 0) break;
+            written += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    std::string heard;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = ::read(channel[0], buffer, sizeof buffer)) > 0) heard.append(buffer, static_cast<std::size_t>(n));
+    ::close(channel[0]);
+    if (child > 0) (void)::waitpid(child, nullptr, 0);
+    return child > 0 ? heard : "could not fork";
+}
+
 class VolumeProbeOnLoop : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -107,6 +146,71 @@ TEST_F(VolumeProbeOnLoop, UdisksProbeMountsAndMapsBack) {
     exerciseProbe(probe, *loop);
     EXPECT_EQ(probe.mount("no-such-partition"),
               (VolumeMountAttempt{VolumeMountAttempt::Failed{"udisks does not know no-such-partition"}}));
+    (void)test::runCommand("udisksctl unmount --no-user-interaction -b " + loop->partitionNode());
+    loop->unmountAll();
+}
+
+// The application adds images as the logged-in user: udisks2 mounts for that user once
+// polkit allows it, and the user's copy lands on the volume intact.
+TEST_F(VolumeProbeOnLoop, UdisksProbeMountsForAUserWithoutPrivileges) {
+    std::string whyNot;
+    const std::unique_ptr<test::UdisksFixture> udisks = test::UdisksFixture::start(whyNot);
+    if (!udisks) GTEST_SKIP() << whyNot;
+    const std::optional<test::UdisksFixture::User> user = udisks->addUser("marlowick-test", whyNot);
+    if (!user) GTEST_SKIP() << whyNot;
+    ASSERT_TRUE(udisks->waitForType(loop->partitionNode(), "exfat"));
+    const std::optional<DiscoveredDisk> described = SysfsDeviceProbe().probe(loop->diskName());
+    ASSERT_TRUE(described);
+
+    // The user's source image, readable by the user.
+    test::TempDir sources;
+    fs::permissions(sources.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                        fs::perms::others_read | fs::perms::others_exec);
+    std::vector<std::uint8_t> image(1 << 20);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7 + i / 4096);
+    const fs::path source = sources.file("user.iso");
+    test::writeFile(source, image);
+    fs::permissions(source, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::others_read);
+
+    const auto resolveAndCopy = [&]() -> std::string {
+        SysfsDeviceProbe devices;
+        UdisksVolumeProbe probe(std::chrono::seconds(60));
+        const MountedVolumeResolution resolution =
+            MountedVolumeResolver::resolve(HelperDiskRef(*described), layoutOf(*loop), devices, probe);
+        const auto* volume = std::get_if<MountedVolume>(&resolution.value);
+        if (volume == nullptr) return "refused " + ::testing::PrintToString(resolution);
+        const MountedImageCopyResult copied = MountedImageCopier().copy(
+            source.string(), "user.iso", static_cast<std::int64_t>(image.size()), volume->mountPoint, true, nullptr,
+            nullptr, [] { return false; });
+        return volume->mountPoint.string() + "\n" + render(copied);
+    };
+
+    // Without the rule, a loop device is a system device that needs an administrator.
+    const std::string refused = asUser(*user, resolveAndCopy);
+    EXPECT_TRUE(refused.starts_with("refused ")) << refused;
+    EXPECT_NE(refused.find("NotAuthorized"), std::string::npos) << refused;
+
+    ASSERT_TRUE(udisks->allowMounts(*user));
+    // polkitd notices a new rule file on its own, a moment later.
+    std::string said = asUser(*user, resolveAndCopy);
+    for (int i = 0; i < 40 && said.find("NotAuthorized") != std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        said = asUser(*user, resolveAndCopy);
+    }
+    const std::string mountPoint = said.substr(0, said.find('\n'));
+    EXPECT_TRUE(mountPoint.starts_with("/media/" + user->name + "/")) << said;
+    EXPECT_NE(said.find("\ncopied(sizeBytes: 1048576,"), std::string::npos) << said;
+    EXPECT_EQ(test::runCommand("cmp '" + source.string() + "' '" + mountPoint + "/user.iso'").exitCode, 0) << said;
+    UdisksVolumeProbe probe(std::chrono::seconds(60));
+    EXPECT_EQ(probe.deviceNode(mountPoint), loop->partitionNode());
+    const auto listed = MountedVolumeFiles{fs::path(mountPoint)}.list(VolumePath::root, false);
+    ASSERT_TRUE(std::holds_alternative<std::vector<MountedEntry>>(listed));
+    const std::vector<MountedEntry>& entries = std::get<std::vector<MountedEntry>>(listed);
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.front().path.string(), "/user.iso");
+    EXPECT_EQ(entries.front().sizeBytes, 1 << 20);
+
     (void)test::runCommand("udisksctl unmount --no-user-interaction -b " + loop->partitionNode());
     loop->unmountAll();
 }

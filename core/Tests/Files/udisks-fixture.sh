@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Brings udisks2 up for the volume-probe tests, and takes down exactly what it brought up.
 #   udisks-fixture.sh start STATE_DIR   prints DBUS_SYSTEM_BUS_ADDRESS=… for the tests
+#   udisks-fixture.sh add-user STATE_DIR USER     a system user with no home or shell,
+#                                               able to reach the private bus
+#   udisks-fixture.sh allow-user STATE_DIR USER   a polkit rule that lets USER mount and
+#                                               unmount loop devices through udisks2
 #   udisks-fixture.sh stop STATE_DIR
 # A udisks2 that already answers on the system bus (a developer's desktop) is reused and
 # nothing is started. Otherwise, as root, a private system bus is started in STATE_DIR with
 # udevd (unless one runs), polkitd and udisksd on it. Every process started is recorded in
 # STATE_DIR and stopped by its own id; directories that did not exist before are removed.
+# A user and a polkit rule are made only on the private bus (never on a developer's own
+# system), and removed again by stop.
 set -euo pipefail
 
 command=${1:?start or stop}
@@ -46,6 +52,10 @@ udisks_answers() {
     org.freedesktop.DBus.Properties Get ss org.freedesktop.UDisks2.Manager Version >/dev/null 2>&1
 }
 
+polkit_answers() {
+  busctl --system --timeout=3 status org.freedesktop.PolicyKit1 >/dev/null 2>&1
+}
+
 start() {
   if udisks_answers; then
     log "reusing the udisks2 that runs on the system bus"
@@ -58,6 +68,9 @@ start() {
     command -v "$tool" >/dev/null || { log "missing $tool"; exit 77; }
   done
   echo private >"$state/mode"
+  # The bus socket lives in the state folder, which polkitd (it drops to its own user) and
+  # any user of the tests must be able to reach.
+  chmod 0755 "$state"
   for dir in /run/udev /run/udisks2 /media/root /run/mount/utab /run/mount/utab.lock; do
     [ -e "$dir" ] || echo "$dir" >>"$state/created-dirs"
   done
@@ -79,6 +92,10 @@ start() {
 
   setsid "$polkitd" --no-debug </dev/null >"$state/polkitd.log" 2>&1 &
   echo $! >"$state/polkitd.pid"
+  # udisksd asks for the polkit authority once, when it starts: polkitd must be on the bus
+  # by then, or every caller but root is refused for good.
+  for _ in $(seq 1 100); do polkit_answers && break; sleep 0.05; done
+  polkit_answers || log "polkitd did not come up: udisks2 will serve root alone"
   setsid "$udisksd" </dev/null >"$state/udisksd.log" 2>&1 &
   echo $! >"$state/udisksd.pid"
   for _ in $(seq 1 200); do udisks_answers && break; sleep 0.05; done
@@ -93,8 +110,42 @@ start() {
   echo "DBUS_SYSTEM_BUS_ADDRESS=$DBUS_SYSTEM_BUS_ADDRESS"
 }
 
+need_private() {
+  [ "$(cat "$state/mode" 2>/dev/null || true)" = private ] || { log "no private bus: users are left alone"; exit 77; }
+}
+
+add_user() {
+  local user=$1
+  need_private
+  if ! id -u "$user" >/dev/null 2>&1; then
+    useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user"
+    echo "$user" >"$state/created-user"
+  fi
+  [ -e "/media/$user" ] || echo "/media/$user" >>"$state/created-dirs"
+  echo "$(id -u "$user") $(id -g "$user")"
+}
+
+allow_user() {
+  local user=$1 rule
+  need_private
+  rule=/etc/polkit-1/rules.d/49-marlowick-test-$user.rules
+  cat >"$rule" <<RULE
+polkit.addRule(function(action, subject) {
+  if (subject.user == "$user" && (action.id == "org.freedesktop.udisks2.filesystem-mount" ||
+      action.id == "org.freedesktop.udisks2.filesystem-mount-system" ||
+      action.id == "org.freedesktop.udisks2.filesystem-unmount-others")) return polkit.Result.YES;
+});
+RULE
+  chmod 0644 "$rule"
+  echo "$rule" >"$state/created-rule"
+}
+
 stop() {
   [ "$(cat "$state/mode" 2>/dev/null || true)" = private ] || return 0
+  if [ -s "$state/created-rule" ]; then
+    rm -f "$(cat "$state/created-rule")"
+    rm -f "$state/created-rule"
+  fi
   stop_pid "$state/udisksd.pid"
   stop_pid "$state/polkitd.pid"
   if [ -s "$state/udevd.pid" ]; then
@@ -116,11 +167,17 @@ stop() {
     done <"$state/created-dirs"
     rm -f "$state/created-dirs"
   fi
+  if [ -s "$state/created-user" ]; then
+    userdel "$(cat "$state/created-user")" >/dev/null 2>&1 || true
+    rm -f "$state/created-user"
+  fi
   rm -f "$state/mode"
 }
 
 case "$command" in
   start) start ;;
+  add-user) add_user "${3:?user name}" ;;
+  allow-user) allow_user "${3:?user name}" ;;
   stop) stop ;;
   *) log "unknown command $command"; exit 2 ;;
 esac

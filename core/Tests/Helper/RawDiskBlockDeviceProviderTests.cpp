@@ -202,7 +202,7 @@ TEST_F(RawDiskBlockDeviceProviderTest, WritingUnmountsFirstAndOpensExclusivelyRe
         EXPECT_EQ((calls->lastOpenFlags & O_EXCL) != 0, writes);
         EXPECT_EQ(device->sectorSize(), 512);
         EXPECT_EQ(device->sectorCount(), 2048);
-        EXPECT_EQ(device->maxChunkSectors(), 64);
+        EXPECT_EQ(device->maxChunkSectors(), 8192);  // 4 MiB per system call
         EXPECT_EQ(device->deviceLabel(), "/dev/sdb");
         EXPECT_EQ(device->isReadOnly(), !writes);
         device->close();

@@ -65,6 +65,12 @@ protected:
         ASSERT_EQ(tool("gzip -c a > a.gz && gzip -1 -n -c b > b.gz && xz -c a > a.xz && xz -0 --check=sha256 -c b > b.xz")
                       .exitCode,
                   0);
+        // Many blocks with their sizes recorded, as multi-threaded xz writes them: the kind
+        // of file that is decoded on several threads.
+        const test::CommandOutput blocks =
+            tool("xz -T4 --block-size=16KiB -c a > blocks.xz && xz --robot --list blocks.xz");
+        ASSERT_EQ(blocks.exitCode, 0) << blocks.output;
+        ASSERT_EQ(blocks.output.find("\ntotals\t1\t1\t"), std::string::npos) << "one block: " << blocks.output;
     }
 
     test::CommandOutput tool(const std::string& command) const {
@@ -132,6 +138,7 @@ TEST_F(CompressedImages, DecodeExactlyWhatTheToolsDecode) {
         {"ba.xz", [&] { Bytes both = second; both.insert(both.end(), first.begin(), first.end()); return both; }()},
         {"padded.xz", first},
         {"twice.xz", [&] { Bytes both = first; both.insert(both.end(), second.begin(), second.end()); return both; }()},
+        {"blocks.xz", first},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -162,7 +169,7 @@ Bytes withTail(Bytes bytes, const std::string& tail) {
 }
 
 TEST_F(CompressedImages, DamagedFilesFailWithTheirOwnText) {
-    const Bytes aGz = file("a.gz"), bGz = file("b.gz"), aXz = file("a.xz");
+    const Bytes aGz = file("a.gz"), bGz = file("b.gz"), aXz = file("a.xz"), blocksXz = file("blocks.xz");
     const std::string midStream = "the compressed image ended mid-stream";
     const std::string badGzip = "the compressed image could not be decoded (corrupt or not gzip)";
     const std::string badXz = "the compressed image could not be decoded (corrupt or not xz)";
@@ -204,6 +211,11 @@ TEST_F(CompressedImages, DamagedFilesFailWithTheirOwnText) {
         {"xzTrailingGarbage", "x.xz", [&](const Bytes&) { return withTail(aXz, "not an xz stream"); }, badXz},
         {"xzTrailingByte", "x.xz", [&](const Bytes&) { return withTail(aXz, "!"); }, midStream},
         {"xzOddPadding", "x.xz", [&](const Bytes&) { Bytes b = aXz; b.resize(b.size() + 3, 0); return b; }, badXz},
+        // Blocks decoded on other threads fail the same way, whichever block is damaged.
+        {"xzBlocksCutInBody", "x.xz", [&](const Bytes&) { return cut(blocksXz, blocksXz.size() / 2); }, midStream},
+        {"xzBlocksCutInIndex", "x.xz", [&](const Bytes&) { return cut(blocksXz, blocksXz.size() - 20); }, midStream},
+        {"xzBlocksBodyByte", "x.xz", [&](const Bytes&) { return flipped(blocksXz, blocksXz.size() / 2); }, badXz},
+        {"xzBlocksLastBlock", "x.xz", [&](const Bytes&) { return flipped(blocksXz, blocksXz.size() - 200); }, badXz},
     };
     for (const DamageCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -201,8 +201,10 @@ TEST_F(RawImageWriterOnLoopDevice, AMediumThatChangesAByteFailsTheVerification) 
         EXPECT_EQ(report->verification(), RawWriteVerification::none);
         const std::string expected = toolSha256(name);
         EXPECT_EQ(report->imageSha256, expected);
-        ASSERT_EQ(report->notes.size(), 1U);
-        const std::string& note = report->notes[0];
+        ASSERT_EQ(report->notes.size(), 2U);
+        // Byte 600,001 is in sector 1171, in the second chunk of 1024 sectors, the last (to 1400).
+        EXPECT_EQ(report->notes[0], "read-back differs from the written image in sectors 1024 to 1400");
+        const std::string& note = report->notes[1];
         EXPECT_TRUE(note.starts_with("read-back SHA-256 ")) << note;
         EXPECT_TRUE(note.ends_with(" != written image's " + expected)) << note;
         EXPECT_EQ(note.find(expected), note.size() - expected.size()) << "the read-back hash must differ";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "Assets/Sha256.hpp"
@@ -27,6 +28,7 @@ public:
     std::optional<std::int64_t> declared;
     bool failOpen = false;
     std::optional<std::int64_t> failReadAfter;  // fail the first read that starts at or past this byte
+    std::size_t maxRead = 700;                   // bytes one read delivers at most
     mutable int closes = 0;
 
     explicit ScriptedSource(Bytes image) : bytes(std::move(image)), declared(static_cast<std::int64_t>(bytes.size())) {}
@@ -46,8 +48,8 @@ private:
             if (source.failReadAfter && static_cast<std::int64_t>(position) >= *source.failReadAfter) {
                 return RawImageReadResult::failed("read failed: errno 5 (Input/output error)");
             }
-            // Short counts on purpose: at most 700 bytes per read.
-            const std::size_t count = std::min({destination.size(), source.bytes.size() - position, std::size_t{700}});
+            // Short counts on purpose.
+            const std::size_t count = std::min({destination.size(), source.bytes.size() - position, source.maxRead});
             if (count == 0) return RawImageReadResult::endOfStream();
             std::copy_n(source.bytes.begin() + static_cast<std::ptrdiff_t>(position), count, destination.begin());
             position += count;
@@ -61,6 +63,7 @@ class ScriptedDevice final : public BlockDevice {
 public:
     MemoryBlockDevice memory;
     std::optional<std::int64_t> failWriteAt, failReadAt;
+    std::optional<std::int64_t> corruptReadAt;  // this sector reads back with one byte changed
     std::optional<BlockFlushResult> flushAnswer;
     bool dropWrites = false;  // a drive that acknowledges writes it never stores
     int writes = 0;
@@ -74,7 +77,12 @@ public:
         if (failReadAt && start <= *failReadAt && *failReadAt < start + count) {
             return BlockError{BlockError::DeviceFailure{"read", "errno 5 (Input/output error)"}};
         }
-        return memory.readSectors(start, count);
+        BlockReadResult read = memory.readSectors(start, count);
+        if (auto* data = std::get_if<BlockReadSuccess>(&read); data && corruptReadAt && start <= *corruptReadAt &&
+                                                             *corruptReadAt < start + count) {
+            data->data[static_cast<std::size_t>((*corruptReadAt - start) * memory.sectorSize() + 7)] ^= 0x10;
+        }
+        return read;
     }
     [[nodiscard]] BlockWriteResult writeSectors(std::int64_t start, const std::vector<std::uint8_t>& data) override {
         ++writes;
@@ -262,6 +270,13 @@ TEST(RawImageWriter, StopsWhereCancelled) {
     ScriptedDevice atVerify(16, 512);
     const WriterRun verify(atVerify, source, true, 4, 4);  // three fills, then one read-back chunk
     const RawImageWriteReport& r = verify.report();
+    // Chunks are read back ahead of their comparison, so the cancel may come before the
+    // first chunk is reported; never past what was read before it.
+    for (const Progress& step : verify.progress) {
+        if (step.stage == RawWriteStage::verify) {
+            EXPECT_LE(step.bytes->currentBytes, 2048);
+        }
+    }
     EXPECT_EQ(r.cancelledAtStage, RawWriteStage::verify);
     EXPECT_TRUE(r.wasCancelled());
     EXPECT_FALSE(r.overallSuccess());
@@ -269,7 +284,75 @@ TEST(RawImageWriter, StopsWhereCancelled) {
     EXPECT_EQ(r.flushOk, true);
     EXPECT_EQ(r.flushHonoured, true);
     EXPECT_EQ(r.verifyOk, std::nullopt);
-    EXPECT_EQ(verify.progress.back(), (Progress{RawWriteStage::verify, ByteProgress{2048, 5000}}));
+}
+
+// One-sector chunks, so that many are in flight between the reader, the writer, the hash
+// and the digests when something happens deep in the image.
+struct RingCase {
+    const char* name;
+    std::function<void(ScriptedSource&, ScriptedDevice&)> script;
+    int cancelAfterPolls;
+    std::optional<bool> writeOk, verifyOk;
+    std::int64_t sectorsWritten;
+    std::vector<std::string> notes;  // "<read-back>" stands for the SHA-256 of what the device reads back
+};
+
+TEST(RawImageWriter, KeepsOrderAndStopsCleanlyDeepInTheRing) {
+    constexpr std::int64_t imageSectors = 200;
+    const Bytes image = randomBytes(imageSectors * 512 - 100, 9);
+    const std::string imageHash = Sha256::hex(image);
+    const RingCase cases[] = {
+        {"oneBytePerRead", [](auto& s, auto&) { s.maxRead = 1; }, -1, true, true, imageSectors, {}},
+        {"writeFails", [](auto&, auto& d) { d.failWriteAt = 150; }, -1, false, std::nullopt, 150,
+         {"write failed at sector 150: deviceFailure(operation: \"write\", detail: \"errno 28 (No space left on device)\")"}},
+        {"sourceFails", [](auto& s, auto&) { s.failReadAfter = 120 * 512; }, -1, false, std::nullopt, 120,
+         {"source read failed after 61440 bytes: read failed: errno 5 (Input/output error)"}},
+        {"cancelledWriting", [](auto&, auto&) {}, 100, std::nullopt, std::nullopt, 100, {}},
+        {"readBackFails", [](auto&, auto& d) { d.failReadAt = 190; }, -1, true, false, imageSectors,
+         {"read-back failed at sector 190: deviceFailure(operation: \"read\", detail: \"errno 5 (Input/output error)\")"}},
+        {"lastChunkDiffers", [](auto&, auto& d) { d.corruptReadAt = imageSectors - 1; }, -1, true, false, imageSectors,
+         {"read-back differs from the written image in sectors 199 to 199",
+          "read-back SHA-256 <read-back> != written image's " + imageHash}},
+    };
+    for (const RingCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedSource source(image);
+        ScriptedDevice device(256, 512);
+        c.script(source, device);
+        const WriterRun run(device, source, true, 1, c.cancelAfterPolls);
+        const RawImageWriteReport& r = run.report();
+        EXPECT_EQ(r.writeOk, c.writeOk);
+        EXPECT_EQ(r.verifyOk, c.verifyOk);
+        EXPECT_EQ(r.sectorsWritten, c.sectorsWritten);
+        EXPECT_EQ(r.wasCancelled(), c.cancelAfterPolls >= 0);
+        EXPECT_EQ(r.imageSha256, c.writeOk == true ? std::optional<std::string>(imageHash) : std::nullopt);
+        std::vector<std::string> notes = c.notes;
+        for (std::string& note : notes) {
+            if (const auto at = note.find("<read-back>"); at != std::string::npos) {
+                const auto read = std::get<BlockReadSuccess>(device.readSectors(0, imageSectors)).data;
+                note.replace(at, 11, Sha256::hex(std::span(read).first(image.size())));
+            }
+        }
+        EXPECT_EQ(r.notes, notes);
+        EXPECT_EQ(source.closes, 1);
+        // Whatever was written went to its place, in order, and nothing after it.
+        Bytes expected = image;
+        expected.resize(imageSectors * 512, 0);
+        expected.resize(static_cast<std::size_t>(r.sectorsWritten * 512));
+        expected.resize(256 * 512, 0xFF);
+        EXPECT_TRUE(device.memory.bytes() == expected);
+        // Progress never goes back within a stage.
+        std::int64_t last = 0;
+        std::optional<RawWriteStage> stage;
+        for (const Progress& step : run.progress) {
+            if (step.stage != stage) last = 0;
+            stage = step.stage;
+            if (step.bytes) {
+                EXPECT_GE(step.bytes->currentBytes, last);
+                last = step.bytes->currentBytes;
+            }
+        }
+    }
 }
 
 TEST(RawImageWriter, RejectsAChunkOfNoSectors) {

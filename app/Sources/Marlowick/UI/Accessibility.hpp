@@ -6,6 +6,7 @@
 
 #include <string_view>
 
+class QLabel;
 class QWidget;
 
 namespace marlowick::ui {
@@ -13,6 +14,10 @@ namespace marlowick::ui {
 // Sets the identifier, and the label and hint when they are not empty.
 void identify(QWidget& widget, std::string_view identifier, std::string_view label = {},
               std::string_view hint = {});
+
+// The label is a heading: assistive technology lists it among the window's headings.
+void markAsHeading(QLabel& label);
+[[nodiscard]] bool isHeading(const QWidget& widget);
 
 // The widget and its children are decoration: nothing of them is spoken.
 void hideFromAccessibility(QWidget& widget);

@@ -2,6 +2,8 @@
 // started as root through the application's runner, boot files acquired by the real
 // acquirer from a release archive made here and vouched for by a registry signed with the
 // tests' key. Every result comes back through the main executor, which the test drains.
+// Images are added, and listed, on the data partition mounted by the application's own
+// runner and file access, as the application does it.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,11 @@
 #include "Assets/ReleaseArchive.hpp"
 #include "Assets/VentoyRegistrySignature.hpp"
 #include "Block/SysfsDiskScanner.hpp"
+#include "Files/MountCommandVolumeProbe.hpp"
+#include "Files/MountedDriveFileAccess.hpp"
+#include "Files/MountedVolumeEngineRunner.hpp"
+#include "Helper/SysfsDeviceProbe.hpp"
+#include "Home/DriveImageListing.hpp"
 #include "Helper/PrivilegedSubprocessEngineRunner.hpp"
 #include "Home/HomeViewModel.hpp"
 #include "HelperProgramSession.hpp"
@@ -163,6 +170,26 @@ protected:
         return done->outcome;
     }
 
+    // Every fraction shown, in order, never going back and ending at 1; a time left shown
+    // at least once, and always within reason for the work.
+    void expectForwardProgressWithASaneTimeLeft(const char* what) {
+        const std::vector<HomeOperationProgress> seen = progressSeen();
+        ASSERT_FALSE(seen.empty());
+        EXPECT_GT(seen.front().fraction, 0.0);
+        EXPECT_DOUBLE_EQ(seen.back().fraction, 1.0);
+        bool timeLeftShown = false;
+        for (std::size_t i = 0; i < seen.size(); ++i) {
+            if (i > 0) {
+                EXPECT_LE(seen[i - 1].fraction, seen[i].fraction) << seen[i].stageLabel;
+            }
+            if (!seen[i].etaSeconds) continue;
+            timeLeftShown = true;
+            EXPECT_GT(*seen[i].etaSeconds, 0);
+            EXPECT_LT(*seen[i].etaSeconds, 600) << what;
+        }
+        EXPECT_TRUE(timeLeftShown) << "no time left was ever shown for " << what;
+    }
+
     [[nodiscard]] std::vector<HomeOperationProgress> progressSeen() const {
         std::vector<HomeOperationProgress> seen;
         for (const HomeDriveState& state : states) {
@@ -251,16 +278,7 @@ TEST_F(HomeViewModelOnDrive, WritesARawImageWithATimeLeft) {
     ASSERT_TRUE(outcome.isSuccess()) << render(outcome);
     EXPECT_TRUE(outcome.text().starts_with("Image written")) << outcome.text();
     EXPECT_TRUE(drive->startsWith(*imageToPick));
-
-    std::vector<double> remaining;
-    for (const HomeOperationProgress& progress : progressSeen()) {
-        if (progress.etaSeconds) remaining.push_back(*progress.etaSeconds);
-    }
-    ASSERT_FALSE(remaining.empty()) << "no time left was ever shown";
-    for (const double seconds : remaining) {
-        EXPECT_GT(seconds, 0);
-        EXPECT_LT(seconds, 600) << "48 MiB to a loop device";
-    }
+    expectForwardProgressWithASaneTimeLeft("48 MiB to a loop device");
 }
 
 TEST_F(HomeViewModelOnDrive, ACancelledPrepareShowsWhatIsOnTheDrive) {
@@ -280,6 +298,80 @@ TEST_F(HomeViewModelOnDrive, ACancelledPrepareShowsWhatIsOnTheDrive) {
     runUntil([&] { return !states.empty() && settled(); }, "the detection after the cancelled prepare");
     EXPECT_EQ(states.front(), HomeDriveState(HomeDriveState::Detecting{}));
     EXPECT_FALSE(model->lastDiagnostics().has_value());
+}
+
+// The same road with the application's mounted-volume runner around the helper program's
+// and its file access listing the images: the data partition is resolved, mounted with
+// mount(8) into a folder of the test's and copied to in this process.
+class HomeViewModelOnMountedDrive : public HomeViewModelOnDrive {
+protected:
+    HomeViewModel::Arguments arguments() override {
+        HomeViewModel::Arguments made = HomeViewModelOnDrive::arguments();
+        const auto devices = std::make_shared<SysfsDeviceProbe>();
+        const auto volumes = std::make_shared<MountCommandVolumeProbe>(std::chrono::seconds(120), mounts.path().string());
+        made.runner = std::make_shared<MountedVolumeEngineRunner>(privileged, devices, volumes,
+                                                                  MountedImageCopier(MountedImageCopier::defaultChunkBytes));
+        made.listDriveImages = driveImageListing(std::make_shared<MountedDriveFileAccess>(devices, volumes));
+        return made;
+    }
+    void TearDown() override {
+        if (!drive) return;
+        (void)test::runCommand("umount -l '" + dataRoot().string() + "' 2>/dev/null");
+        (void)test::runCommand("partx -d " + drive->devicePath());
+    }
+    [[nodiscard]] std::filesystem::path dataRoot() const {
+        return mounts.path() / (std::filesystem::path(drive->devicePath()).filename().string() + "p1");
+    }
+
+    test::TempDir mounts;
+};
+
+TEST_F(HomeViewModelOnMountedDrive, AddsListsAndRemovesThroughTheMountedVolume) {
+    scanAndSelect();
+    model->primaryAction();
+    ASSERT_EQ(confirmAndWait(Kind::prepare), HomeOperationOutcome::succeeded("USB ready"));
+    // The kernel lists a loop device's partitions only when asked.
+    ASSERT_EQ(test::runCommand("partx -a " + drive->devicePath()).exitCode, 0);
+    detectAgain();
+    ASSERT_TRUE(model->state().is<HomeDriveState::VentoyReady>()) << ::testing::PrintToString(model->state());
+    // The listing runs on a thread of its own, after the detection.
+    runUntil([&] { return model->driveImages() == std::vector<HelperImageEntry>{}; }, "the empty image listing");
+
+    constexpr std::int64_t imageBytes = 64LL << 20;
+    imageToPick = writeImage("linux.iso", imageBytes);
+    states.clear();
+    model->primaryAction();  // a ready drive's action: add an image, no confirmation
+    runUntil([&] { return model->state().is<HomeDriveState::Done>(); }, "the image's copy");
+    const auto* done = std::get_if<HomeDriveState::Done>(&model->state().value);
+    ASSERT_NE(done, nullptr);
+    EXPECT_EQ(done->kind, Kind::addImage);
+    EXPECT_EQ(done->outcome, HomeOperationOutcome::succeeded("Added linux.iso"));
+    expectForwardProgressWithASaneTimeLeft("64 MiB to a loop device");
+    EXPECT_EQ(test::runCommand("cmp '" + imageToPick->string() + "' '" + (dataRoot() / "linux.iso").string() + "'")
+                  .exitCode,
+              0);
+
+    ASSERT_TRUE(model->lastDiagnostics().has_value());
+    const DiagnosticReport::Environment& environment = HomeViewModel::diagnosticEnvironment();
+    EXPECT_EQ(model->lastDiagnostics()->rendered(folder.path().string()),
+              "Marlowick diagnostics\n"
+              "app: " + environment.appVersion + " (" + environment.buildNumber + ")  Linux: " + environment.osVersion +
+                  "\n"
+                  "operation: Add an image \u2014 succeeded\n"
+                  "drive: " + std::filesystem::path(drive->devicePath()).filename().string() + ", " +
+                  std::to_string(test::HelperTestDrive::sectorCount * 512) +
+                  " bytes, 512B sectors, Virtual Interface, fixed, identity=unit\n"
+                  "details: none recorded");
+
+    detectAgain();
+    const std::vector<HelperImageEntry> added{HelperImageEntry("/linux.iso", "linux.iso", imageBytes, false)};
+    runUntil([&] { return model->driveImages() == added; }, "the listing of the added image");
+
+    // Everything else still goes to the helper program, the mounted data partition included.
+    model->invokeDriveMenuCommand(DriveMenuCommand::removeVentoy);
+    EXPECT_EQ(confirmAndWait(Kind::removeVentoy), HomeOperationOutcome::succeeded("Ventoy removed"));
+    detectAgain();
+    EXPECT_TRUE(model->state().is<HomeDriveState::Prepare>()) << ::testing::PrintToString(model->state());
 }
 
 }  // namespace

@@ -221,6 +221,55 @@ TEST_F(HomeViewModelRun, ACancelledWriteLooksAtTheDriveAgainWhenTheHelperAnswers
         << "the screen still showed the Ventoy drive that the cancelled remove had changed";
 }
 
+// Every operation that writes the drive, cancelled once the helper has its command and
+// answering afterwards: the screen goes back at once, then shows the drive as it now is.
+TEST_F(HomeViewModelRun, EveryCancelledWriteLooksAtTheDriveAgain) {
+    detectAnswer = testing::detectedNotVentoy("half written");
+    struct Row {
+        const char* name;
+        HomeDriveState before;
+        std::function<void(HomeViewModel&)> start;
+    };
+    const auto confirmed = [](auto request) {
+        return [request](HomeViewModel& home) {
+            request(home);
+            home.confirmPendingOperation();
+        };
+    };
+    const Row rows[] = {
+        {"prepare", HomeDriveState::Prepare{"blank"}, confirmed([](HomeViewModel& home) { home.primaryAction(); })},
+        {"reinstall", HomeDriveState::Incompatible{"old layout"},
+         confirmed([](HomeViewModel& home) { home.primaryAction(); })},
+        {"update", readyState,
+         confirmed([](HomeViewModel& home) { home.invokeDriveMenuCommand(DriveMenuCommand::update); })},
+        {"removeVentoy", readyState,
+         confirmed([](HomeViewModel& home) { home.invokeDriveMenuCommand(DriveMenuCommand::removeVentoy); })},
+        {"writeRawImage", readyState,
+         confirmed([](HomeViewModel& home) { home.invokeDriveMenuCommand(DriveMenuCommand::writeRawImage); })},
+    };
+    harness.rawImageToPick = image("disk.img", 8192);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto home = model(row.before);
+        const std::size_t detectsBefore = sent<HelperCommand::Detect>(*harness.runner).size();
+        const std::size_t commandsBefore = harness.runner->commands().size();
+        row.start(*home);
+        // Run the background work (boot files, then the engine) until the engine has the
+        // command; its answer waits on the main thread.
+        while (harness.runner->commands().size() == commandsBefore && harness.background.runOne()) {
+            if (harness.runner->commands().size() == commandsBefore) harness.main.runAll();
+        }
+        ASSERT_EQ(harness.runner->commands().size(), commandsBefore + 1) << "the engine never had the command";
+        home->cancelOperation();
+        EXPECT_EQ(home->state(), row.before);
+
+        harness.settle();
+        EXPECT_EQ(sent<HelperCommand::Detect>(*harness.runner).size(), detectsBefore + 1);
+        EXPECT_EQ(home->state(), HomeDriveState(HomeDriveState::Prepare{"half written"}));
+        EXPECT_FALSE(home->lastDiagnostics().has_value());
+    }
+}
+
 TEST_F(HomeViewModelRun, ACancelledImageCopyLeavesTheStateAsRestored) {
     engineAnswer = HelperResult{HelperResult::AddImage{HelperAddImageOutcome{HelperAddImageOutcome::Cancelled{}}}};
     harness.imageToPick = image("a.iso", 10);

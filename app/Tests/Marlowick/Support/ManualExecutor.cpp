@@ -6,10 +6,10 @@ namespace marlowick::testing {
 
 MainExecutor ManualExecutor::executor() {
     return [this](std::function<void()> work) {
-        {
-            const std::lock_guard lock(mutex);
-            queue.push_back(std::move(work));
-        }
+        // Notified under the lock: once a waiter sees the closure it may finish the test and
+        // destroy this executor, which must not happen while the poster still touches it.
+        const std::lock_guard lock(mutex);
+        queue.push_back(std::move(work));
         posted.notify_all();
     };
 }

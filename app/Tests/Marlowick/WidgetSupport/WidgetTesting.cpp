@@ -3,8 +3,21 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QVBoxLayout>
+
+#include "Design/BrandStyle.hpp"
 
 namespace marlowick::testing {
+
+QVBoxLayout* brandColumn(QWidget& window, BrandColor background, int margin) {
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::Window, BrandStyle::color(background));
+    window.setPalette(palette);
+    window.setAutoFillBackground(true);
+    auto* column = new QVBoxLayout(&window);
+    column->setContentsMargins(margin, margin, margin, margin);
+    return column;
+}
 
 std::string saveScreenshot(QWidget& window, const std::string& name) {
     const QString folder = QStringLiteral(MARLOWICK_SCREENSHOT_DIR);

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <string>
+
+#include "Design/BrandColor.hpp"
 
 namespace marlowick::testing {
 
@@ -21,6 +24,10 @@ T* findElement(QWidget& root, const QString& identifier) {
     EXPECT_EQ(found.size(), 1) << "elements with identifier " << identifier.toStdString();
     return found.size() == 1 ? found.front() : nullptr;
 }
+
+// Fills the window with a brand colour of the appearance in force, as the screen behind a
+// card would be, and returns a column with `margin` around it to put the card in.
+QVBoxLayout* brandColumn(QWidget& window, BrandColor background, int margin = 20);
 
 // Lays the window out at its size, grabs it and writes "<name>.png" into the build tree's
 // screenshot folder. Returns the file written.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
@@ -27,6 +28,12 @@ struct BlockReadSuccess {
     bool operator==(const BlockReadSuccess&) const = default;
 };
 using BlockReadResult = std::variant<BlockReadSuccess, BlockError>;
+
+struct BlockReadIntoSuccess {
+    std::int64_t sectorsRead = 0;
+    bool operator==(const BlockReadIntoSuccess&) const = default;
+};
+using BlockReadIntoResult = std::variant<BlockReadIntoSuccess, BlockError>;
 
 struct BlockWriteSuccess {
     std::int64_t sectorsWritten = 0;
@@ -56,6 +63,15 @@ public:
     // A successful write reports data.size() ÷ sectorSize sectors written.
     [[nodiscard]] virtual BlockWriteResult writeSectors(std::int64_t startSector,
                                                         const std::vector<std::uint8_t>& data) = 0;
+    // The same transfers over caller-owned buffers of a whole, non-zero number of sectors
+    // (misalignedLength otherwise, or invalidSectorCount for an empty one), so that a chunk is
+    // copied no more than the kernel needs. A device that does direct I/O moves page-aligned
+    // buffers (an AlignedBuffer's) without a copy of its own. After a failed read the
+    // buffer's contents are unspecified. These defaults go through readSectors and
+    // writeSectors, copying.
+    [[nodiscard]] virtual BlockReadIntoResult readSectorsInto(std::int64_t startSector, std::span<std::uint8_t> into);
+    [[nodiscard]] virtual BlockWriteResult writeSectorsFrom(std::int64_t startSector,
+                                                            std::span<const std::uint8_t> data);
     [[nodiscard]] virtual BlockFlushResult flush() = 0;
     // May be called any number of times; afterwards every operation reports `closed`.
     virtual void close() = 0;
@@ -64,6 +80,7 @@ public:
 // Textual forms for notes and test output: "success(data: 512 bytes)", "failure(error: closed(...))".
 [[nodiscard]] std::string render(const BlockFlushResult& result);
 void PrintTo(const BlockReadSuccess& value, std::ostream* os);
+void PrintTo(const BlockReadIntoSuccess& value, std::ostream* os);
 void PrintTo(const BlockWriteSuccess& value, std::ostream* os);
 void PrintTo(const BlockFlushNotHonoured& value, std::ostream* os);
 void PrintTo(const BlockFlushSuccess& value, std::ostream* os);

@@ -33,6 +33,20 @@ BlockReadResult MemoryBlockDevice::readSectors(std::int64_t startSector, std::in
 }
 
 BlockWriteResult MemoryBlockDevice::writeSectors(std::int64_t startSector, const std::vector<std::uint8_t>& data) {
+    return writeSectorsFrom(startSector, data);
+}
+
+BlockReadIntoResult MemoryBlockDevice::readSectorsInto(std::int64_t startSector, std::span<std::uint8_t> into) {
+    const auto length = static_cast<std::int64_t>(into.size());
+    if (closed) return BlockError{BlockError::Closed{"read"}};
+    if (length % sectorSizeValue != 0) return BlockError{BlockError::MisalignedLength{length, sectorSizeValue}};
+    const std::int64_t sectorCount = length / sectorSizeValue;
+    if (auto error = BlockRequestChecks::read(closed, startSector, sectorCount, sectorCountValue)) return *error;
+    std::copy_n(storage.begin() + startSector * sectorSizeValue, into.size(), into.begin());
+    return BlockReadIntoSuccess{sectorCount};
+}
+
+BlockWriteResult MemoryBlockDevice::writeSectorsFrom(std::int64_t startSector, std::span<const std::uint8_t> data) {
     if (auto error = BlockRequestChecks::write(closed, data.size(), sectorSizeValue, startSector, sectorCountValue)) {
         return *error;
     }

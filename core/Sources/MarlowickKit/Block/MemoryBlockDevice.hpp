@@ -20,6 +20,9 @@ public:
     [[nodiscard]] BlockReadResult readSectors(std::int64_t startSector, std::int64_t sectorCount) override;
     [[nodiscard]] BlockWriteResult writeSectors(std::int64_t startSector,
                                                 const std::vector<std::uint8_t>& data) override;
+    [[nodiscard]] BlockReadIntoResult readSectorsInto(std::int64_t startSector, std::span<std::uint8_t> into) override;
+    [[nodiscard]] BlockWriteResult writeSectorsFrom(std::int64_t startSector,
+                                                    std::span<const std::uint8_t> data) override;
     [[nodiscard]] BlockFlushResult flush() override;
     void close() override { closed = true; }
 

@@ -16,10 +16,6 @@
 namespace marlowick {
 namespace {
 
-// Page alignment satisfies the memory alignment of direct I/O on every Linux block
-// device and file system we meet.
-constexpr std::size_t directIoMemoryAlignment = 4096;
-
 BlockError failure(const std::string& operation, std::string detail) {
     return BlockError{BlockError::DeviceFailure{operation, std::move(detail)}};
 }
@@ -30,8 +26,6 @@ bool syncIsUnsupported(int errorNumber) {
 }
 
 }  // namespace
-
-void RawDiskBlockDevice::AlignedFree::operator()(std::uint8_t* buffer) const { std::free(buffer); }
 
 RawDiskBlockDevice::OpenResult RawDiskBlockDevice::open(const std::string& path, int sectorSize,
                                                         std::int64_t sectorCount, int maxChunkSectors,
@@ -66,7 +60,7 @@ RawDiskBlockDevice::OpenResult RawDiskBlockDevice::open(const std::string& path,
     // O_DIRECT: a page-cache hit would verify our own buffer, not the medium. It needs
     // whole logical blocks, so a sector size that is not a multiple of them stays buffered.
     const int alignment = calls->directIoAlignment(fd, isBlockDevice);
-    const bool directIo = alignment > 0 && static_cast<std::size_t>(alignment) <= directIoMemoryAlignment &&
+    const bool directIo = alignment > 0 && static_cast<std::size_t>(alignment) <= AlignedBuffer::alignment &&
                           sectorSize % alignment == 0 && calls->enableDirectIo(fd) == 0;
     return std::unique_ptr<RawDiskBlockDevice>(new RawDiskBlockDevice(
         std::move(calls), path, fd, sectorSize, sectorCount, maxChunkSectors, readOnly, directIo));
@@ -119,15 +113,32 @@ BlockReadResult RawDiskBlockDevice::readSectors(std::int64_t startSector, std::i
         return failure("read", "lba " + std::to_string(startSector) + ": cannot allocate " +
                                    std::to_string(totalBytes) + " bytes");
     }
-    for (const auto& chunk : BlockChunkPlan::chunk(startSector, sectorCount, maxChunk)) {
-        std::uint8_t* position = data.data() + (chunk.startSector - startSector) * sectorSizeValue;
-        std::string problem = readChunk(position, chunk.startSector, chunk.sectorCount);
-        if (!problem.empty()) return failure("read", std::move(problem));
-    }
+    BlockReadIntoResult read = readSectorsInto(startSector, data);
+    if (auto* error = std::get_if<BlockError>(&read)) return std::move(*error);
     return BlockReadSuccess{std::move(data)};
 }
 
+BlockReadIntoResult RawDiskBlockDevice::readSectorsInto(std::int64_t startSector, std::span<std::uint8_t> into) {
+    if (closed) return BlockError{BlockError::Closed{"read"}};
+    const auto length = static_cast<std::int64_t>(into.size());
+    if (length % sectorSizeValue != 0) return BlockError{BlockError::MisalignedLength{length, sectorSizeValue}};
+    const std::int64_t sectorCount = length / sectorSizeValue;
+    if (auto error = BlockRequestChecks::read(closed, startSector, sectorCount, sectorCountValue)) {
+        return *error;
+    }
+    for (const auto& chunk : BlockChunkPlan::chunk(startSector, sectorCount, maxChunk)) {
+        std::uint8_t* position = into.data() + (chunk.startSector - startSector) * sectorSizeValue;
+        std::string problem = readChunk(position, chunk.startSector, chunk.sectorCount);
+        if (!problem.empty()) return failure("read", std::move(problem));
+    }
+    return BlockReadIntoSuccess{sectorCount};
+}
+
 BlockWriteResult RawDiskBlockDevice::writeSectors(std::int64_t startSector, const std::vector<std::uint8_t>& data) {
+    return writeSectorsFrom(startSector, data);
+}
+
+BlockWriteResult RawDiskBlockDevice::writeSectorsFrom(std::int64_t startSector, std::span<const std::uint8_t> data) {
     if (closed) return BlockError{BlockError::Closed{"write"}};
     if (readOnly) return failure("write", "device opened read-only");
     if (auto error = BlockRequestChecks::write(closed, data.size(), sectorSizeValue, startSector, sectorCountValue)) {
@@ -145,7 +156,7 @@ BlockWriteResult RawDiskBlockDevice::writeSectors(std::int64_t startSector, cons
 std::string RawDiskBlockDevice::readChunk(std::uint8_t* into, std::int64_t chunkStart, std::int64_t chunkSectors) {
     const auto chunkBytes = static_cast<std::size_t>(chunkSectors * sectorSizeValue);
     std::uint8_t* buffer = into;
-    if (directIo && (buffer = stagingBuffer(chunkBytes)) == nullptr) {
+    if (directIo && !AlignedBuffer::isAligned(into) && (buffer = stagingBuffer(chunkBytes)) == nullptr) {
         return "lba " + std::to_string(chunkStart) + ": cannot allocate " + std::to_string(chunkBytes) + " aligned bytes";
     }
     std::string problem = transferLoop(chunkStart, chunkSectors, ": short read, got ",
@@ -160,7 +171,7 @@ std::string RawDiskBlockDevice::writeChunk(const std::uint8_t* from, std::int64_
                                            std::int64_t chunkSectors) {
     const auto chunkBytes = static_cast<std::size_t>(chunkSectors * sectorSizeValue);
     const std::uint8_t* source = from;
-    if (directIo) {
+    if (directIo && !AlignedBuffer::isAligned(from)) {
         std::uint8_t* aligned = stagingBuffer(chunkBytes);
         if (aligned == nullptr) {
             return "lba " + std::to_string(chunkStart) + ": cannot allocate " + std::to_string(chunkBytes) +
@@ -199,12 +210,8 @@ std::string RawDiskBlockDevice::transferLoop(std::int64_t chunkStart, std::int64
 }
 
 std::uint8_t* RawDiskBlockDevice::stagingBuffer(std::size_t bytes) {
-    if (stagingSize >= bytes) return staging.get();
-    void* allocated = nullptr;
-    if (::posix_memalign(&allocated, directIoMemoryAlignment, bytes) != 0) return nullptr;
-    staging.reset(static_cast<std::uint8_t*>(allocated));
-    stagingSize = bytes;
-    return staging.get();
+    if (!staging || staging->bytes().size() < bytes) staging = AlignedBuffer::allocate(bytes);
+    return staging ? staging->bytes().data() : nullptr;
 }
 
 BlockFlushResult RawDiskBlockDevice::flush() {

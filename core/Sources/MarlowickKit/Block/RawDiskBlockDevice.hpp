@@ -10,9 +10,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <variant>
 
+#include "Block/AlignedBuffer.hpp"
 #include "Block/BlockDevice.hpp"
 #include "Block/RawDiskSystemCalls.hpp"
 
@@ -54,6 +57,11 @@ public:
     [[nodiscard]] BlockReadResult readSectors(std::int64_t startSector, std::int64_t sectorCount) override;
     [[nodiscard]] BlockWriteResult writeSectors(std::int64_t startSector,
                                                 const std::vector<std::uint8_t>& data) override;
+    // With direct I/O, a page-aligned buffer goes to the kernel as it is; any other is
+    // staged through the device's own aligned buffer, one chunk at a time.
+    [[nodiscard]] BlockReadIntoResult readSectorsInto(std::int64_t startSector, std::span<std::uint8_t> into) override;
+    [[nodiscard]] BlockWriteResult writeSectorsFrom(std::int64_t startSector,
+                                                    std::span<const std::uint8_t> data) override;
     // fsync; an I/O error it reports is a failure (on Linux a failed buffered write
     // surfaces only here). Only a descriptor that cannot sync at all gives notHonoured.
     [[nodiscard]] BlockFlushResult flush() override;
@@ -72,10 +80,6 @@ public:
     [[nodiscard]] bool usesDirectIo() const { return directIo; }
 
 private:
-    struct AlignedFree {
-        void operator()(std::uint8_t* buffer) const;
-    };
-
     RawDiskBlockDevice(std::shared_ptr<RawDiskSystemCalls> calls, std::string path, int fd, int sectorSize,
                        std::int64_t sectorCount, int maxChunkSectors, bool readOnly, bool directIo);
 
@@ -99,8 +103,7 @@ private:
     bool readOnly;
     bool directIo;
     bool closed = false;
-    std::unique_ptr<std::uint8_t, AlignedFree> staging;
-    std::size_t stagingSize = 0;
+    std::optional<AlignedBuffer> staging;
 };
 
 }  // namespace marlowick

@@ -48,15 +48,17 @@ private:
 };
 
 // One name below an open folder, neither "." nor ".." nor holding a slash (VolumePath sees
-// to that), opened without following a link: openat2 refuses a link and anything outside
-// the folder; a kernel without openat2 (before 5.6) gets openat with O_NOFOLLOW, which for
-// a single component refuses a link just the same.
+// to that), opened without following a link or crossing into another mount: openat2
+// refuses a link, anything outside the folder and a mount point (EXDEV, bind mounts of the
+// volume itself included); a kernel without openat2 (before 5.6) gets openat with
+// O_NOFOLLOW, which for a single component refuses a link just the same, and the callers
+// compare device numbers with the root's for the mounts.
 int openBeneath(int folder, const std::string& name, int flags) {
     static bool hasOpenat2 = true;
     if (hasOpenat2) {
         open_how how{};
         how.flags = static_cast<std::uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
-        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_XDEV;
         const long fd = ::syscall(SYS_openat2, folder, name.c_str(), &how, sizeof how);
         if (fd >= 0 || errno != ENOSYS) return static_cast<int>(fd);
         hasOpenat2 = false;
@@ -66,12 +68,17 @@ int openBeneath(int folder, const std::string& name, int flags) {
 
 bool isFolder(const struct stat& info) { return S_ISDIR(info.st_mode); }
 
+// Another file system mounted on a folder of the volume is not part of the volume: nothing
+// is listed below it, read from it, made in it or deleted from it.
+const std::string otherFileSystem = "another file system is mounted here";
+
 // What stands at a path: the folder holding it (open), its name there and its status; for
 // the root, the root itself with an empty name.
 struct Node {
     Fd folder;
     std::string name;
     std::optional<struct stat> status;  // none: missing
+    dev_t rootDevice = 0;               // the volume's own file system
 };
 
 std::string debugQuoted(const std::string& name) { return CaseDescription::quoted(name); }
@@ -125,6 +132,7 @@ public:
         if (::fstat(current.get(), &status) != 0) {
             return Failure{Failure::IoFailed{"stat", VolumePath::root, currentErrnoText()}};
         }
+        const dev_t rootDevice = status.st_dev;
         VolumePath walked;
         for (std::size_t i = 0; i < path.components.size(); ++i) {
             if (!isFolder(status)) return Failure{Failure::NotADirectory{walked}};
@@ -141,38 +149,54 @@ public:
                 return Failure{Failure::IoFailed{"stat", walked, errnoText(error)}};
             }
             if (S_ISLNK(child.st_mode)) return Failure{Failure::SymbolicLink{walked}};
-            if (last) return Node{std::move(current), name, child};
+            // A mount point's status is that of the mounted file system's root.
+            if (child.st_dev != rootDevice) return Failure{Failure::IoFailed{"stat", walked, otherFileSystem}};
+            if (last) return Node{std::move(current), name, child, rootDevice};
             if (!isFolder(child)) return Failure{Failure::NotADirectory{walked}};
-            Fd next(openBeneath(current.get(), name, O_RDONLY | O_DIRECTORY));
-            if (!next.valid()) {
-                const int error = errno;
-                if (error == ELOOP) return Failure{Failure::SymbolicLink{walked}};
-                if (error == ENOTDIR) return Failure{Failure::NotADirectory{walked}};
-                if (error == ENOENT) return Failure{Failure::NotFound{path}};
-                return Failure{Failure::IoFailed{"stat", walked, errnoText(error)}};
+            MountedFileResult<Fd> next = openSubfolder(current.get(), name, walked, "stat", rootDevice);
+            if (auto* failure = std::get_if<Failure>(&next)) {
+                if (std::holds_alternative<Failure::NotFound>(failure->value)) return Failure{Failure::NotFound{path}};
+                return *failure;
             }
             // The folder opened must be the one examined: a swap in between is a failure.
-            if (::fstat(next.get(), &status) != 0 || status.st_ino != child.st_ino || status.st_dev != child.st_dev) {
+            if (::fstat(std::get<Fd>(next).get(), &status) != 0 || status.st_ino != child.st_ino) {
                 return Failure{Failure::IoFailed{"stat", walked, "the folder changed while it was opened"}};
             }
-            current = std::move(next);
+            current = std::move(std::get<Fd>(next));
         }
-        return Node{std::move(current), {}, status};
+        return Node{std::move(current), {}, status, rootDevice};
     }
 
-    // The open folder a node names: the root itself, or its name opened below its folder.
-    static MountedFileResult<Fd> openFolder(const Node& node, const VolumePath& path) {
+    // The existing folder at a path, open: what list, listTree and directoryURL share.
+    MountedFileResult<Fd> openExistingFolder(const VolumePath& path) const {
+        MountedFileResult<Node> examined = examine(path);
+        if (auto* failure = std::get_if<Failure>(&examined)) return *failure;
+        const Node& node = std::get<Node>(examined);
+        if (!node.status) return Failure{Failure::NotFound{path}};
+        if (!isFolder(*node.status)) return Failure{Failure::NotADirectory{path}};
         if (node.name.empty()) {
             Fd fd(::fcntl(node.folder.get(), F_DUPFD_CLOEXEC, 0));
             if (!fd.valid()) return Failure{Failure::IoFailed{"list", path, currentErrnoText()}};
             return fd;
         }
-        Fd fd(openBeneath(node.folder.get(), node.name, O_RDONLY | O_DIRECTORY));
+        return openSubfolder(node.folder.get(), node.name, path, "list", node.rootDevice);
+    }
+
+    // A folder below an open one, never through a link nor into another mount.
+    static MountedFileResult<Fd> openSubfolder(int folder, const std::string& name, const VolumePath& path,
+                                               const std::string& operation, dev_t rootDevice) {
+        Fd fd(openBeneath(folder, name, O_RDONLY | O_DIRECTORY));
         if (!fd.valid()) {
             const int error = errno;
             if (error == ELOOP) return Failure{Failure::SymbolicLink{path}};
-            return Failure{Failure::IoFailed{"list", path, errnoText(error)}};
+            if (error == ENOTDIR) return Failure{Failure::NotADirectory{path}};
+            if (error == ENOENT) return Failure{Failure::NotFound{path}};
+            if (error == EXDEV) return Failure{Failure::IoFailed{operation, path, otherFileSystem}};
+            return Failure{Failure::IoFailed{operation, path, errnoText(error)}};
         }
+        struct stat status {};
+        if (::fstat(fd.get(), &status) != 0) return Failure{Failure::IoFailed{operation, path, currentErrnoText()}};
+        if (status.st_dev != rootDevice) return Failure{Failure::IoFailed{operation, path, otherFileSystem}};
         return fd;
     }
 
@@ -238,13 +262,7 @@ std::filesystem::path MountedVolumeFiles::url(const VolumePath& path) const {
 }
 
 MountedFileResult<std::vector<MountedEntry>> MountedVolumeFiles::list(const VolumePath& path, bool includeHidden) const {
-    const Walker walker(root);
-    MountedFileResult<Node> examined = walker.examine(path);
-    if (auto* failure = std::get_if<Failure>(&examined)) return *failure;
-    const Node& node = std::get<Node>(examined);
-    if (!node.status) return Failure{Failure::NotFound{path}};
-    if (!isFolder(*node.status)) return Failure{Failure::NotADirectory{path}};
-    MountedFileResult<Fd> folder = Walker::openFolder(node, path);
+    MountedFileResult<Fd> folder = Walker(root).openExistingFolder(path);
     if (auto* failure = std::get_if<Failure>(&folder)) return *failure;
     const Collator collator = fileNameCollator();
     return Walker::children(std::get<Fd>(folder).get(), path, includeHidden, collator.get());
@@ -252,14 +270,12 @@ MountedFileResult<std::vector<MountedEntry>> MountedVolumeFiles::list(const Volu
 
 MountedFileResult<std::vector<MountedEntry>> MountedVolumeFiles::listTree(const VolumePath& from, bool includeHidden,
                                                                           int maxEntries) const {
-    const Walker walker(root);
-    MountedFileResult<Node> examined = walker.examine(from);
-    if (auto* failure = std::get_if<Failure>(&examined)) return *failure;
-    const Node& node = std::get<Node>(examined);
-    if (!node.status) return Failure{Failure::NotFound{from}};
-    if (!isFolder(*node.status)) return Failure{Failure::NotADirectory{from}};
-    MountedFileResult<Fd> start = Walker::openFolder(node, from);
+    MountedFileResult<Fd> start = Walker(root).openExistingFolder(from);
     if (auto* failure = std::get_if<Failure>(&start)) return *failure;
+    struct stat startStatus {};
+    if (::fstat(std::get<Fd>(start).get(), &startStatus) != 0) {
+        return Failure{Failure::IoFailed{"list", from, currentErrnoText()}};
+    }
 
     const Collator collator = fileNameCollator();
     std::vector<MountedEntry> result;
@@ -274,9 +290,10 @@ MountedFileResult<std::vector<MountedEntry>> MountedVolumeFiles::listTree(const 
             const VolumePath childPath = child.path;
             result.push_back(std::move(child));
             if (!descend) continue;
-            Fd sub(openBeneath(folder, *childPath.name(), O_RDONLY | O_DIRECTORY));
-            if (!sub.valid()) return Failure{Failure::IoFailed{"list", childPath, currentErrnoText()}};
-            if (std::optional<Failure> failure = walk(sub.get(), childPath)) return failure;
+            MountedFileResult<Fd> sub =
+                Walker::openSubfolder(folder, *childPath.name(), childPath, "list", startStatus.st_dev);
+            if (auto* failure = std::get_if<Failure>(&sub)) return *failure;
+            if (std::optional<Failure> failure = walk(std::get<Fd>(sub).get(), childPath)) return failure;
         }
         return std::nullopt;
     };
@@ -296,10 +313,12 @@ MountedFileResult<MountedFileContent> MountedVolumeFiles::read(const VolumePath&
     if (!file.valid()) {
         const int error = errno;
         if (error == ELOOP) return Failure{Failure::SymbolicLink{path}};
+        if (error == EXDEV) return Failure{Failure::IoFailed{"open", path, otherFileSystem}};
         return Failure{Failure::IoFailed{"open", path, errnoText(error)}};
     }
     struct stat status {};
     if (::fstat(file.get(), &status) != 0) return Failure{Failure::IoFailed{"stat", path, currentErrnoText()}};
+    if (status.st_dev != node.rootDevice) return Failure{Failure::IoFailed{"open", path, otherFileSystem}};
     const std::int64_t size = status.st_size;
     const std::int64_t count = std::min(size, maxBytes);
     if (maxBytes < 0 || count < 1) return MountedFileContent{{}, size};
@@ -311,12 +330,8 @@ MountedFileResult<MountedFileContent> MountedVolumeFiles::read(const VolumePath&
 }
 
 MountedFileResult<std::filesystem::path> MountedVolumeFiles::directoryURL(const VolumePath& path) const {
-    const Walker walker(root);
-    MountedFileResult<Node> examined = walker.examine(path);
-    if (auto* failure = std::get_if<Failure>(&examined)) return *failure;
-    const Node& node = std::get<Node>(examined);
-    if (!node.status) return Failure{Failure::NotFound{path}};
-    if (!isFolder(*node.status)) return Failure{Failure::NotADirectory{path}};
+    MountedFileResult<Fd> folder = Walker(root).openExistingFolder(path);
+    if (auto* failure = std::get_if<Failure>(&folder)) return *failure;
     return url(path);
 }
 
@@ -382,10 +397,7 @@ MountedDeleteReport MountedVolumeFiles::remove(const std::vector<VolumePath>& pa
         report.outcomes.push_back(std::move(outcome));
     }
     for (const VolumePath& parent : parents) {
-        MountedFileResult<Node> examined = walker.examine(parent);
-        const Node* node = std::get_if<Node>(&examined);
-        if (node == nullptr || !node->status || !isFolder(*node->status)) continue;
-        MountedFileResult<Fd> folder = Walker::openFolder(*node, parent);
+        MountedFileResult<Fd> folder = walker.openExistingFolder(parent);
         if (const Fd* fd = std::get_if<Fd>(&folder)) syncFolder(fd->get());
     }
     return report;

@@ -6,7 +6,9 @@
 // opened with openat2(RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS) (O_NOFOLLOW where the kernel
 // has no openat2) from the descriptor of the one above, each name examined with an lstat
 // relative to its folder's descriptor, and each operation acting on that descriptor and
-// name. A link anywhere on the path is refused, naming it. Blocking; never throws.
+// name. A link anywhere on the path is refused, naming it. Nor does any operation go into
+// another mount standing on a folder of the volume (openat2's RESOLVE_NO_XDEV, and device
+// numbers compared with the root's): it fails with ioFailed. Blocking; never throws.
 
 #include <chrono>
 #include <filesystem>

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <algorithm>
 
 #include "Block/ErrnoText.hpp"
 #include "Block/RawDiskBlockDevice.hpp"
@@ -124,6 +125,11 @@ RawDiskBlockDeviceProvider::RawDiskBlockDeviceProvider(std::shared_ptr<DiskUnmou
       sysfsRoot(std::move(sysfs)),
       calls(systemCalls ? std::move(systemCalls) : std::make_shared<RawDiskSystemCalls>()) {}
 
+int RawDiskBlockDeviceProvider::maxChunkSectors(std::int64_t sectorSize) {
+    const std::int64_t sectors = maxTransferBytes / std::max<std::int64_t>(sectorSize, 1);
+    return static_cast<int>(std::clamp<std::int64_t>(sectors, 1, RawDiskBlockDevice::maxChunkSectorsLimit));
+}
+
 HelperDeviceOpenResult RawDiskBlockDeviceProvider::open(const HelperDiskRef& disk, BlockAccessMode access) {
     if (disk.sectorSize < 1 || disk.sectorCount < 1) {
         return refusal(impossibleGeometry, "sector size " + std::to_string(disk.sectorSize) + ", sector count " +
@@ -140,7 +146,7 @@ HelperDeviceOpenResult RawDiskBlockDeviceProvider::open(const HelperDiskRef& dis
 
     // The listed geometry equals the reference's, so the sector size is a real one and fits an int.
     auto opened = RawDiskBlockDevice::open(disk.rawDevicePath, static_cast<int>(disk.sectorSize), disk.sectorCount,
-                                           maxChunkSectors, access, calls);
+                                           maxChunkSectors(disk.sectorSize), access, calls);
     if (const auto* error = std::get_if<BlockError>(&opened)) {
         // A read-only disk answers a read-write open with EACCES: that is the medium's
         // write protection, not a permission the system withheld.

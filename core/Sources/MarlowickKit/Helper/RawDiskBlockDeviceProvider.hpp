@@ -12,6 +12,7 @@
 // ends in the technical reason in parentheses.
 
 #include <memory>
+#include <cstdint>
 #include <string>
 
 #include "Block/DiskUnmounter.hpp"
@@ -22,7 +23,12 @@ namespace marlowick {
 
 class RawDiskBlockDeviceProvider final : public HelperBlockDeviceProvider {
 public:
-    static constexpr int maxChunkSectors = 64;
+    // Bytes one system call moves at most: a few MiB keeps the per-call cost of a direct
+    // transfer small next to the data it moves.
+    static constexpr std::int64_t maxTransferBytes = 4LL << 20;
+    // Sectors per system call for a sector size: maxTransferBytes' worth, within what a
+    // raw device accepts.
+    [[nodiscard]] static int maxChunkSectors(std::int64_t sectorSize);
 
     // The real unmounter, /sys and the real system calls.
     RawDiskBlockDeviceProvider();

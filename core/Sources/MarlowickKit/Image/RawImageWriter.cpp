@@ -1,15 +1,40 @@
 #include "Image/RawImageWriter.hpp"
 
 #include <algorithm>
+#include <exception>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "Assets/Sha256.hpp"
+#include "Block/AlignedBuffer.hpp"
+#include "Image/ChunkPipeline.hpp"
 
 namespace marlowick {
 namespace {
 
 enum class StageEnd { completed, failed, cancelled };
+
+// Enough buffers to keep the reader, the writer, the image hash and the digest workers
+// busy at once, within a bounded amount of memory.
+constexpr std::int64_t ringBytesLimit = 64LL << 20;
+constexpr std::int64_t minRingBuffers = 3;
+
+int digestWorkerCount() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::clamp(cores > 1 ? cores - 1 : 1U, 1U, 6U));
+}
+
+std::optional<std::vector<AlignedBuffer>> allocateRing(std::int64_t chunkBytes, int workers) {
+    const std::int64_t count = std::clamp(ringBytesLimit / chunkBytes, minRingBuffers, std::int64_t{workers} + 4);
+    std::vector<AlignedBuffer> ring;
+    for (std::int64_t i = 0; i < count; ++i) {
+        std::optional<AlignedBuffer> buffer = AlignedBuffer::allocate(static_cast<std::size_t>(chunkBytes));
+        if (!buffer) return std::nullopt;
+        ring.push_back(std::move(*buffer));
+    }
+    return ring;
+}
 
 // Closes the stream on every way out of the write stage.
 class StreamCloser {
@@ -23,6 +48,63 @@ private:
     RawImageStream& stream;
 };
 
+// Stops a pipeline and joins the threads that work on it, however the stage ends; the
+// pipeline's own digest workers are joined by its destructor.
+class ThreadsJoiner {
+public:
+    explicit ThreadsJoiner(ChunkPipeline& working) : pipeline(working) {}
+    ThreadsJoiner(const ThreadsJoiner&) = delete;
+    ThreadsJoiner& operator=(const ThreadsJoiner&) = delete;
+    // A stage that ends by an exception must not leave a thread waiting for a buffer.
+    ~ThreadsJoiner() { stopAndJoin(); }
+    void add(std::thread thread) { threads.push_back(std::move(thread)); }
+    // Without stopping: lets the threads run out of work first.
+    void joinAll() {
+        for (std::thread& thread : threads) {
+            if (thread.joinable()) thread.join();
+        }
+    }
+    void stopAndJoin() {
+        pipeline.stop();
+        joinAll();
+    }
+
+private:
+    ChunkPipeline& pipeline;
+    std::vector<std::thread> threads;
+};
+
+// The reader thread: fills buffers from the stream, in order, ahead of the writer. Each
+// chunk's last sector is padded with zeros. A short or empty fill is the last chunk.
+void readChunks(ChunkPipeline& pipeline, RawImageStream& stream, std::int64_t chunkBytes, std::int64_t sectorSize) {
+    for (;;) {
+        const std::optional<std::size_t> slot = pipeline.acquire();
+        if (!slot) return;
+        const std::span<std::uint8_t> buffer = pipeline.buffer(*slot).first(static_cast<std::size_t>(chunkBytes));
+        RawImageFill fill = stream.fill(buffer);
+        if (!fill.failure) {
+            const std::int64_t padded = (fill.filled + sectorSize - 1) / sectorSize * sectorSize;
+            std::fill(buffer.begin() + fill.filled, buffer.begin() + padded, std::uint8_t{0});
+        }
+        const bool last = fill.failure || fill.filled < chunkBytes;
+        pipeline.publish(*slot, fill.filled, std::move(fill.failure));
+        if (last) {
+            pipeline.finish();
+            return;
+        }
+    }
+}
+
+// The hash thread: the image's SHA-256, fed in order.
+void hashChunks(ChunkPipeline& pipeline, Sha256::Hasher& hasher) {
+    for (std::int64_t sequence = 0;; ++sequence) {
+        const std::optional<std::size_t> slot = pipeline.waitFor(sequence);
+        if (!slot) return;
+        if (!pipeline.chunk(*slot).failure) hasher.update(pipeline.data(*slot));
+        pipeline.release(*slot);
+    }
+}
+
 struct WriteStage {
     BlockDevice& block;
     const RawImageSource& source;
@@ -30,6 +112,7 @@ struct WriteStage {
     const RawImageWriter::CancelCheck& isCancelled;
     std::int64_t chunkSectors;
     RawImageWriteReport& report;
+    std::vector<Sha256::Digest>& chunkDigests;
 
     StageEnd run() {
         RawImageOpenResult opened = source.open();
@@ -39,46 +122,34 @@ struct WriteStage {
         }
         RawImageStream& stream = *std::get<RawImageOpenResult::Opened>(opened.value).stream;
         const StreamCloser closer{stream};
-        const std::optional<std::int64_t> declared = source.sizeBytes();
-        const std::int64_t sectorSize = report.sectorSize;
-        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(chunkSectors * sectorSize), 0);
-        const auto bufferBytes = static_cast<std::int64_t>(buffer.size());
-        Sha256::Hasher hasher;
-        std::int64_t filled = bufferBytes;
-        while (filled == bufferBytes) {
-            if (isCancelled()) return StageEnd::cancelled;
-            const RawImageFill fill = stream.fill(buffer);
-            if (fill.failure) {
-                report.notes.push_back("source read failed after " + std::to_string(report.imageBytes) +
-                                       " bytes: " + *fill.failure);
-                return StageEnd::failed;
-            }
-            filled = fill.filled;
-            if (filled == 0) break;
-            hasher.update(std::span(buffer).first(static_cast<std::size_t>(filled)));
-            const std::int64_t sectors = (filled + sectorSize - 1) / sectorSize;
-            const std::int64_t padded = sectors * sectorSize;
-            std::fill(buffer.begin() + filled, buffer.begin() + padded, std::uint8_t{0});
-            if (sectors > report.sectorCount - report.sectorsWritten) {
-                report.notes.push_back("image is larger than the device (" + std::to_string(report.capacityBytes) +
-                                       " bytes)");
-                return StageEnd::failed;
-            }
-            const BlockWriteResult written =
-                block.writeSectors(report.sectorsWritten, std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + padded));
-            if (const auto* error = std::get_if<BlockError>(&written)) {
-                report.notes.push_back("write failed at sector " + std::to_string(report.sectorsWritten) + ": " +
-                                       render(*error));
-                return StageEnd::failed;
-            }
-            report.sectorsWritten += sectors;
-            report.imageBytes += filled;
-            onProgress(RawWriteStage::write, ByteProgress{report.imageBytes, declared});
+        const std::int64_t chunkBytes = chunkSectors * report.sectorSize;
+        const int workers = digestWorkerCount();
+        std::optional<std::vector<AlignedBuffer>> ring = allocateRing(chunkBytes, workers);
+        if (!ring) {
+            report.notes.push_back("could not allocate the write buffers of " + std::to_string(chunkBytes) + " bytes");
+            return StageEnd::failed;
         }
+        // Users of each chunk: the writer (this thread), the image hash and a digest worker.
+        ChunkPipeline pipeline(std::move(*ring), 3, workers);
+        Sha256::Hasher hasher;
+        ThreadsJoiner threads(pipeline);
+        threads.add(std::thread([&] { readChunks(pipeline, stream, chunkBytes, report.sectorSize); }));
+        threads.add(std::thread([&] { hashChunks(pipeline, hasher); }));
+
+        const StageEnd end = writeChunks(pipeline, chunkBytes);
+        if (end != StageEnd::completed) {
+            threads.stopAndJoin();
+            return end;
+        }
+        // The reader has finished; the hash and the digests catch up with the writer.
+        threads.joinAll();
+        if (!pipeline.waitAllDigested()) return StageEnd::failed;
+        chunkDigests = pipeline.digests();
         if (report.imageBytes == 0) {
             report.notes.push_back("image is empty (source stream held no bytes)");
             return StageEnd::failed;
         }
+        const std::optional<std::int64_t> declared = source.sizeBytes();
         if (declared && *declared != report.imageBytes) {
             const std::string counts = std::to_string(report.imageBytes) + " of " + std::to_string(*declared) + " bytes";
             report.notes.push_back((report.imageBytes < *declared ? "source ended early: " : "source was longer than declared: ") +
@@ -88,7 +159,145 @@ struct WriteStage {
         report.imageSha256 = hasher.finalHex();
         return StageEnd::completed;
     }
+
+    // This thread's part: each chunk in order, straight from the reader's buffer to the device.
+    StageEnd writeChunks(ChunkPipeline& pipeline, std::int64_t chunkBytes) {
+        const std::optional<std::int64_t> declared = source.sizeBytes();
+        const std::int64_t sectorSize = report.sectorSize;
+        for (std::int64_t sequence = 0;; ++sequence) {
+            if (isCancelled()) return StageEnd::cancelled;
+            const std::optional<std::size_t> slot = pipeline.waitFor(sequence);
+            if (!slot) return StageEnd::failed;  // only after a stop, which this thread alone asks for
+            const ChunkPipeline::Chunk& chunk = pipeline.chunk(*slot);
+            if (chunk.failure) {
+                report.notes.push_back("source read failed after " + std::to_string(report.imageBytes) +
+                                       " bytes: " + *chunk.failure);
+                return StageEnd::failed;
+            }
+            const std::int64_t filled = chunk.filled;
+            if (filled == 0) return StageEnd::completed;
+            const std::int64_t sectors = (filled + sectorSize - 1) / sectorSize;
+            if (sectors > report.sectorCount - report.sectorsWritten) {
+                report.notes.push_back("image is larger than the device (" + std::to_string(report.capacityBytes) +
+                                       " bytes)");
+                return StageEnd::failed;
+            }
+            const BlockWriteResult written = block.writeSectorsFrom(
+                report.sectorsWritten, pipeline.buffer(*slot).first(static_cast<std::size_t>(sectors * sectorSize)));
+            if (const auto* error = std::get_if<BlockError>(&written)) {
+                report.notes.push_back("write failed at sector " + std::to_string(report.sectorsWritten) + ": " +
+                                       render(*error));
+                return StageEnd::failed;
+            }
+            pipeline.release(*slot);
+            report.sectorsWritten += sectors;
+            report.imageBytes += filled;
+            onProgress(RawWriteStage::write, ByteProgress{report.imageBytes, declared});
+            if (filled < chunkBytes) return StageEnd::completed;
+        }
+    }
 };
+
+enum class VerifyEnd { matched, differed, failed, cancelled };
+
+// Reads the written sectors back in order on this thread, while the digest workers take
+// each chunk's SHA-256 for comparison with the digest of the chunk that was written.
+struct VerifyStage {
+    BlockDevice& block;
+    const RawImageWriter::ProgressHandler& onProgress;
+    const RawImageWriter::CancelCheck& isCancelled;
+    std::int64_t chunkSectors;
+    RawImageWriteReport& report;
+    const std::vector<Sha256::Digest>& writtenDigests;
+    std::int64_t differingChunk = -1;
+
+    VerifyEnd run() {
+        const std::int64_t sectorSize = report.sectorSize;
+        const std::int64_t chunkBytes = chunkSectors * sectorSize;
+        const std::int64_t sectorsToRead = (report.imageBytes + sectorSize - 1) / sectorSize;
+        const std::int64_t chunkCount = (sectorsToRead + chunkSectors - 1) / chunkSectors;
+        if (static_cast<std::int64_t>(writtenDigests.size()) < chunkCount) {
+            differingChunk = static_cast<std::int64_t>(writtenDigests.size());
+            return VerifyEnd::differed;
+        }
+        const int workers = digestWorkerCount();
+        std::optional<std::vector<AlignedBuffer>> ring = allocateRing(chunkBytes, workers);
+        if (!ring) {
+            report.notes.push_back("could not allocate the read-back buffers of " + std::to_string(chunkBytes) +
+                                   " bytes");
+            return VerifyEnd::failed;
+        }
+        // Users of each chunk: this thread, which compares it, and a digest worker.
+        ChunkPipeline pipeline(std::move(*ring), 2, workers);
+        std::int64_t hashed = 0;
+        std::int64_t read = 0;
+        for (std::int64_t compared = 0; compared < chunkCount; ++compared) {
+            // Keep reading ahead while a buffer is free; the chunk to compare next is always read.
+            while (read < chunkCount && (read == compared || pipeline.hasFreeBuffer())) {
+                if (isCancelled()) return VerifyEnd::cancelled;
+                const std::optional<std::size_t> slot = pipeline.acquire();
+                if (!slot) return VerifyEnd::failed;
+                const std::int64_t start = read * chunkSectors;
+                const std::int64_t count = std::min(chunkSectors, sectorsToRead - start);
+                const std::span<std::uint8_t> into = pipeline.buffer(*slot).first(static_cast<std::size_t>(count * sectorSize));
+                const BlockReadIntoResult result = block.readSectorsInto(start, into);
+                if (const auto* error = std::get_if<BlockError>(&result)) {
+                    report.notes.push_back("read-back failed at sector " + std::to_string(start) + ": " + render(*error));
+                    return VerifyEnd::failed;
+                }
+                // The zero padding past the image's end is not part of the image.
+                pipeline.publish(*slot, std::min(report.imageBytes - start * sectorSize, count * sectorSize), std::nullopt);
+                ++read;
+            }
+            const std::optional<std::size_t> slot = pipeline.waitDigested(compared);
+            if (!slot) return VerifyEnd::failed;
+            if (pipeline.digest(compared) != writtenDigests[static_cast<std::size_t>(compared)]) {
+                differingChunk = compared;
+                return VerifyEnd::differed;
+            }
+            hashed += pipeline.chunk(*slot).filled;
+            pipeline.release(*slot);
+            onProgress(RawWriteStage::verify, ByteProgress{hashed, report.imageBytes});
+        }
+        return VerifyEnd::matched;
+    }
+
+    // After a difference: the SHA-256 of everything read back, for the note, read again
+    // from the first sector. Nothing when a read fails (its note is added) or on cancel.
+    std::optional<std::string> readBackHash() {
+        const std::int64_t sectorSize = report.sectorSize;
+        const std::int64_t sectorsToRead = (report.imageBytes + sectorSize - 1) / sectorSize;
+        std::optional<AlignedBuffer> buffer = AlignedBuffer::allocate(static_cast<std::size_t>(chunkSectors * sectorSize));
+        if (!buffer) return std::nullopt;
+        Sha256::Hasher hasher;
+        std::int64_t hashed = 0;
+        for (std::int64_t start = 0; start < sectorsToRead; start += chunkSectors) {
+            if (isCancelled()) return std::nullopt;
+            const std::int64_t count = std::min(chunkSectors, sectorsToRead - start);
+            const std::span<std::uint8_t> into = buffer->bytes().first(static_cast<std::size_t>(count * sectorSize));
+            const BlockReadIntoResult result = block.readSectorsInto(start, into);
+            if (const auto* error = std::get_if<BlockError>(&result)) {
+                report.notes.push_back("read-back failed at sector " + std::to_string(start) + ": " + render(*error));
+                return std::nullopt;
+            }
+            const auto take = std::min(report.imageBytes - hashed, static_cast<std::int64_t>(into.size()));
+            hasher.update(into.first(static_cast<std::size_t>(take)));
+            hashed += take;
+        }
+        return hasher.finalHex();
+    }
+};
+
+// Runs a stage that starts threads; a thread that cannot be started fails the stage with a note.
+template <class Stage, class End>
+End runGuarded(Stage& stage, RawImageWriteReport& report, End failed) {
+    try {
+        return stage.run();
+    } catch (const std::exception& error) {
+        report.notes.push_back(std::string("could not run the transfer threads: ") + error.what());
+        return failed;
+    }
+}
 
 }  // namespace
 
@@ -111,7 +320,9 @@ RawImageWriteResult RawImageWriter::write(BlockDevice& block, const RawImageSour
         }
     }
 
-    switch (WriteStage{block, source, onProgress, isCancelled, writeChunkSectors, report}.run()) {
+    std::vector<Sha256::Digest> chunkDigests;
+    WriteStage writeStage{block, source, onProgress, isCancelled, writeChunkSectors, report, chunkDigests};
+    switch (runGuarded(writeStage, report, StageEnd::failed)) {
         case StageEnd::failed:
             report.writeOk = false;
             return {RawImageWriteResult::Completed{report}};
@@ -138,34 +349,34 @@ RawImageWriteResult RawImageWriter::write(BlockDevice& block, const RawImageSour
     }
     if (!verify) return {RawImageWriteResult::Completed{report}};
 
-    const std::int64_t sectorsToRead = (report.imageBytes + report.sectorSize - 1) / report.sectorSize;
-    Sha256::Hasher hasher;
-    std::int64_t hashed = 0;
-    for (std::int64_t start = 0; start < sectorsToRead;) {
-        if (isCancelled()) {
+    VerifyStage verifyStage{block, onProgress, isCancelled, writeChunkSectors, report, chunkDigests};
+    switch (runGuarded(verifyStage, report, VerifyEnd::failed)) {
+        case VerifyEnd::matched:
+            report.verifyOk = true;
+            break;
+        case VerifyEnd::cancelled:
             report.cancelledAtStage = RawWriteStage::verify;
-            return {RawImageWriteResult::Completed{report}};
-        }
-        const std::int64_t count = std::min(writeChunkSectors, sectorsToRead - start);
-        const BlockReadResult read = block.readSectors(start, count);
-        if (const auto* error = std::get_if<BlockError>(&read)) {
-            report.notes.push_back("read-back failed at sector " + std::to_string(start) + ": " + render(*error));
+            break;
+        case VerifyEnd::failed:
             report.verifyOk = false;
-            return {RawImageWriteResult::Completed{report}};
+            break;
+        case VerifyEnd::differed: {
+            report.verifyOk = false;
+            const std::int64_t first = verifyStage.differingChunk * writeChunkSectors;
+            const std::int64_t sectorsToRead = (report.imageBytes + report.sectorSize - 1) / report.sectorSize;
+            const std::int64_t last = std::min(first + writeChunkSectors, sectorsToRead) - 1;
+            report.notes.push_back("read-back differs from the written image in sectors " + std::to_string(first) +
+                                   " to " + std::to_string(last));
+            const std::optional<std::string> readBack = verifyStage.readBackHash();
+            if (readBack && readBack == report.imageSha256) {
+                report.notes.push_back("a second read-back matched the written image: the drive returned "
+                                       "different data the first time");
+            } else if (readBack) {
+                report.notes.push_back("read-back SHA-256 " + *readBack + " != written image's " +
+                                       report.imageSha256.value_or("(none)"));
+            }
+            break;
         }
-        const std::vector<std::uint8_t>& data = std::get<BlockReadSuccess>(read).data;
-        // The zero padding past the image's end is not part of the image's hash.
-        const auto take = std::min(report.imageBytes - hashed, static_cast<std::int64_t>(data.size()));
-        hasher.update(std::span(data).first(static_cast<std::size_t>(take)));
-        hashed += take;
-        start += count;
-        onProgress(RawWriteStage::verify, ByteProgress{hashed, report.imageBytes});
-    }
-    const std::string readBack = hasher.finalHex();
-    report.verifyOk = report.imageSha256 == readBack;
-    if (!*report.verifyOk) {
-        report.notes.push_back("read-back SHA-256 " + readBack + " != written image's " +
-                               report.imageSha256.value_or("(none)"));
     }
     return {RawImageWriteResult::Completed{report}};
 }

@@ -8,6 +8,7 @@
 #include "Design/BrandCard.hpp"
 #include "Design/BrandStyle.hpp"
 #include "Design/SymbolIcons.hpp"
+#include "Home/Views/ViewElements.hpp"
 #include "Image/ByteCountText.hpp"
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"
@@ -20,23 +21,6 @@ constexpr int chipPaddingX = 8;
 constexpr int chipPaddingY = 3;
 constexpr int chipIconGap = 4;
 
-QLabel* styledLabel(const std::string& text, BrandFont font, BrandColor color, QWidget* parent) {
-    auto* label = ui::plainTextLabel(text, parent);
-    label->setFont(BrandStyle::font(font));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, BrandStyle::color(color));
-    label->setPalette(palette);
-    return label;
-}
-
-QLabel* symbolLabel(std::string_view symbol, int pixels, BrandColor color, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setPixmap(SymbolIcons::tinted(symbol, pixels, BrandStyle::color(color), label->devicePixelRatioF()));
-    label->setFixedSize(pixels, pixels);
-    ui::hideFromAccessibility(*label);
-    return label;
-}
-
 }  // namespace
 
 std::string driveSizeText(std::int64_t capacityBytes) {
@@ -48,6 +32,14 @@ StatusChip::StatusChip(DriveContextStatus status, QWidget* parent) : QWidget(par
     setFont(BrandStyle::font(BrandFont::caption));
     setAccessibleName(ui::qtText(shown.label));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void StatusChip::setStatus(DriveContextStatus status) {
+    if (status == shown) return;
+    shown = std::move(status);
+    setAccessibleName(ui::qtText(shown.label));
+    updateGeometry();
+    update();
 }
 
 QSize StatusChip::sizeHint() const {
@@ -84,17 +76,17 @@ DriveContextHeader::DriveContextHeader(const std::string& deviceName, std::int64
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(12, 12, 12, 12);
     row->setSpacing(10);
-    row->addWidget(symbolLabel("externaldrive.fill", 18, BrandColor::primary, this), 0, Qt::AlignVCenter);
+    row->addWidget(views::symbolLabel("externaldrive.fill", 18, BrandColor::primary, this), 0, Qt::AlignVCenter);
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    auto* name = styledLabel(deviceName, BrandFont::cardTitle, BrandColor::textHeading, this);
+    auto* name = views::styledLabel(deviceName, BrandFont::cardTitle, BrandColor::textHeading, this);
     name->setWordWrap(false);
     name->setObjectName(QStringLiteral("home.driveContext.name"));
     // One line: a long name is cut with an ellipsis rather than pushing the chip away.
     name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     name->setMinimumWidth(40);
-    auto* capacity = styledLabel(size, BrandFont::callout, BrandColor::textMuted, this);
+    auto* capacity = views::styledLabel(size, BrandFont::callout, BrandColor::textMuted, this);
     capacity->setObjectName(QStringLiteral("home.driveContext.size"));
     texts->addWidget(name);
     texts->addWidget(capacity);
@@ -126,8 +118,8 @@ LargeDriveCautionBanner::LargeDriveCautionBanner(std::int64_t capacityBytes, con
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(12, 12, 12, 12);
     row->setSpacing(8);
-    row->addWidget(symbolLabel("exclamationmark.triangle.fill", 16, BrandColor::warningText, this), 0, Qt::AlignTop);
-    auto* label = styledLabel(message, BrandFont::callout, BrandColor::text, this);
+    row->addWidget(views::symbolLabel("exclamationmark.triangle.fill", 16, BrandColor::warningText, this), 0, Qt::AlignTop);
+    auto* label = views::styledLabel(message, BrandFont::callout, BrandColor::text, this);
     ui::hideFromAccessibility(*label);
     row->addWidget(label, 1);
 }

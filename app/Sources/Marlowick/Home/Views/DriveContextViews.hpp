@@ -43,6 +43,7 @@ public:
     explicit StatusChip(DriveContextStatus status, QWidget* parent = nullptr);
     [[nodiscard]] QSize sizeHint() const override;
     [[nodiscard]] const DriveContextStatus& status() const { return shown; }
+    void setStatus(DriveContextStatus status);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

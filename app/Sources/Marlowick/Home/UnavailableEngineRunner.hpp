@@ -1,0 +1,23 @@
+#pragma once
+// The engine runner of an installation that lacks the privileged helper program: every
+// command fails at once as a device that could not be opened, so every detection and every
+// drive operation ends with the message below. Scanning, the pickers and the boot-file
+// cache work without it.
+
+#include <string_view>
+
+#include "Helper/HelperEngineRunner.hpp"
+
+namespace marlowick {
+
+class UnavailableEngineRunner final : public HelperEngineRunner {
+public:
+    static constexpr std::string_view detail = "No privileged helper connected yet.";
+
+    using HelperEngineRunner::run;
+    // Never reports progress and never asks whether it is cancelled.
+    [[nodiscard]] HelperResult run(const HelperCommand& command, const HelperProgressHandler& onProgress,
+                                   const HelperCancelCheck& isCancelled) override;
+};
+
+}  // namespace marlowick

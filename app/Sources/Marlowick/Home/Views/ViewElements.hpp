@@ -1,0 +1,132 @@
+#pragma once
+// The small pieces the home screen's views are built from, each in the brand style: labels
+// in a brand font and colour (always plain text), symbols beside text (decoration), a
+// one-line label cut in the middle, rounded rows, and the looks of the few kinds of
+// button. Colours are resolved for the appearance in force when the piece is made.
+
+#include <string_view>
+
+#include <QAbstractButton>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "Design/BrandColor.hpp"
+#include "Design/BrandFont.hpp"
+
+namespace marlowick::views {
+
+// Between the parts of a detail line: a blank, U+00B7 MIDDLE DOT, a blank.
+inline constexpr std::string_view middleDot = " \xC2\xB7 ";
+
+// A 1-pixel line across, in the border colour; decoration.
+[[nodiscard]] QFrame* divider(QWidget* parent);
+
+// A word-wrapping label showing `text` as plain text in `font` and `color`.
+[[nodiscard]] QLabel* styledLabel(std::string_view text, BrandFont font, BrandColor color, QWidget* parent);
+void setTextColor(QWidget& widget, const QColor& color);
+
+// A symbol `pixels` square tinted with `color`, hidden from accessibility.
+[[nodiscard]] QLabel* symbolLabel(std::string_view symbol, int pixels, BrandColor color, QWidget* parent);
+
+// One line of plain text, cut with an ellipsis in the middle when it does not fit, so both
+// the start and the extension of a long file name stay readable.
+class MiddleElidedLabel : public QWidget {
+    Q_OBJECT
+public:
+    MiddleElidedLabel(QString text, BrandFont font, BrandColor color, QWidget* parent = nullptr);
+    [[nodiscard]] const QString& text() const { return fullText; }
+    // What is drawn at the current width.
+    [[nodiscard]] QString shownText() const;
+    [[nodiscard]] QSize sizeHint() const override;
+    [[nodiscard]] QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString fullText;
+    BrandColor color;
+};
+
+// Gives a sheet its title, its fixed width and the surface colour, and returns its column
+// (24 points of padding, 16 between the parts).
+[[nodiscard]] QVBoxLayout* sheetColumn(QWidget& sheet, const QString& title, int width);
+
+// Makes a sheet of fixed width exactly as tall as its content at that width.
+void fitSheetHeight(QWidget& sheet);
+
+// A drive card's box: `fill` in a rounded rectangle with a 1-pixel border line inside its
+// edge, painted behind the children laid out in it.
+class RoundedBox : public QWidget {
+    Q_OBJECT
+public:
+    RoundedBox(BrandColor fill, double cornerRadius, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    BrandColor fill;
+    double radius;
+};
+
+// Lays `owner` out as a drive card (the surface-sunken box, radius 12, 14 points of padding),
+// as tall as its content whatever room it is offered; returns the column to fill, whose
+// parent widget is the box.
+[[nodiscard]] QVBoxLayout* driveCardColumn(QWidget& owner, int spacing);
+
+enum class ButtonLook {
+    bordered,           // a framed button on the surface colour
+    borderedProminent,  // filled with the primary colour, white title
+    plain,              // title and symbol only, in the colour given
+};
+
+// Styles `button` (a focused button always shows a primary-coloured ring) with its title in
+// `font` and `color` (ignored by borderedProminent).
+void applyButtonLook(QPushButton& button, ButtonLook look, BrandFont font = BrandFont::body,
+                     BrandColor color = BrandColor::text, bool semibold = false);
+// The symbol as the button's icon, tinted with `color`.
+void setSymbol(QAbstractButton& button, std::string_view symbol, int pixels, const QColor& color);
+
+// A clickable row that draws its own rounded background and a focus ring; its children are
+// drawn over it and pass their clicks to it.
+class RowButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    RowButton(BrandColor fill, double cornerRadius, QWidget* parent = nullptr);
+    // Lets clicks on every child reach the row; call once the children are in place.
+    void finishChildren();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    BrandColor fill;
+    double radius;
+};
+
+// A scroll area as tall as its content, up to `maximumHeight`; past that it scrolls. The
+// content takes the area's width (a wrapping text wraps at it) unless `horizontal` lets it
+// be as wide as it likes and scroll sideways.
+class BoundedScrollArea : public QScrollArea {
+    Q_OBJECT
+public:
+    BoundedScrollArea(int maximumHeight, bool horizontal, QWidget* parent = nullptr);
+    // setWidget, keeping the content see-through so the card's colour shows behind it.
+    void setContent(QWidget* content);
+    [[nodiscard]] QSize sizeHint() const override;
+    [[nodiscard]] QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    [[nodiscard]] int contentHeight() const;
+    int limit;
+    bool sideways;
+};
+
+}  // namespace marlowick::views
