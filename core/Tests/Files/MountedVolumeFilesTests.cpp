@@ -1,9 +1,20 @@
 // The mounted-volume file layer on a temporary folder standing in for the volume: listings
 // and their order, trees and their limit, capped reads, folders made and entries deleted,
-// and symbolic links refused wherever they stand on a path.
+// and symbolic links refused wherever they stand on a path, on a kernel with openat2 and,
+// in a child process where it is taken away, on one without.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/openat2.h>
+#include <linux/seccomp.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstddef>
 
 #include "Files/MountedVolumeFiles.hpp"
 #include "Support/TestSupport.hpp"
@@ -208,6 +219,98 @@ TEST_F(MountedVolumeFilesTest, DeletesFilesAndEmptyFoldersOneByOne) {
     const MountedDeleteReport stopped = files.remove({at("/c.iso"), at("/d.iso")}, [&asked] { return ++asked > 1; });
     EXPECT_EQ(stopped, (MountedDeleteReport{{{at("/c.iso"), std::nullopt, 3}}, true}));
     EXPECT_TRUE(fs::exists(root / "d.iso"));
+}
+
+// Runs `work` in a child process in which openat2 fails with ENOSYS, as on a kernel before
+// 5.6, and gives back what it returned.
+std::string withoutOpenat2(const std::function<std::string()>& work) {
+    int channel[2];
+    if (::pipe2(channel, O_CLOEXEC) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat2, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (ENOSYS & SECCOMP_RET_DATA)),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+        std::string said = "could not take openat2 away";
+        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0) {
+            open_how how{};
+            how.flags = O_RDONLY;
+            const bool gone = ::syscall(SYS_openat2, AT_FDCWD, "/", &how, sizeof how) < 0 && errno == ENOSYS;
+            said = gone ? work() : "openat2 still answers";
+        }
+        std::size_t written = 0;
+        while (written < said.size()) {
+            const ssize_t n = ::write(channel[1], said.data() + written, said.size() - written);
+            if (n <= 0) break;
+            written += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    std::string heard;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = ::read(channel[0], buffer, sizeof buffer)) > 0) heard.append(buffer, static_cast<std::size_t>(n));
+    ::close(channel[0]);
+    if (child > 0) (void)::waitpid(child, nullptr, 0);
+    return heard;
+}
+
+// Without openat2 every name is still opened on its own, never through a link, and a
+// folder of another file system is still refused by its device number: the answers are
+// the same, word for word. (A bind mount of the volume's own folder shows the same device
+// number; only openat2 tells it apart.)
+TEST_F(MountedVolumeFilesTest, AnswersTheSameWithoutOpenat2) {
+    fs::create_directory_symlink(outside, root / "etc");
+    fs::create_directory(root / "iso");
+    fs::create_directory_symlink(outside, root / "iso" / "mid");
+    fs::create_symlink(root / "nowhere.iso", root / "dangling.iso");
+    file("iso/own.iso");
+    fs::create_directory(root / "mnt");
+    // As root, a tmpfs on a folder of the volume; otherwise the links alone.
+    const bool mounted = ::geteuid() == 0 && ::mount("marlowick-test", (root / "mnt").c_str(), "tmpfs", 0, nullptr) == 0;
+    if (mounted) test::writeFile(root / "mnt" / "inside.iso", {9});
+
+    const auto answers = [this] {
+        std::string text;
+        const auto add = [&text](const auto& value) { text += ::testing::PrintToString(value) + "\n"; };
+        const auto addRead = [&text](const MountedFileResult<MountedFileContent>& read) {
+            const auto* content = std::get_if<MountedFileContent>(&read);
+            text += content == nullptr ? render(std::get<Failure>(read))
+                                       : "read " + std::to_string(content->data.size()) + " of " +
+                                             std::to_string(content->fileSizeBytes) + " bytes";
+            text += "\n";
+        };
+        add(files.list(at("/etc"), false));
+        add(files.list(at("/iso/mid"), false));
+        addRead(files.read(at("/iso/mid/secret.iso"), 10));
+        addRead(files.read(at("/dangling.iso"), 10));
+        addRead(files.read(at("/iso/own.iso"), 10));
+        add(files.makeDirectory(at("/etc/new")));
+        add(files.listTree(at("/iso"), false, 100));
+        add(files.list(at("/mnt"), false));
+        addRead(files.read(at("/mnt/inside.iso"), 10));
+        add(files.remove({at("/iso/mid/secret.iso"), at("/mnt/inside.iso")}, [] { return false; }));
+        return text;
+    };
+    const std::string withOpenat2 = answers();
+    const std::string without = withoutOpenat2(answers);
+    if (mounted) {
+        EXPECT_EQ(::umount2((root / "mnt").c_str(), 0), 0);
+    }
+    EXPECT_EQ(without, withOpenat2);
+    EXPECT_NE(withOpenat2.find("symbolicLink(path: \"/iso/mid\")"), std::string::npos) << withOpenat2;
+    if (mounted) {
+        EXPECT_NE(withOpenat2.find("another file system is mounted here"), std::string::npos) << withOpenat2;
+    }
+    EXPECT_EQ(test::readFile(outside / "secret.iso"), (std::vector<std::uint8_t>{7, 7, 7}));
+    EXPECT_FALSE(fs::exists(outside / "new"));
 }
 
 TEST(MountedVolumeFilesOrder, ComparesNamesCaseInsensitivelyAndDigitsByValue) {

@@ -150,6 +150,31 @@ TEST_F(VolumeProbeOnLoop, UdisksProbeMountsAndMapsBack) {
     loop->unmountAll();
 }
 
+TEST_F(VolumeProbeOnLoop, UdisksEjectUnmountsEveryFileSystemOfTheDrive) {
+    std::string whyNot;
+    const std::unique_ptr<test::UdisksFixture> udisks = test::UdisksFixture::start(whyNot);
+    if (!udisks) GTEST_SKIP() << whyNot;
+    ASSERT_TRUE(udisks->waitForType(loop->partitionNode(), "exfat"));
+    UdisksVolumeProbe probe(std::chrono::seconds(60));
+    ASSERT_EQ(probe.mount(loop->partitionName()), (VolumeMountAttempt{VolumeMountAttempt::Mounted{}}));
+    const auto mountPoint = [&] {
+        const std::vector<PartitionVolumeInfo> partitions = probe.partitions(loop->diskName());
+        return partitions.empty() ? std::nullopt : partitions[0].mountPoint;
+    };
+    const std::optional<fs::path> mounted = mountPoint();
+    ASSERT_TRUE(mounted.has_value());
+    ASSERT_TRUE(mountedAt(*mounted));
+
+    // A loop device has no drive to eject or power off: letting go of it is the unmount.
+    EXPECT_EQ(UdisksVolumeProbe::ejectDrive(loop->diskName()), std::nullopt);
+    EXPECT_FALSE(mountedAt(*mounted));
+    EXPECT_EQ(mountPoint(), std::nullopt);
+    // Nothing mounted any more: a second eject has nothing to do and says so by succeeding.
+    EXPECT_EQ(UdisksVolumeProbe::ejectDrive(loop->diskName()), std::nullopt);
+    EXPECT_EQ(UdisksVolumeProbe::ejectDrive("no-such-disk"), "udisks does not know no-such-disk");
+    loop->unmountAll();
+}
+
 // The application adds images as the logged-in user: udisks2 mounts for that user once
 // polkit allows it, and the user's copy lands on the volume intact.
 TEST_F(VolumeProbeOnLoop, UdisksProbeMountsForAUserWithoutPrivileges) {
@@ -227,6 +252,7 @@ TEST(UdisksVolumeProbeWithoutService, SaysNoServiceAnswers) {
     // Root without udisks2 mounts with mount(8); anyone else keeps udisks2 and its failures.
     const std::shared_ptr<VolumeMountProbe> live = liveVolumeMountProbe();
     EXPECT_EQ(dynamic_cast<MountCommandVolumeProbe*>(live.get()) != nullptr, ::geteuid() == 0);
+    EXPECT_EQ(UdisksVolumeProbe::ejectDrive("sda"), "could not connect to the system bus");
     if (previous == nullptr) {
         ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
     } else {

@@ -19,6 +19,7 @@ constexpr const char* blockInterface = "org.freedesktop.UDisks2.Block";
 constexpr const char* partitionInterface = "org.freedesktop.UDisks2.Partition";
 constexpr const char* tableInterface = "org.freedesktop.UDisks2.PartitionTable";
 constexpr const char* filesystemInterface = "org.freedesktop.UDisks2.Filesystem";
+constexpr const char* driveInterface = "org.freedesktop.UDisks2.Drive";
 // Look-ups are quick; only the mount waits for the caller's time-out.
 constexpr std::uint64_t lookupTimeoutMicroseconds = 25'000'000;
 
@@ -171,7 +172,51 @@ std::string kernelName(const std::string& deviceNode) {
     return slash == std::string::npos ? deviceNode : deviceNode.substr(slash + 1);
 }
 
+// Calls a method that takes only an options dictionary (left empty); none on success.
+std::optional<std::string> callWithNoOptions(sd_bus* bus, const std::string& object, const char* interface,
+                                             const char* method) {
+    sd_bus_message* raw = nullptr;
+    if (sd_bus_message_new_method_call(bus, &raw, service, object.c_str(), interface, method) < 0) {
+        return std::string("could not build the ") + method + " request";
+    }
+    Message call(raw);
+    if (sd_bus_message_append(call.get(), "a{sv}", 0) < 0) return std::string("could not build the ") + method + " request";
+    BusError error;
+    sd_bus_message* reply = nullptr;
+    const int result = sd_bus_call(bus, call.get(), lookupTimeoutMicroseconds, &error.error, &reply);
+    sd_bus_message_unref(reply);
+    if (result >= 0) return std::nullopt;
+    return std::string(method) + ": " + error.text(result);
+}
+
+// Unmounts the object's file system when it has one that is mounted; none on success.
+std::optional<std::string> unmountIfMounted(sd_bus* bus, const std::string& object) {
+    if (!firstMountPoint(bus, object)) return std::nullopt;
+    return callWithNoOptions(bus, object, filesystemInterface, "Unmount");
+}
+
 }  // namespace
+
+std::optional<std::string> UdisksVolumeProbe::ejectDrive(const std::string& wholeDiskBSDName) {
+    const Bus bus = openSystemBus();
+    if (!bus) return "could not connect to the system bus";
+    const std::optional<std::string> disk = blockObject(bus.get(), "/dev/" + wholeDiskBSDName);
+    if (!disk) return "udisks does not know " + wholeDiskBSDName;
+    for (const std::string& object : objectPathsProperty(bus.get(), *disk, tableInterface, "Partitions")) {
+        if (auto failure = unmountIfMounted(bus.get(), object)) return failure;
+    }
+    if (auto failure = unmountIfMounted(bus.get(), *disk)) return failure;
+
+    const std::optional<std::string> drive = objectPathProperty(bus.get(), *disk, blockInterface, "Drive");
+    if (!drive || *drive == "/") return std::nullopt;  // nothing but the unmount is possible
+    const auto ejectable = trivialProperty<int>(bus.get(), *drive, driveInterface, "Ejectable", 'b');
+    if (ejectable && *ejectable != 0) {
+        if (auto failure = callWithNoOptions(bus.get(), *drive, driveInterface, "Eject")) return failure;
+    }
+    const auto canPowerOff = trivialProperty<int>(bus.get(), *drive, driveInterface, "CanPowerOff", 'b');
+    if (canPowerOff && *canPowerOff != 0) return callWithNoOptions(bus.get(), *drive, driveInterface, "PowerOff");
+    return std::nullopt;
+}
 
 bool UdisksVolumeProbe::serviceAnswers(std::chrono::milliseconds timeout) {
     const Bus bus = openSystemBus();

@@ -26,6 +26,12 @@ public:
     // /proc/self/mountinfo); FUSE block mounts list their device there too.
     [[nodiscard]] std::optional<std::string> deviceNode(const std::filesystem::path& mountedAt) override;
 
+    // Lets go of a whole disk the way a file manager's eject does: unmounts every mounted
+    // file system of the disk and its partitions, then ejects the drive's medium and
+    // powers the drive off where the drive can do either (a loop device or an internal
+    // disk can only be unmounted). None when the drive was let go of, else why not.
+    [[nodiscard]] static std::optional<std::string> ejectDrive(const std::string& wholeDiskBSDName);
+
     std::chrono::duration<double> mountTimeout;
 };
 

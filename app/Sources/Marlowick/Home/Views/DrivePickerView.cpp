@@ -173,6 +173,9 @@ void DrivePickerView::rebuildList() {
         listArea = scroll;
     }
     content->insertWidget(position, listArea);
+    // A child made while the sheet shows stays hidden until told, and the height below
+    // would leave it out.
+    listArea->show();
     // Tab order follows the sheet from top to bottom: the rows, then Rescan and Cancel.
     if (rescanButton == nullptr) return;
     QWidget* previous = nullptr;

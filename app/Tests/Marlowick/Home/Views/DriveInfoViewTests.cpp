@@ -8,10 +8,13 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
+#include "Assets/RegistrySigning.hpp"
 #include "Design/BrandStyle.hpp"
 #include "Home/HomeViewModel.hpp"
 #include "Image/ByteCountText.hpp"
 #include "Support/HomeModelHarness.hpp"
+#include "Support/ManualExecutor.hpp"
+#include "Support/TestSupport.hpp"
 #include "UI/Accessibility.hpp"
 #include "WidgetSupport/WidgetTesting.hpp"
 
@@ -123,6 +126,42 @@ TEST(DriveInfoView, ReadsAsOneElementFromTheModelsReadyDrive) {
               capacity + " \xC2\xB7 exFAT \xC2\xB7 GPT");
     EXPECT_EQ(findElement<StatusChip>(card, QStringLiteral("home.driveInfo.status"))->status().label, status);
     for (QWidget* child : card.findChildren<QWidget*>()) EXPECT_TRUE(ui::isHiddenFromAccessibility(*child));
+}
+
+// The chip follows the catalog: a signed registry naming a newer release turns "Ready"
+// into "Update available" on the card already showing.
+TEST(DriveInfoView, FollowsARefreshedRecommendation) {
+    MARLOWICK_REQUIRE_TOOL("openssl");
+    test::TempDir folder;
+    testing::ManualExecutor main;
+    const test::Bytes document = test::registryDocument({test::soundReleaseRecord("1.1.18")});
+    const VentoyRegistrySignedBytes served{document, test::opensslSign(document, test::registryTestPrivateKey())};
+    const auto catalog = std::make_shared<VentoyCatalogModel>(
+        main.executor(), VentoyCatalogModel::Options{.cache = VentoyRegistryCache(folder.path() / "registry"),
+                                                     .buildNumber = "42",
+                                                     .registryEnabled = true,
+                                                     .publicKeyBase64 = test::registryTestPublicKeyBase64(),
+                                                     .registryUrl = "https://content.marlowick.test/ventoy.v1.json",
+                                                     .fetch = [served](const std::string& url) {
+                                                         return url.ends_with(".sig") ? served.signature
+                                                                                      : served.payload;
+                                                     }});
+    ASSERT_EQ(catalog->recommended().version(), "1.1.17");
+    auto card = std::make_unique<DriveInfoView>("Stick", testing::ventoyLayout(), "1.1.17", std::nullopt, catalog);
+    auto* chip = findElement<StatusChip>(*card, QStringLiteral("home.driveInfo.status"));
+    ASSERT_NE(chip, nullptr);
+    EXPECT_EQ(chip->status().label, "Ready");
+
+    bool done = false;
+    catalog->refresh([&] { done = true; });
+    ASSERT_TRUE(main.runUntil([&] { return done; }));
+    ASSERT_EQ(catalog->recommended().version(), "1.1.18");
+    EXPECT_EQ(chip->status().label, "Update available");
+    EXPECT_EQ(chip->status().color, BrandColor::warningText);
+    EXPECT_TRUE(card->accessibleName().endsWith(QStringLiteral(", Update available")));
+    // A card gone stops following: a later publication reaches nothing.
+    card.reset();
+    catalog->observers().notify(VentoyCatalogModel::Property::recommended);
 }
 
 TEST(DriveInfoView, ACapacityThatIsNoByteCountIsNotShownAsOne) {

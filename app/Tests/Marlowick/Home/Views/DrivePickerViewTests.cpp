@@ -110,6 +110,9 @@ TEST_F(DrivePickerOverModel, RescanShowsTheNewListOrTheEmptyState) {
     EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](QLabel* label) {
         return label->text() == QStringLiteral("No removable drives found. Plug one in, then rescan.");
     }));
+    // The sheet fits its new content: nothing of the empty state or the header is cut.
+    EXPECT_GE(picker->height(), picker->layout()->totalHeightForWidth(picker->width()));
+    EXPECT_GE(empty->height(), empty->heightForWidth(empty->width()));
     EXPECT_TRUE(findElement<QPushButton>(*picker, QStringLiteral("home.picker.rescan"))->isVisible());
     EXPECT_TRUE(findElement<QPushButton>(*picker, QStringLiteral("home.picker.cancel"))->isVisible());
     testing::saveScreenshot(*picker, "picker-empty");

@@ -1,0 +1,180 @@
+#include "AboutWindow.hpp"
+
+#include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "Assets/VentoyReleaseManifest.hpp"
+#include "Design/BrandHeader.hpp"
+#include "Design/BrandStyle.hpp"
+#include "Design/StudioLinks.hpp"
+#include "LegalWindowPresenter.hpp"
+#include "UI/Accessibility.hpp"
+#include "UI/PlainText.hpp"
+
+namespace marlowick {
+namespace {
+
+std::string valueOr(const std::map<std::string, std::string>& values, const char* key, std::string fallback) {
+    const auto found = values.find(key);
+    return found == values.end() ? std::move(fallback) : found->second;
+}
+
+void style(QWidget& widget, BrandFont font, BrandColor color) {
+    widget.setFont(BrandStyle::font(font));
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::WindowText, BrandStyle::color(color));
+    palette.setColor(QPalette::Text, BrandStyle::color(color));
+    palette.setColor(QPalette::Link, BrandStyle::color(BrandColor::primary));
+    widget.setPalette(palette);
+}
+
+QLabel* text(std::string_view content, BrandFont font, BrandColor color) {
+    QLabel* label = ui::plainTextLabel(content);
+    style(*label, font, color);
+    return label;
+}
+
+// A link that opens in the desktop's browser, labelled with the address without its scheme.
+QLabel* link(const QUrl& url, const char* identifier) {
+    auto* label = new QLabel;
+    QString shown = url.host() + url.path();
+    if (shown.endsWith(QLatin1Char('/'))) shown.chop(1);
+    label->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toString().toHtmlEscaped(), shown.toHtmlEscaped()));
+    label->setTextFormat(Qt::RichText);
+    label->setOpenExternalLinks(true);
+    label->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    style(*label, BrandFont::callout, BrandColor::primary);
+    ui::identify(*label, identifier, shown.toStdString());
+    return label;
+}
+
+QWidget* block(std::initializer_list<QWidget*> lines) {
+    auto* holder = new QWidget;
+    auto* column = new QVBoxLayout(holder);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(4);
+    for (QWidget* line : lines) column->addWidget(line);
+    return holder;
+}
+
+QWidget* aboutWindowValue = nullptr;
+
+}  // namespace
+
+AboutInfo AboutInfo::from(const std::map<std::string, std::string>& values) {
+    return AboutInfo{valueOr(values, shortVersionKey, "—"), valueOr(values, buildKey, ""),
+                     valueOr(values, copyrightKey, defaultCopyright)};
+}
+
+AboutInfo AboutInfo::ofThisProgram() {
+    std::map<std::string, std::string> values{{shortVersionKey, MARLOWICK_VERSION}};
+#ifdef MARLOWICK_BUILD_NUMBER
+    values.emplace(buildKey, MARLOWICK_BUILD_NUMBER);
+#endif
+    return from(values);
+}
+
+std::string AboutInfo::versionLine() const {
+    if (!build.empty() && build != shortVersion) return "Version " + shortVersion + " (" + build + ")";
+    return "Version " + shortVersion;
+}
+
+AboutView::AboutView(const AboutInfo& info, QWidget* parent) : QWidget(parent) {
+    ui::identify(*this, "about.window");
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, BrandStyle::color(BrandColor::surface));
+    setPalette(palette);
+    setAutoFillBackground(true);
+    setFixedWidth(480);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(28, 28, 28, 28);
+    column->setSpacing(18);
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(16);
+    auto* mark = new BrandHeader(52);
+    ui::hideFromAccessibility(*mark);
+    header->addWidget(mark, 0, Qt::AlignVCenter);
+    header->addStretch(1);
+    QLabel* version = text(info.versionLine(), BrandFont::callout, BrandColor::textMuted);
+    version->setWordWrap(false);
+    version->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ui::identify(*version, "about.version");
+    header->addWidget(version, 0, Qt::AlignVCenter);
+    column->addLayout(header);
+
+    column->addWidget(text("Build & manage Ventoy multiboot USB drives.", BrandFont::body, BrandColor::text));
+
+    auto* divider = new QFrame;
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setLineWidth(1);
+    QPalette line = divider->palette();
+    line.setColor(QPalette::WindowText, BrandStyle::color(BrandColor::border));
+    divider->setPalette(line);
+    column->addWidget(divider);
+
+    QLabel* attribution = text("Installs Ventoy by longpanda and contributors, licensed under the GNU GPL v3.",
+                               BrandFont::callout, BrandColor::textMuted);
+    const QUrl source(QString::fromUtf8(VentoyReleaseManifest::projectSourceUrl.data(),
+                                        static_cast<qsizetype>(VentoyReleaseManifest::projectSourceUrl.size())),
+                      QUrl::StrictMode);
+    if (source.isValid() && !source.host().isEmpty()) {
+        column->addWidget(block({attribution, link(source, "about.ventoySource")}));
+    } else {
+        column->addWidget(attribution);
+    }
+
+    column->addWidget(block({text("Made by Quenmoor Labworks.", BrandFont::callout, BrandColor::textMuted),
+                             link(StudioLinks::website(), "about.studio")}));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(10);
+    for (const LegalDocument document : allLegalDocuments) {
+        auto* button = new QPushButton(ui::qtText(title(document)));
+        ui::identify(*button, "about." + std::string(rawValue(document)));
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, [document] { LegalWindowPresenter::show(document); });
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+    column->addLayout(buttons);
+
+    QLabel* copyright = text(info.copyright, BrandFont::caption, BrandColor::textSubtle);
+    ui::identify(*copyright, "about.copyright");
+    column->addWidget(copyright);
+}
+
+namespace AboutWindowPresenter {
+
+void show() {
+    if (aboutWindowValue == nullptr) {
+        // Kept for the life of the process: closing only hides it.
+        auto* view = new AboutView(AboutInfo::ofThisProgram());
+        view->setWindowTitle(QStringLiteral("About Marlowick"));
+        view->setAttribute(Qt::WA_QuitOnClose, false);
+        view->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+        view->adjustSize();
+        view->setFixedSize(view->sizeHint());
+        if (const QScreen* screen = QApplication::primaryScreen()) {
+            view->move(screen->availableGeometry().center() - view->rect().center());
+        }
+        aboutWindowValue = view;
+    }
+    aboutWindowValue->show();
+    aboutWindowValue->raise();
+    aboutWindowValue->activateWindow();
+}
+
+QWidget* window() { return aboutWindowValue; }
+
+}  // namespace AboutWindowPresenter
+
+}  // namespace marlowick

@@ -1,0 +1,51 @@
+#pragma once
+// The About window: the product mark, the version line, what the program does, the
+// attribution of the Ventoy boot loader it installs (with its source), the maker, one
+// button per legal document and the copyright line. One window per process, made on first
+// demand and only brought forward afterwards.
+
+#include <map>
+#include <string>
+
+#include <QWidget>
+
+namespace marlowick {
+
+struct AboutInfo {
+    std::string shortVersion;
+    std::string build;
+    std::string copyright;
+
+    static constexpr const char* shortVersionKey = "ShortVersion";
+    static constexpr const char* buildKey = "Build";
+    static constexpr const char* copyrightKey = "Copyright";
+    static constexpr const char* defaultCopyright = "Copyright © 2026 Quenmoor Labworks";
+
+    // Missing keys take their defaults: "—" for the version, nothing for the build, the
+    // maker's line for the copyright.
+    [[nodiscard]] static AboutInfo from(const std::map<std::string, std::string>& values);
+    // This program's own: its version, its build number when the build set one.
+    [[nodiscard]] static AboutInfo ofThisProgram();
+
+    // "Version 1.4 (27)", or "Version 1.4" when the build is empty or the same.
+    [[nodiscard]] std::string versionLine() const;
+
+    bool operator==(const AboutInfo&) const = default;
+};
+
+class AboutView : public QWidget {
+    Q_OBJECT
+public:
+    explicit AboutView(const AboutInfo& info, QWidget* parent = nullptr);
+};
+
+namespace AboutWindowPresenter {
+
+// Opens the About window, or brings the one already made to the front.
+void show();
+// The window once made; null before.
+[[nodiscard]] QWidget* window();
+
+}  // namespace AboutWindowPresenter
+
+}  // namespace marlowick
