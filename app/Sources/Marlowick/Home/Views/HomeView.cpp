@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -529,9 +530,12 @@ void HomeView::fitSheet(ui::Sheet& sheet) {
     QWidget* content = area->widget();
     content->adjustSize();
     const int width = 460;
+    content->setMinimumWidth(width);
     const int wanted = content->heightForWidth(width) > 0 ? content->heightForWidth(width) : content->sizeHint().height();
     const int room = std::max(240, window()->height() - 48);
-    sheet.setFixedSize(width, std::min(wanted, room));
+    // When the content scrolls, the scroll bar gets its own room beside it.
+    const int bar = wanted > room ? area->verticalScrollBar()->sizeHint().width() : 0;
+    sheet.setFixedSize(width + bar, std::min(wanted, room));
 }
 
 void HomeView::renderSheets() {

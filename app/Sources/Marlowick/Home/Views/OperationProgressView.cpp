@@ -177,7 +177,7 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
                                      " boot files are downloaded from the Ventoy project and licensed under the GNU "
                                      "GPL v3.";
         ui::identify(*notice, "home.operation.gplNotice", sentence);
-        notice->setMaximumWidth(440);
+        notice->setFixedWidth(440);  // a fixed width lets the wrapped sentence take its full height
         auto* noticeColumn = new QVBoxLayout(notice);
         noticeColumn->setContentsMargins(0, 0, 0, 0);
         noticeColumn->setSpacing(4);
