@@ -3,7 +3,8 @@
 // instead; this program only does the work and says whether it succeeded.
 //
 //   marlowick-bench write-command <device> <image>   the helper's writeRawImage line (verify on)
-//   marlowick-bench format <device> exfat|fat32      a whole-device volume, as mkfs would lay it
+//   marlowick-bench format <device> exfat|fat32 [cluster-KiB]
+//                                                    a whole-device volume, as mkfs would lay it
 //   marlowick-bench prepare <device> mbr|gpt <dir>   a Ventoy install from the boot files in <dir>
 //
 // The device's geometry comes from the kernel (512-byte sectors), as the helper gets it from
@@ -14,6 +15,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -50,9 +52,16 @@ constexpr int sectorSize = 512;
 
 int usage() {
     std::cerr << "usage: marlowick-bench write-command <device> <image>\n"
-                 "       marlowick-bench format <device> exfat|fat32\n"
+                 "       marlowick-bench format <device> exfat|fat32 [cluster-KiB]\n"
                  "       marlowick-bench prepare <device> mbr|gpt <boot-file-dir>\n";
     return 2;
+}
+
+std::optional<std::int64_t> wholeNumber(const std::string& text) {
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
 }
 
 std::optional<std::int64_t> deviceSectors(const std::string& path) {
@@ -94,8 +103,10 @@ int writeCommand(const std::string& path, const std::string& image) {
     return 0;
 }
 
-int format(const std::string& path, const std::string& filesystem) {
+// `clusterKib`: exFAT only; absent lets the formatter choose.
+int format(const std::string& path, const std::string& filesystem, std::optional<std::int64_t> clusterKib) {
     if (filesystem != "exfat" && filesystem != "fat32") return usage();
+    if (clusterKib && (filesystem != "exfat" || *clusterKib < 1)) return usage();
     std::unique_ptr<RawDiskBlockDevice> device = openDevice(path);
     if (!device) return 1;
     std::string failure;
@@ -104,6 +115,7 @@ int format(const std::string& path, const std::string& filesystem) {
         params.volumeLengthSectors = device->sectorCount();
         params.volumeLabel = "MARLOWICK";
         params.volumeSerialNumber = ExfatFormatParams::timeDerivedSerial();
+        if (clusterKib) params.sectorsPerCluster = *clusterKib * 1024 / sectorSize;
         const ExfatFormatResult result = DefaultExfatFormatter().format(*device, params);
         if (!std::holds_alternative<ExfatFormatResult::Success>(result.value)) failure = render(result);
     } else {
@@ -165,7 +177,11 @@ int prepare(const std::string& path, const std::string& style, const std::filesy
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 3 && args[0] == "write-command") return writeCommand(args[1], args[2]);
-    if (args.size() == 3 && args[0] == "format") return format(args[1], args[2]);
+    if (args.size() == 3 && args[0] == "format") return format(args[1], args[2], std::nullopt);
+    if (args.size() == 4 && args[0] == "format") {
+        const std::optional<std::int64_t> kib = wholeNumber(args[3]);
+        return kib ? format(args[1], args[2], kib) : usage();
+    }
     if (args.size() == 4 && args[0] == "prepare") return prepare(args[1], args[2], args[3]);
     return usage();
 }

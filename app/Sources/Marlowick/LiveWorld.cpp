@@ -103,10 +103,11 @@ std::filesystem::path cacheRoot() {
 }
 
 std::shared_ptr<HomeViewModel> makeModel(MainExecutor executor, std::shared_ptr<VentoyCatalogModel> catalog,
-                                         const AppSettings::Startup& settings, BackgroundStarter startBackground) {
+                                         const AppSettings::Startup& settings, BackgroundStarter startBackground,
+                                         std::filesystem::path programFolder) {
     // Chosen once: udisks2 when it answers, mount(8) for a root process without it.
     const std::shared_ptr<VolumeMountProbe> volumes = liveVolumeMountProbe();
-    const std::filesystem::path programFolder = QCoreApplication::applicationDirPath().toStdString();
+    if (programFolder.empty()) programFolder = QCoreApplication::applicationDirPath().toStdString();
     const std::filesystem::path root = cacheRoot();
 
     HomeViewModel::Arguments arguments;

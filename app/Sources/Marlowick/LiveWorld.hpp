@@ -32,9 +32,12 @@ namespace marlowick::LiveWorld {
 // home can be used.
 [[nodiscard]] std::filesystem::path cacheRoot();
 
+// `programFolder`: where the program runs from (none: the running program's own folder),
+// beside whose prefix the helper is looked for.
 [[nodiscard]] std::shared_ptr<HomeViewModel> makeModel(MainExecutor executor,
                                                        std::shared_ptr<VentoyCatalogModel> catalog,
                                                        const AppSettings::Startup& settings,
-                                                       BackgroundStarter startBackground = {});
+                                                       BackgroundStarter startBackground = {},
+                                                       std::filesystem::path programFolder = {});
 
 }  // namespace marlowick::LiveWorld

@@ -152,17 +152,27 @@ TEST(RawImageWriter, WritesPadsFlushesAndVerifiesAgainstTheMedium) {
     EXPECT_EQ(source.closes, 1);
 }
 
+// Chunks travel between the threads several to a buffer: the image may end inside a
+// buffer, at its end, or a whole buffer later.
 TEST(RawImageWriter, AnImageOfWholeChunksEndsWithOneEmptyFill) {
-    ScriptedDevice device(64, 512);
-    const ScriptedSource source(randomBytes(2 * 4 * 512));
-    const WriterRun run(device, source, true);
-    EXPECT_TRUE(run.report().overallSuccess());
-    EXPECT_EQ(run.report().sectorsWritten, 8);
-    EXPECT_EQ(device.writes, 2);
-    EXPECT_EQ(run.polls, 3 + 2);  // three fills, two read-back chunks
-    const std::vector<Progress> writes{{RawWriteStage::write, ByteProgress{2048, 4096}},
-                                       {RawWriteStage::write, ByteProgress{4096, 4096}}};
-    EXPECT_EQ(std::vector<Progress>(run.progress.begin(), run.progress.begin() + 2), writes);
+    for (const std::int64_t chunks : {2, 8, 16, 17}) {
+        SCOPED_TRACE(chunks);
+        ScriptedDevice device(128, 512);
+        const ScriptedSource source(randomBytes(chunks * 4 * 512));
+        const WriterRun run(device, source, true);
+        EXPECT_TRUE(run.report().overallSuccess());
+        EXPECT_EQ(run.report().sectorsWritten, chunks * 4);
+        EXPECT_EQ(device.writes, chunks);
+        EXPECT_EQ(run.polls, (chunks + 1) + chunks);  // every fill with the empty one, every read-back chunk
+        std::vector<Progress> expected;
+        for (const RawWriteStage stage : {RawWriteStage::write, RawWriteStage::verify}) {
+            for (std::int64_t chunk = 1; chunk <= chunks; ++chunk) {
+                expected.push_back({stage, ByteProgress{chunk * 2048, chunks * 2048}});
+            }
+            if (stage == RawWriteStage::write) expected.push_back({RawWriteStage::flush, std::nullopt});
+        }
+        EXPECT_EQ(run.progress, expected);
+    }
 }
 
 TEST(RawImageWriter, RefusesBeforeTouchingTheDrive) {
@@ -307,9 +317,15 @@ TEST(RawImageWriter, KeepsOrderAndStopsCleanlyDeepInTheRing) {
          {"write failed at sector 150: deviceFailure(operation: \"write\", detail: \"errno 28 (No space left on device)\")"}},
         {"sourceFails", [](auto& s, auto&) { s.failReadAfter = 120 * 512; }, -1, false, std::nullopt, 120,
          {"source read failed after 61440 bytes: read failed: errno 5 (Input/output error)"}},
+        // The whole chunks read before the failure are written, the one it cut short is not.
+        {"sourceFailsInsideAChunk", [](auto& s, auto&) { s.failReadAfter = 123 * 512 + 100; }, -1, false,
+         std::nullopt, 124, {"source read failed after 63488 bytes: read failed: errno 5 (Input/output error)"}},
         {"cancelledWriting", [](auto&, auto&) {}, 100, std::nullopt, std::nullopt, 100, {}},
         {"readBackFails", [](auto&, auto& d) { d.failReadAt = 190; }, -1, true, false, imageSectors,
          {"read-back failed at sector 190: deviceFailure(operation: \"read\", detail: \"errno 5 (Input/output error)\")"}},
+        {"aMiddleChunkDiffers", [](auto&, auto& d) { d.corruptReadAt = 101; }, -1, true, false, imageSectors,
+         {"read-back differs from the written image in sectors 101 to 101",
+          "read-back SHA-256 <read-back> != written image's " + imageHash}},
         {"lastChunkDiffers", [](auto&, auto& d) { d.corruptReadAt = imageSectors - 1; }, -1, true, false, imageSectors,
          {"read-back differs from the written image in sectors 199 to 199",
           "read-back SHA-256 <read-back> != written image's " + imageHash}},

@@ -24,6 +24,7 @@
 #include "HelperTestDrive.hpp"
 #include "Install/VentoyInstallFixture.hpp"
 #include "Support/ManualExecutor.hpp"
+#include "Support/ReleaseRegistry.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick {
@@ -34,25 +35,6 @@ using Kind = HomeOperationKind;
 
 constexpr const char* releaseVersion = "1.1.90";
 constexpr auto operationTimeout = 300s;
-
-// The registry entry that vouches for exactly this archive.
-nlohmann::json registryRecord(const VentoyReleaseManifest& manifest) {
-    nlohmann::json record = test::soundReleaseRecord(manifest.version());
-    record["archiveName"] = manifest.archiveName();
-    record["archiveSha256"] = manifest.archiveSha256();
-    record["archiveSizeBytes"] = manifest.archiveSizeBytes();
-    const std::map<VentoyAsset, const char*> keys{
-        {VentoyAsset::bootImg, "BOOT_IMG"}, {VentoyAsset::coreImg, "CORE_IMG"}, {VentoyAsset::ventoyDiskImg, "VENTOY_DISK_IMG"}};
-    for (const auto& [asset, key] : keys) {
-        const VentoyReleaseManifest::AssetChecksum& checksum = manifest.checksum(asset);
-        record["assets"][key] = {{"memberPath", checksum.memberPath()},
-                                 {"compressedSha256", checksum.compressedSha256()},
-                                 {"compressedSizeBytes", checksum.compressedSizeBytes()},
-                                 {"decompressedSha256", checksum.decompressedSha256()},
-                                 {"decompressedSizeBytes", checksum.decompressedSizeBytes()}};
-    }
-    return record;
-}
 
 class HomeViewModelOnDrive : public ::testing::Test {
 protected:
@@ -73,7 +55,7 @@ protected:
                              {VentoyAsset::ventoyDiskImg, fixture->ventoyDiskImg}});
         archiveBytes = archive.archive;
         const VentoyReleaseManifest manifest = archive.manifest("https://github.com/ventoy/Ventoy/releases/download");
-        const test::Bytes payload = test::registryDocument({registryRecord(manifest)});
+        const test::Bytes payload = test::registryDocument({testing::registryRecord(manifest)});
         const VentoyRegistryCache cache(folder.path() / "ventoy-registry");
         ASSERT_EQ(cache.store(payload, test::opensslSign(payload, test::registryTestPrivateKey())), std::nullopt);
         catalog = std::make_shared<VentoyCatalogModel>(

@@ -4,8 +4,12 @@
 
 namespace marlowick {
 
-ChunkPipeline::ChunkPipeline(std::vector<AlignedBuffer> ring, int chunkUsers, int digestWorkers)
-    : buffers(std::move(ring)), chunks(buffers.size()), pendingUsers(buffers.size(), 0), users(chunkUsers) {
+ChunkPipeline::ChunkPipeline(std::vector<AlignedBuffer> ring, int chunkUsers, int digestWorkers, std::int64_t piece)
+    : buffers(std::move(ring)),
+      chunks(buffers.size()),
+      pendingUsers(buffers.size(), 0),
+      users(chunkUsers),
+      pieceBytes(std::max<std::int64_t>(1, piece)) {
     for (std::size_t slot = buffers.size(); slot > 0; --slot) freeSlots.push_back(slot - 1);
     try {
         for (int i = 0; i < std::max(1, digestWorkers); ++i) workers.emplace_back([this] { digestLoop(); });
@@ -41,7 +45,7 @@ void ChunkPipeline::publish(std::size_t slot, std::int64_t filled, std::optional
         chunks[slot] = Chunk{publishedCount, filled, std::move(failure)};
         pendingUsers[slot] = users;
         published.emplace(publishedCount, slot);
-        digestBySequence.emplace_back();
+        digestsBySequence.emplace_back();
         digested.push_back(false);
         ++publishedCount;
     }
@@ -105,14 +109,16 @@ bool ChunkPipeline::waitAllDigested() {
     return !stopped;
 }
 
-Sha256::Digest ChunkPipeline::digest(std::int64_t sequence) {
+std::vector<Sha256::Digest> ChunkPipeline::digests(std::int64_t sequence) {
     const std::lock_guard lock(mutex);
-    return digestBySequence.at(static_cast<std::size_t>(sequence));
+    return digestsBySequence.at(static_cast<std::size_t>(sequence));
 }
 
 std::vector<Sha256::Digest> ChunkPipeline::digests() {
     const std::lock_guard lock(mutex);
-    return digestBySequence;
+    std::vector<Sha256::Digest> all;
+    for (const std::vector<Sha256::Digest>& pieces : digestsBySequence) all.insert(all.end(), pieces.begin(), pieces.end());
+    return all;
 }
 
 void ChunkPipeline::digestLoop() {
@@ -123,15 +129,18 @@ void ChunkPipeline::digestLoop() {
         const std::int64_t sequence = nextToDigest++;
         const std::size_t slot = published.at(sequence);
         const Chunk& chunk = chunks[slot];
-        Sha256::Digest digest{};
+        std::vector<Sha256::Digest> pieces;
         if (!chunk.failure) {
             lock.unlock();
-            Sha256::Hasher hasher;
-            hasher.update(data(slot));
-            digest = hasher.finalDigest();
+            const std::span<const std::uint8_t> bytes = data(slot);
+            for (std::size_t at = 0; at < bytes.size(); at += static_cast<std::size_t>(pieceBytes)) {
+                Sha256::Hasher hasher;
+                hasher.update(bytes.subspan(at, std::min(bytes.size() - at, static_cast<std::size_t>(pieceBytes))));
+                pieces.push_back(hasher.finalDigest());
+            }
             lock.lock();
         }
-        digestBySequence[static_cast<std::size_t>(sequence)] = digest;
+        digestsBySequence[static_cast<std::size_t>(sequence)] = std::move(pieces);
         digested[static_cast<std::size_t>(sequence)] = true;
         ++digestedCount;
         releaseLocked(slot);

@@ -2,8 +2,9 @@
 // The shared state behind the raw image writer's threads. A few page-aligned chunk buffers
 // travel, never copied, from the one party that fills them (in sequence: 0, 1, 2, ...) to
 // the parties that use them, and come back once each of those has released them. Every
-// published chunk also gets its own SHA-256 on one of the digest workers, kept by sequence
-// number. One mutex guards all of it; stop() makes every wait return at once.
+// published chunk is also cut into pieces of a fixed size, and each piece gets its own
+// SHA-256 on one of the digest workers, kept by sequence number. One mutex guards all of
+// it; stop() makes every wait return at once.
 //
 // Chunk contents are written only by the filling party before publish() and read by the
 // others only after their wait returned the chunk, so the mutex orders every access.
@@ -32,8 +33,9 @@ public:
     };
 
     // `users`: the releases a published chunk waits for before its buffer is free again,
-    // the digest worker's included. Starts `digestWorkers` (at least one) threads.
-    ChunkPipeline(std::vector<AlignedBuffer> buffers, int users, int digestWorkers);
+    // the digest worker's included. Starts `digestWorkers` (at least one) threads, which
+    // digest each chunk's data `pieceBytes` (at least 1) at a time.
+    ChunkPipeline(std::vector<AlignedBuffer> buffers, int users, int digestWorkers, std::int64_t pieceBytes);
     ChunkPipeline(const ChunkPipeline&) = delete;
     ChunkPipeline& operator=(const ChunkPipeline&) = delete;
     // Stops and joins the digest workers.
@@ -63,9 +65,11 @@ public:
     // Waits until filling has finished and every published chunk is digested; false when
     // stopped first.
     [[nodiscard]] bool waitAllDigested();
-    // The digests taken so far, by sequence number (zeros for a chunk not yet digested).
+    // The pieces' digests taken so far, chunk after chunk in sequence (none for a chunk not
+    // yet digested or a failed one).
     [[nodiscard]] std::vector<Sha256::Digest> digests();
-    [[nodiscard]] Sha256::Digest digest(std::int64_t sequence);
+    // One chunk's pieces' digests, in order.
+    [[nodiscard]] std::vector<Sha256::Digest> digests(std::int64_t sequence);
 
 private:
     void digestLoop();
@@ -78,9 +82,10 @@ private:
     std::vector<int> pendingUsers;
     std::vector<std::size_t> freeSlots;
     std::map<std::int64_t, std::size_t> published;  // sequence → slot, until its buffer is free
-    std::vector<Sha256::Digest> digestBySequence;
+    std::vector<std::vector<Sha256::Digest>> digestsBySequence;
     std::vector<bool> digested;
     int users;
+    std::int64_t pieceBytes;
     std::int64_t publishedCount = 0;
     std::int64_t nextToDigest = 0;
     std::int64_t digestedCount = 0;

@@ -20,16 +20,26 @@ enum class StageEnd { completed, failed, cancelled };
 constexpr std::int64_t ringBytesLimit = 64LL << 20;
 constexpr std::int64_t minRingBuffers = 3;
 
+// Chunks travel between the threads a few at a time, in one buffer of about 4 MiB: every
+// hand-over wakes a thread, and that costs more than it saves when chunks are small. Each
+// write, read-back, cancel check, digest and progress report is still one chunk.
+constexpr std::int64_t batchBytesTarget = 4LL << 20;
+constexpr std::int64_t maxChunksPerBatch = 8;
+
+std::int64_t chunksPerBatch(std::int64_t chunkBytes) {
+    return std::clamp(batchBytesTarget / chunkBytes, std::int64_t{1}, maxChunksPerBatch);
+}
+
 int digestWorkerCount() {
     const unsigned cores = std::thread::hardware_concurrency();
     return static_cast<int>(std::clamp(cores > 1 ? cores - 1 : 1U, 1U, 6U));
 }
 
-std::optional<std::vector<AlignedBuffer>> allocateRing(std::int64_t chunkBytes, int workers) {
-    const std::int64_t count = std::clamp(ringBytesLimit / chunkBytes, minRingBuffers, std::int64_t{workers} + 4);
+std::optional<std::vector<AlignedBuffer>> allocateRing(std::int64_t bufferBytes, int workers) {
+    const std::int64_t count = std::clamp(ringBytesLimit / bufferBytes, minRingBuffers, std::int64_t{workers} + 4);
     std::vector<AlignedBuffer> ring;
     for (std::int64_t i = 0; i < count; ++i) {
-        std::optional<AlignedBuffer> buffer = AlignedBuffer::allocate(static_cast<std::size_t>(chunkBytes));
+        std::optional<AlignedBuffer> buffer = AlignedBuffer::allocate(static_cast<std::size_t>(bufferBytes));
         if (!buffer) return std::nullopt;
         ring.push_back(std::move(*buffer));
     }
@@ -74,19 +84,19 @@ private:
     std::vector<std::thread> threads;
 };
 
-// The reader thread: fills buffers from the stream, in order, ahead of the writer. Each
-// chunk's last sector is padded with zeros. A short or empty fill is the last chunk.
-void readChunks(ChunkPipeline& pipeline, RawImageStream& stream, std::int64_t chunkBytes, std::int64_t sectorSize) {
+// The reader thread: fills buffers from the stream, in order, ahead of the writer. The
+// last sector of what was read is padded with zeros. A short or empty fill is the last.
+void readChunks(ChunkPipeline& pipeline, RawImageStream& stream, std::int64_t batchBytes, std::int64_t sectorSize) {
     for (;;) {
         const std::optional<std::size_t> slot = pipeline.acquire();
         if (!slot) return;
-        const std::span<std::uint8_t> buffer = pipeline.buffer(*slot).first(static_cast<std::size_t>(chunkBytes));
+        const std::span<std::uint8_t> buffer = pipeline.buffer(*slot).first(static_cast<std::size_t>(batchBytes));
         RawImageFill fill = stream.fill(buffer);
         if (!fill.failure) {
             const std::int64_t padded = (fill.filled + sectorSize - 1) / sectorSize * sectorSize;
             std::fill(buffer.begin() + fill.filled, buffer.begin() + padded, std::uint8_t{0});
         }
-        const bool last = fill.failure || fill.filled < chunkBytes;
+        const bool last = fill.failure || fill.filled < batchBytes;
         pipeline.publish(*slot, fill.filled, std::move(fill.failure));
         if (last) {
             pipeline.finish();
@@ -123,20 +133,21 @@ struct WriteStage {
         RawImageStream& stream = *std::get<RawImageOpenResult::Opened>(opened.value).stream;
         const StreamCloser closer{stream};
         const std::int64_t chunkBytes = chunkSectors * report.sectorSize;
+        const std::int64_t batchBytes = chunkBytes * chunksPerBatch(chunkBytes);
         const int workers = digestWorkerCount();
-        std::optional<std::vector<AlignedBuffer>> ring = allocateRing(chunkBytes, workers);
+        std::optional<std::vector<AlignedBuffer>> ring = allocateRing(batchBytes, workers);
         if (!ring) {
-            report.notes.push_back("could not allocate the write buffers of " + std::to_string(chunkBytes) + " bytes");
+            report.notes.push_back("could not allocate the write buffers of " + std::to_string(batchBytes) + " bytes");
             return StageEnd::failed;
         }
-        // Users of each chunk: the writer (this thread), the image hash and a digest worker.
-        ChunkPipeline pipeline(std::move(*ring), 3, workers);
+        // Users of each buffer: the writer (this thread), the image hash and a digest worker.
+        ChunkPipeline pipeline(std::move(*ring), 3, workers, chunkBytes);
         Sha256::Hasher hasher;
         ThreadsJoiner threads(pipeline);
-        threads.add(std::thread([&] { readChunks(pipeline, stream, chunkBytes, report.sectorSize); }));
+        threads.add(std::thread([&] { readChunks(pipeline, stream, batchBytes, report.sectorSize); }));
         threads.add(std::thread([&] { hashChunks(pipeline, hasher); }));
 
-        const StageEnd end = writeChunks(pipeline, chunkBytes);
+        const StageEnd end = writeChunks(pipeline, chunkBytes, batchBytes);
         if (end != StageEnd::completed) {
             threads.stopAndJoin();
             return end;
@@ -160,22 +171,36 @@ struct WriteStage {
         return StageEnd::completed;
     }
 
-    // This thread's part: each chunk in order, straight from the reader's buffer to the device.
-    StageEnd writeChunks(ChunkPipeline& pipeline, std::int64_t chunkBytes) {
+    // This thread's part: each chunk in order, straight from the reader's buffer to the
+    // device. Cancellation is polled before each chunk, the empty fill after a full last
+    // chunk included, as if each chunk were read only then.
+    StageEnd writeChunks(ChunkPipeline& pipeline, std::int64_t chunkBytes, std::int64_t batchBytes) {
         const std::optional<std::int64_t> declared = source.sizeBytes();
         const std::int64_t sectorSize = report.sectorSize;
-        for (std::int64_t sequence = 0;; ++sequence) {
+        std::size_t slot = 0;
+        bool holding = false;     // whether `slot` holds the batch being written
+        std::int64_t offset = 0;  // of the next chunk in that batch
+        for (std::int64_t sequence = 0;;) {
             if (isCancelled()) return StageEnd::cancelled;
-            const std::optional<std::size_t> slot = pipeline.waitFor(sequence);
-            if (!slot) return StageEnd::failed;  // only after a stop, which this thread alone asks for
-            const ChunkPipeline::Chunk& chunk = pipeline.chunk(*slot);
-            if (chunk.failure) {
+            if (!holding) {
+                const std::optional<std::size_t> next = pipeline.waitFor(sequence++);
+                if (!next) return StageEnd::failed;  // only after a stop, which this thread alone asks for
+                slot = *next;
+                holding = true;
+                offset = 0;
+            }
+            const ChunkPipeline::Chunk& batch = pipeline.chunk(slot);
+            const std::int64_t filled = std::clamp(batch.filled - offset, std::int64_t{0}, chunkBytes);
+            // The chunks filled whole before a failed read are written, as they would be one by one.
+            if (batch.failure && filled < chunkBytes) {
                 report.notes.push_back("source read failed after " + std::to_string(report.imageBytes) +
-                                       " bytes: " + *chunk.failure);
+                                       " bytes: " + *batch.failure);
                 return StageEnd::failed;
             }
-            const std::int64_t filled = chunk.filled;
-            if (filled == 0) return StageEnd::completed;
+            if (filled == 0) {
+                pipeline.release(slot);
+                return StageEnd::completed;
+            }
             const std::int64_t sectors = (filled + sectorSize - 1) / sectorSize;
             if (sectors > report.sectorCount - report.sectorsWritten) {
                 report.notes.push_back("image is larger than the device (" + std::to_string(report.capacityBytes) +
@@ -183,17 +208,25 @@ struct WriteStage {
                 return StageEnd::failed;
             }
             const BlockWriteResult written = block.writeSectorsFrom(
-                report.sectorsWritten, pipeline.buffer(*slot).first(static_cast<std::size_t>(sectors * sectorSize)));
+                report.sectorsWritten, pipeline.buffer(slot).subspan(static_cast<std::size_t>(offset),
+                                                                     static_cast<std::size_t>(sectors * sectorSize)));
             if (const auto* error = std::get_if<BlockError>(&written)) {
                 report.notes.push_back("write failed at sector " + std::to_string(report.sectorsWritten) + ": " +
                                        render(*error));
                 return StageEnd::failed;
             }
-            pipeline.release(*slot);
             report.sectorsWritten += sectors;
             report.imageBytes += filled;
             onProgress(RawWriteStage::write, ByteProgress{report.imageBytes, declared});
-            if (filled < chunkBytes) return StageEnd::completed;
+            if (filled < chunkBytes) {
+                pipeline.release(slot);
+                return StageEnd::completed;
+            }
+            offset += chunkBytes;
+            if (offset == batchBytes) {
+                pipeline.release(slot);
+                holding = false;
+            }
         }
     }
 };
@@ -214,50 +247,63 @@ struct VerifyStage {
     VerifyEnd run() {
         const std::int64_t sectorSize = report.sectorSize;
         const std::int64_t chunkBytes = chunkSectors * sectorSize;
+        const std::int64_t perBatch = chunksPerBatch(chunkBytes);
         const std::int64_t sectorsToRead = (report.imageBytes + sectorSize - 1) / sectorSize;
         const std::int64_t chunkCount = (sectorsToRead + chunkSectors - 1) / chunkSectors;
+        const std::int64_t batchCount = (chunkCount + perBatch - 1) / perBatch;
         if (static_cast<std::int64_t>(writtenDigests.size()) < chunkCount) {
             differingChunk = static_cast<std::int64_t>(writtenDigests.size());
             return VerifyEnd::differed;
         }
         const int workers = digestWorkerCount();
-        std::optional<std::vector<AlignedBuffer>> ring = allocateRing(chunkBytes, workers);
+        std::optional<std::vector<AlignedBuffer>> ring = allocateRing(chunkBytes * perBatch, workers);
         if (!ring) {
-            report.notes.push_back("could not allocate the read-back buffers of " + std::to_string(chunkBytes) +
-                                   " bytes");
+            report.notes.push_back("could not allocate the read-back buffers of " +
+                                   std::to_string(chunkBytes * perBatch) + " bytes");
             return VerifyEnd::failed;
         }
-        // Users of each chunk: this thread, which compares it, and a digest worker.
-        ChunkPipeline pipeline(std::move(*ring), 2, workers);
+        // Users of each buffer: this thread, which compares its chunks, and a digest worker.
+        ChunkPipeline pipeline(std::move(*ring), 2, workers, chunkBytes);
         std::int64_t hashed = 0;
         std::int64_t read = 0;
-        for (std::int64_t compared = 0; compared < chunkCount; ++compared) {
-            // Keep reading ahead while a buffer is free; the chunk to compare next is always read.
-            while (read < chunkCount && (read == compared || pipeline.hasFreeBuffer())) {
-                if (isCancelled()) return VerifyEnd::cancelled;
+        for (std::int64_t compared = 0; compared < batchCount; ++compared) {
+            // Keep reading ahead while a buffer is free; the batch to compare next is always read.
+            while (read < batchCount && (read == compared || pipeline.hasFreeBuffer())) {
                 const std::optional<std::size_t> slot = pipeline.acquire();
                 if (!slot) return VerifyEnd::failed;
-                const std::int64_t start = read * chunkSectors;
-                const std::int64_t count = std::min(chunkSectors, sectorsToRead - start);
-                const std::span<std::uint8_t> into = pipeline.buffer(*slot).first(static_cast<std::size_t>(count * sectorSize));
-                const BlockReadIntoResult result = block.readSectorsInto(start, into);
-                if (const auto* error = std::get_if<BlockError>(&result)) {
-                    report.notes.push_back("read-back failed at sector " + std::to_string(start) + ": " + render(*error));
-                    return VerifyEnd::failed;
+                const std::int64_t first = read * perBatch;
+                const std::int64_t end = std::min(first + perBatch, chunkCount);
+                for (std::int64_t index = first; index < end; ++index) {
+                    if (isCancelled()) return VerifyEnd::cancelled;
+                    const std::int64_t start = index * chunkSectors;
+                    const std::int64_t count = std::min(chunkSectors, sectorsToRead - start);
+                    const std::span<std::uint8_t> into = pipeline.buffer(*slot).subspan(
+                        static_cast<std::size_t>((index - first) * chunkBytes), static_cast<std::size_t>(count * sectorSize));
+                    const BlockReadIntoResult result = block.readSectorsInto(start, into);
+                    if (const auto* error = std::get_if<BlockError>(&result)) {
+                        report.notes.push_back("read-back failed at sector " + std::to_string(start) + ": " +
+                                               render(*error));
+                        return VerifyEnd::failed;
+                    }
                 }
                 // The zero padding past the image's end is not part of the image.
-                pipeline.publish(*slot, std::min(report.imageBytes - start * sectorSize, count * sectorSize), std::nullopt);
+                pipeline.publish(*slot, std::min(report.imageBytes - first * chunkBytes, (end - first) * chunkBytes),
+                                 std::nullopt);
                 ++read;
             }
             const std::optional<std::size_t> slot = pipeline.waitDigested(compared);
             if (!slot) return VerifyEnd::failed;
-            if (pipeline.digest(compared) != writtenDigests[static_cast<std::size_t>(compared)]) {
-                differingChunk = compared;
-                return VerifyEnd::differed;
+            const std::vector<Sha256::Digest> digests = pipeline.digests(compared);
+            for (std::size_t piece = 0; piece < digests.size(); ++piece) {
+                const std::int64_t index = compared * perBatch + static_cast<std::int64_t>(piece);
+                if (digests[piece] != writtenDigests[static_cast<std::size_t>(index)]) {
+                    differingChunk = index;
+                    return VerifyEnd::differed;
+                }
+                hashed += std::min(chunkBytes, report.imageBytes - index * chunkBytes);
+                onProgress(RawWriteStage::verify, ByteProgress{hashed, report.imageBytes});
             }
-            hashed += pipeline.chunk(*slot).filled;
             pipeline.release(*slot);
-            onProgress(RawWriteStage::verify, ByteProgress{hashed, report.imageBytes});
         }
         return VerifyEnd::matched;
     }

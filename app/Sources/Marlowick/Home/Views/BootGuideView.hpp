@@ -1,7 +1,8 @@
 #pragma once
 // The sheet that tells the user how to start a PC from the prepared drive: four numbered
 // steps and two notes. No state and no logic: "Done" (also Return) closes it, and closing
-// it by any means (Done, Escape, the window's close button) calls `onClose` once.
+// it by any means (Done, Escape, the window's close button) calls `onClose` once, from
+// inside the sheet's own closing: delete the sheet with deleteLater(), never at once.
 
 #include <array>
 #include <functional>

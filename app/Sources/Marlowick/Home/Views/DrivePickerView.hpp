@@ -5,7 +5,8 @@
 // second look; and it offers "Rescan" and "Cancel". It holds no state of its own and
 // reaches the model only through the actions it is given: a pick calls `onSelect`, "Rescan"
 // calls `onRescan`, and closing the sheet by any means (Cancel, Escape, the window's close
-// button) calls `onCancel`.
+// button) calls `onCancel`. An action may run inside the click of one of the sheet's own
+// buttons: whoever closes the sheet in answer deletes it with deleteLater(), never at once.
 
 #include <functional>
 #include <optional>
