@@ -130,6 +130,7 @@ std::shared_ptr<HomeViewModel> makeModel(MainExecutor executor, std::shared_ptr<
         return VentoyAssetAcquirer(catalog->catalog()->manifest(version), root).acquire(onPhase, isCancelled);
     };
     auto access = std::make_shared<MountedDriveFileAccess>(std::make_shared<SysfsDeviceProbe>(), volumes);
+    arguments.fileAccess = access;
     arguments.listDriveImages = driveImageListing(std::move(access));
     arguments.catalog = std::move(catalog);
     arguments.startBackground = std::move(startBackground);

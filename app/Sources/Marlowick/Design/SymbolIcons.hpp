@@ -20,7 +20,7 @@ struct Mapping {
 
 inline constexpr std::string_view themeName = "Adwaita";
 
-inline constexpr std::array<Mapping, 33> table{{
+inline constexpr std::array<Mapping, 35> table{{
     {"arrow.clockwise", "view-refresh-symbolic"},
     {"arrow.down.circle", "folder-download-symbolic"},
     {"arrow.down.circle.fill", "folder-download-symbolic"},
@@ -30,6 +30,7 @@ inline constexpr std::array<Mapping, 33> table{{
     {"chevron.down", "pan-down-symbolic"},
     {"chevron.left", "go-previous-symbolic"},
     {"chevron.right", "go-next-symbolic"},
+    {"doc", "x-office-document-symbolic"},
     {"doc.text", "text-x-generic-symbolic"},
     {"exclamationmark.circle.fill", "emblem-important-symbolic"},
     {"exclamationmark.triangle", "dialog-warning-symbolic"},
@@ -53,6 +54,7 @@ inline constexpr std::array<Mapping, 33> table{{
     {"qrcode", "image-x-generic-symbolic"},
     {"square.grid.2x2.fill", "view-grid-symbolic"},
     {"tray", "action-unavailable-symbolic"},
+    {"xmark", "window-close-symbolic"},
     {"xmark.octagon.fill", "process-stop-symbolic"},
 }};
 

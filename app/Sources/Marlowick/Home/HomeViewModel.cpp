@@ -1,5 +1,7 @@
 #include "Home/HomeViewModel.hpp"
 
+#include "Home/DriveImageListing.hpp"
+
 #include <chrono>
 #include <system_error>
 #include <utility>
@@ -44,7 +46,10 @@ HomeViewModel::HomeViewModel(MainExecutor mainExecutor, Arguments arguments)
       driveVisibilityValue(arguments.driveVisibility),
       includeFixedStorageValue(arguments.includeFixedStorage),
       verifyCopiedImagesValue(arguments.verifyCopiedImages),
-      listDriveImages(std::move(arguments.listDriveImages)),
+      listDriveImages(arguments.listDriveImages ? std::move(arguments.listDriveImages)
+                                                : arguments.fileAccess ? driveImageListing(arguments.fileAccess)
+                                                                      : ListDriveImages()),
+      fileAccess(std::move(arguments.fileAccess)),
       runner(std::move(arguments.runner)),
       diskValue(std::move(arguments.disk)),
       listDisks(std::move(arguments.listDisks)),
@@ -142,7 +147,7 @@ std::string HomeViewModel::deviceName() const {
 }
 
 bool HomeViewModel::canBrowseDrive() const {
-    return listDriveImages != nullptr && diskValue.has_value() && !pendingOperationValue.has_value() &&
+    return fileAccess != nullptr && diskValue.has_value() && !pendingOperationValue.has_value() &&
            stateValue.is<HomeDriveState::VentoyReady>();
 }
 

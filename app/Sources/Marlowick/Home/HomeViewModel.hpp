@@ -33,6 +33,7 @@
 #include "Block/DiscoveredDisk.hpp"
 #include "Block/DriveVisibility.hpp"
 #include "Diagnostics/DiagnosticReport.hpp"
+#include "Files/DriveFileAccess.hpp"
 #include "Helper/HelperCancelLatch.hpp"
 #include "Helper/HelperDeviceProbe.hpp"
 #include "Helper/HelperEngineRunner.hpp"
@@ -129,7 +130,10 @@ public:
         EjectDisk ejectDisk;
         IsAssetCached isAssetCached;
         AcquireAssets acquireAssets;  // none: every acquisition fails with reason download
-        ListDriveImages listDriveImages;  // none: no file access, images come from the helper program
+        ListDriveImages listDriveImages;  // none: from fileAccess when given, else through the helper program
+        // The files of the drive's mounted data partition, for the drive browser; none: no
+        // browser.
+        std::shared_ptr<DriveFileAccess> fileAccess;
         // The application's release catalog: the recommended release, the names of releases
         // being downloaded, and the signed registry handed to the helper program.
         std::shared_ptr<VentoyCatalogModel> catalog;
@@ -310,6 +314,7 @@ private:
     std::optional<std::vector<HelperImageEntry>> driveImagesValue;
     std::shared_ptr<DriveBrowserModel> browserValue;
     const ListDriveImages listDriveImages;
+    const std::shared_ptr<DriveFileAccess> fileAccess;
     std::optional<PendingRawImage> pendingRawImageValue;
     std::optional<std::string> rawWriteBlockedValue;
     bool isPickingDiskValue = false;

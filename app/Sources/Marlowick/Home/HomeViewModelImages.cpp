@@ -85,15 +85,23 @@ void HomeViewModel::listImagesThroughHelper(const HelperDiskRef& disk, const Hel
 void HomeViewModel::openDriveBrowser() {
     if (!canBrowseDrive()) return;
     const auto& ready = std::get<HomeDriveState::VentoyReady>(stateValue.value);
-    auto opened = std::make_shared<DriveBrowserModel>(*diskValue, ready.layout, deviceName());
+    auto opened = DriveBrowserModel::create(fileAccess, *diskValue, ready.layout, deviceName(), executor,
+                                            startBackground);
     setBrowser(opened);
     opened->reload();
 }
 
 void HomeViewModel::closeDriveBrowser() {
-    const bool changed = browserValue && browserValue->didChangeDrive();
+    std::shared_ptr<DriveBrowserModel> closing = browserValue;
     setBrowser(nullptr);
-    if (changed) refreshDriveImages();
+    if (!closing) return;
+    // A delete may still run when the browser goes: its end, not this moment, says whether
+    // the drive changed. The images are listed again only while that drive is selected.
+    std::weak_ptr<HomeViewModel> weakSelf = shared_from_this();
+    closing->close([weakSelf, changed = closing->disk()] {
+        const auto self = weakSelf.lock();
+        if (self && self->diskValue == changed) self->refreshDriveImages();
+    });
 }
 
 }  // namespace marlowick

@@ -144,6 +144,7 @@ std::shared_ptr<HomeViewModel> makeModel(UITestScenario scenario, const Context&
     if (ready) {
         arguments.pickImageFile = [] { return std::optional<std::filesystem::path>(pickedImagePath); };
         auto access = std::make_shared<InMemoryDriveFileAccess>(scriptedFiles(), scriptedModificationTime());
+        arguments.fileAccess = access;
         arguments.listDriveImages = driveImageListing(std::move(access));
     }
     arguments.ejectDisk = [](const HelperDiskRef&) {};

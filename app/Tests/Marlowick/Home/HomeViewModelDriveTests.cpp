@@ -110,6 +110,7 @@ protected:
                     return acquirer.acquire(onPhase, isCancelled);
                 },
             .listDriveImages = {},
+            .fileAccess = {},
             .catalog = catalog,
             .startBackground = {},
             .clock = {},

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <future>
+#include <thread>
+
 #include "Home/HomeViewModel.hpp"
 #include "Support/HomeModelHarness.hpp"
 
@@ -139,25 +142,76 @@ TEST_F(HomeViewModelImages, AListingOfADriveNoLongerSelectedIsDropped) {
 
 TEST_F(HomeViewModelImages, ClosingABrowserThatDeletedListsTheImagesAgain) {
     harness.mountedImages = std::vector<HelperImageEntry>{isoEntry};
+    harness.files->addFile("/a.iso", 4096);
+    harness.files->addFile("/b.iso", 4096);
     const auto model = readyModel(true);
     harness.forget();
 
     model->openDriveBrowser();
-    ASSERT_NE(model->browser(), nullptr);
-    EXPECT_EQ(model->browser()->driveName(), "sdb");
-    EXPECT_EQ(model->browser()->layout(), layout);
-    EXPECT_EQ(model->browser()->reloadCount(), 1);
+    const std::shared_ptr<DriveBrowserModel> browser = model->browser();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(browser->driveName(), "sdb");
+    EXPECT_EQ(browser->layout(), layout);
+    harness.settle();
+    EXPECT_EQ(harness.files->listed(), std::vector<VolumePath>{VolumePath::root}) << "opening lists the root at once";
     model->closeDriveBrowser();
     EXPECT_EQ(model->browser(), nullptr);
     EXPECT_EQ(harness.background.pending(), 0U) << "a browser that only browsed lists nothing";
 
     model->openDriveBrowser();
-    model->browser()->markDriveChanged();
+    harness.settle();
+    model->browser()->setSelection({*VolumePath::parse("/a.iso")});
+    model->browser()->requestDelete();
+    model->browser()->confirmDelete();
+    harness.settle();
+    EXPECT_FALSE(harness.files->contains("/a.iso"));
     model->closeDriveBrowser();
     EXPECT_EQ(harness.background.pending(), 1U);
     harness.settle();
     EXPECT_EQ(harness.mountedListings, 2);
     EXPECT_EQ(harness.announced(Property::browser), 4);
+}
+
+// The user closes the browser while a delete of two files is between its paths: the delete
+// stops there, and the images are listed again once it has ended, because one file went.
+TEST_F(HomeViewModelImages, ClosingDuringADeleteStillListsTheImagesAgainWhenItEnds) {
+    harness.mountedImages = std::vector<HelperImageEntry>{isoEntry};
+    harness.files->addFile("/a.iso", 4096);
+    harness.files->addFile("/b.iso", 4096);
+    const auto model = readyModel(true);
+    model->openDriveBrowser();
+    harness.settle();
+    const std::shared_ptr<DriveBrowserModel> browser = model->browser();
+    browser->setSelection({*VolumePath::parse("/a.iso"), *VolumePath::parse("/b.iso")});
+    browser->requestDelete();
+    browser->confirmDelete();
+    ASSERT_TRUE(browser->isDeleting());
+
+    std::promise<void> firstGone;
+    std::promise<void> closed;
+    std::shared_future<void> closedSeen = closed.get_future().share();
+    harness.files->afterEachDeletion([&firstGone, closedSeen](const VolumePath& path) {
+        if (path == *VolumePath::parse("/a.iso")) {
+            firstGone.set_value();
+            closedSeen.wait();
+        }
+    });
+    std::future<void> gone = firstGone.get_future();
+    std::thread deleting([this] { harness.background.runOne(); });
+    gone.wait();
+    model->closeDriveBrowser();
+    EXPECT_EQ(model->browser(), nullptr);
+    EXPECT_EQ(harness.mountedListings, 1) << "nothing is known to have changed yet";
+    closed.set_value();
+    deleting.join();
+
+    harness.settle();
+    EXPECT_TRUE(harness.files->contains("/b.iso")) << "the delete went on after the browser closed";
+    EXPECT_FALSE(harness.files->contains("/a.iso"));
+    EXPECT_TRUE(browser->didChangeDrive());
+    EXPECT_FALSE(browser->isDeleting());
+    EXPECT_EQ(harness.mountedListings, 2) << "the drive's images were not listed again";
+    EXPECT_EQ(harness.files->listings(), 1) << "a closed browser lists no folder";
 }
 
 TEST_F(HomeViewModelImages, TheBrowserStaysClosedWhileAConfirmationIsUp) {

@@ -51,6 +51,7 @@ std::shared_ptr<HomeViewModel> HomeModelHarness::make(std::optional<HelperDiskRe
             return mountedImages;
         })
                                           : HomeViewModel::ListDriveImages(),
+        .fileAccess = withFileAccess ? files : nullptr,
         .catalog = catalog,
         .startBackground = background.starter(),
         .clock = [this] { return now; },

@@ -14,6 +14,7 @@
 #include "Home/HomeViewModel.hpp"
 #include "Support/ManualBackground.hpp"
 #include "Support/ManualExecutor.hpp"
+#include "Support/MemoryDriveFileAccess.hpp"
 #include "Support/ScriptedEngineRunner.hpp"
 #include "Support/TestSupport.hpp"
 
@@ -25,7 +26,7 @@ struct HomeModelHarness {
     HomeModelHarness();
 
     // A model over the harness's parts; `withFileAccess` gives it the scripted image listing
-    // of the mounted data partition.
+    // of the mounted data partition and the in-memory files the drive browser walks.
     std::shared_ptr<HomeViewModel> make(std::optional<HelperDiskRef> disk = std::nullopt,
                                         HomeDriveState initialState = HomeDriveState::NoDrive{},
                                         bool withFileAccess = false);
@@ -45,6 +46,7 @@ struct HomeModelHarness {
     // What the mounted data partition lists; none: the volume is refused.
     std::optional<std::vector<HelperImageEntry>> mountedImages;
     int mountedListings = 0;
+    std::shared_ptr<MemoryDriveFileAccess> files = std::make_shared<MemoryDriveFileAccess>();
     test::TempDir folder;
     std::shared_ptr<VentoyCatalogModel> catalog;
 
