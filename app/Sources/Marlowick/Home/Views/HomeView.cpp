@@ -93,8 +93,8 @@ bool holdsKind(const std::optional<Kind>& kind, std::initializer_list<Kind> kind
 struct HomeView::SheetSlot {
     std::function<bool()> presented;
     std::function<void()> dismiss;  // writes "closed" into the model
-    std::function<ui::Sheet*(QWidget& window)> make;
-    QPointer<ui::Sheet> sheet;
+    std::function<QDialog*(QWidget& window)> make;
+    QPointer<QDialog> sheet;
 };
 
 std::optional<std::int64_t> HomeView::capacity(const HomeViewModel& model) {
@@ -152,7 +152,7 @@ HomeView::HomeView(std::shared_ptr<HomeViewModel> model, HomeViewPanels givenPan
 
     // The sheets, each bound to its one model property.
     auto slot = [this](std::function<bool()> presented, std::function<void()> dismiss,
-                       std::function<ui::Sheet*(QWidget&)> make) {
+                       std::function<QDialog*(QWidget&)> make) {
         sheets.push_back(std::make_unique<SheetSlot>(SheetSlot{std::move(presented), std::move(dismiss), std::move(make), {}}));
         return sheets.back().get();
     };
@@ -171,7 +171,7 @@ HomeView::HomeView(std::shared_ptr<HomeViewModel> model, HomeViewPanels givenPan
              return panels.drivePicker ? panels.drivePicker(window, *homeModel) : nullptr;
          });
     slot([this] { return homeModel->browser() != nullptr; }, [this] { homeModel->closeDriveBrowser(); },
-         [this](QWidget& window) -> ui::Sheet* {
+         [this](QWidget& window) -> QDialog* {
              return panels.driveBrowser ? panels.driveBrowser(window, *homeModel) : nullptr;
          });
     slot([this] { return homeModel->isShowingBootGuide(); },
@@ -550,7 +550,7 @@ void HomeView::renderSheets() {
 }
 
 void HomeView::openSheet(SheetSlot& slot) {
-    ui::Sheet* sheet = slot.make(*window());
+    QDialog* sheet = slot.make(*window());
     if (sheet == nullptr) return;
     slot.sheet = sheet;
     SheetSlot* bound = &slot;
@@ -565,7 +565,7 @@ void HomeView::openSheet(SheetSlot& slot) {
 }
 
 void HomeView::closeSheet(SheetSlot& slot) {
-    ui::Sheet* sheet = slot.sheet;
+    QDialog* sheet = slot.sheet;
     slot.sheet = nullptr;
     if (sheet != nullptr && sheet->isVisible()) sheet->done(QDialog::Rejected);
     else if (sheet != nullptr) sheet->deleteLater();

@@ -22,6 +22,7 @@
 #include "Home/HomeViewModel.hpp"
 #include "Home/VentoyCatalogModel.hpp"
 
+class QDialog;
 class QHBoxLayout;
 class QMessageBox;
 class QScrollArea;
@@ -45,8 +46,8 @@ struct HomeViewPanels {
     std::function<ui::Sheet*(QWidget& window, HomeViewModel& model)> drivePicker;
     // The boot guide; a sheet over `window`, closed by `onClose`.
     std::function<ui::Sheet*(QWidget& window, std::function<void()> onClose)> bootGuide;
-    // The drive browser over the model's open browser; a sheet over `window`.
-    std::function<ui::Sheet*(QWidget& window, HomeViewModel& model)> driveBrowser;
+    // The drive browser over the model's open browser; a window-modal dialog over `window`.
+    std::function<QDialog*(QWidget& window, HomeViewModel& model)> driveBrowser;
     // The card about a ready Ventoy drive.
     std::function<QWidget*(HomeViewModel& model, const HomeDriveState::VentoyReady& ready)> driveInfo;
     // The images on a ready drive, with refresh and (when the drive may be browsed) browse.

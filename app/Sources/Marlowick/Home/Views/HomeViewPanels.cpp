@@ -1,8 +1,9 @@
 // The panels the home view composes in this application. A panel that is not listed here
-// (the drive browser, until it exists) leaves its place in the home view empty.
+// leaves its place in the home view empty.
 
 #include "Home/Views/BootGuideView.hpp"
 #include "Home/Views/DiagnosticsView.hpp"
+#include "Home/Views/DriveBrowserView.hpp"
 #include "Home/Views/DriveImagesView.hpp"
 #include "Home/Views/DriveInfoView.hpp"
 #include "Home/Views/DrivePickerView.hpp"
@@ -38,6 +39,12 @@ HomeViewPanels standardHomePanels() {
     };
     panels.bootGuide = [](QWidget& window, std::function<void()> onClose) -> ui::Sheet* {
         return new BootGuideView(window, std::move(onClose));
+    };
+    panels.driveBrowser = [](QWidget& window, HomeViewModel& model) -> QDialog* {
+        if (!model.browser()) return nullptr;
+        auto* browser = new DriveBrowserView(model.browser(), &window);
+        browser->setWindowModality(Qt::WindowModal);
+        return browser;
     };
     panels.driveInfo = [](HomeViewModel& model, const HomeDriveState::VentoyReady& ready) -> QWidget* {
         return new DriveInfoView(model.deviceName(), ready.layout, ready.installedVersion, ready.usage,
