@@ -15,26 +15,22 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setMinimumSize(720, 560);
     applyAppearance();
 
-    auto* central = new QWidget(this);
-    column = new QVBoxLayout(central);
+    // Until the home view is set, the brand header alone.
+    auto* interim = new QWidget(this);
+    auto* column = new QVBoxLayout(interim);
     column->setContentsMargins(20, 40, 28, 24);
-    column->setSpacing(18);
-
-    auto* header = new BrandHeader(46, central);
+    auto* header = new BrandHeader(46, interim);
     header->setObjectName(QStringLiteral("home.brandHeader"));
+    ui::hideFromAccessibility(*header);
     column->addWidget(header, 0, Qt::AlignLeft | Qt::AlignTop);
-
-    setContent(new QWidget(central));
-    setCentralWidget(central);
+    column->addStretch(1);
+    setContent(interim);
 }
 
 void MainWindow::setContent(QWidget* content) {
-    if (currentContent != nullptr) {
-        column->removeWidget(currentContent);
-        currentContent->deleteLater();
-    }
+    // The content fills the window; the one it replaces is deleted.
     currentContent = content;
-    column->addWidget(currentContent, 1);
+    setCentralWidget(content);
 }
 
 void MainWindow::applyAppearance() {

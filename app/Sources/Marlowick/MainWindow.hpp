@@ -1,11 +1,9 @@
 #pragma once
-// The main window: the brand header above the home screen's content, in the brand palette of
+// The main window: the home screen's content (the home view, with its brand header), in the brand palette of
 // the desktop's appearance (followed when it changes). The window holds no logic; what it
 // shows comes from the content widget it is given.
 
 #include <QMainWindow>
-
-class QVBoxLayout;
 
 namespace marlowick {
 
@@ -14,7 +12,7 @@ class MainWindow : public QMainWindow {
 public:
     explicit MainWindow(QWidget* parent = nullptr);
 
-    // Replaces what is shown below the header; the window takes ownership.
+    // Replaces the whole content; the window takes ownership.
     void setContent(QWidget* content);
     [[nodiscard]] QWidget* content() const { return currentContent; }
 
@@ -24,7 +22,6 @@ protected:
 private:
     void applyAppearance();
 
-    QVBoxLayout* column = nullptr;
     QWidget* currentContent = nullptr;
 };
 

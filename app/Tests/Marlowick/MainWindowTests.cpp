@@ -29,6 +29,7 @@ TEST(MainWindow, ShowsTheBrandHeaderAsDecorationAndTakesNewContent) {
     content->setObjectName(QStringLiteral("test.content"));
     window.setContent(content);
     EXPECT_EQ(window.content(), content);
+    EXPECT_EQ(window.centralWidget(), content);
     EXPECT_NE(testing::findElement<QLabel>(window, QStringLiteral("test.content")), nullptr);
 
     const std::string path = testing::saveScreenshot(window, "main-window");

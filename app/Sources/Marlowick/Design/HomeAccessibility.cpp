@@ -26,6 +26,20 @@ std::string hiddenFixedStorageNotice(long long count) {
                          "Drives.";
 }
 
+std::string progressLabel(HomeOperationKind kind, std::string_view stageLabel, double fraction) {
+    std::string_view phrase;
+    switch (kind) {
+        case HomeOperationKind::prepare: phrase = "Preparing drive"; break;
+        case HomeOperationKind::reinstall: phrase = "Reinstalling Ventoy"; break;
+        case HomeOperationKind::update: phrase = "Updating Ventoy"; break;
+        case HomeOperationKind::removeVentoy: phrase = "Removing Ventoy"; break;
+        case HomeOperationKind::addImage: phrase = "Adding image"; break;
+        case HomeOperationKind::writeRawImage: phrase = "Writing disk image"; break;
+    }
+    return std::string(phrase) + ", " + std::string(stageLabel) + ", " + std::to_string(percent(fraction)) +
+           " percent";
+}
+
 long long percent(double fraction) {
     // Outside its domain (not finite, or beyond 0…1) a progress label still reads sanely.
     if (std::isnan(fraction)) return 0;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "Home/HomeOperationKind.hpp"
+
 namespace marlowick::HomeAccessibility {
 
 inline constexpr std::string_view tryAgainLabel = "Try again";
@@ -45,6 +47,9 @@ inline constexpr std::array<MobileAppFeature, 3> getMobileAppFeatures{{
 
 // "2 SSDs or hard drives are hidden to protect the data on it. To use one, …".
 [[nodiscard]] std::string hiddenFixedStorageNotice(long long count);
+
+// The progress bar's spoken label: "Updating Ventoy, Writing boot image…, 63 percent".
+[[nodiscard]] std::string progressLabel(HomeOperationKind kind, std::string_view stageLabel, double fraction);
 
 // "75" for 0.745: fraction × 100 rounded half away from zero, held to 0…100; a fraction
 // that is not a number counts as 0.

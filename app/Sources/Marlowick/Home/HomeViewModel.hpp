@@ -174,6 +174,9 @@ public:
     [[nodiscard]] bool isOperationCancelRequested() const { return operationCancelValue->isCancelled(); }
     [[nodiscard]] bool isOperationInFlight() const { return operationTaskValue != nullptr; }
 
+    // The release catalog the model installs from.
+    [[nodiscard]] const std::shared_ptr<VentoyCatalogModel>& catalogModel() const { return catalog; }
+
     // The selected drive's display name, else its device name ("sdb"), else "the drive".
     [[nodiscard]] std::string deviceName() const;
     // File access, a drive, no pending confirmation and a ready Ventoy drive.
@@ -211,6 +214,12 @@ public:
 
     // --- Requests, confirmation, cancellation.
     void primaryAction();
+    // Ignored while a confirmation is pending or an operation runs. Adding an image and
+    // writing a raw image start with a file pick; the other kinds wait for confirmation.
+    void requestOperation(HomeOperationKind kind);
+    // Starts the operation at once, without confirmation.
+    void run(HomeOperationKind kind, std::optional<std::filesystem::path> pickedFile,
+             std::optional<HelperVentoyLayout> layout);
     void addAnother();
     void invokeDriveMenuCommand(DriveMenuCommand command);
     void confirmPendingOperation();
@@ -275,13 +284,10 @@ private:
                                  const ModelTaskHandle& task, std::function<void()> finished);
     [[nodiscard]] bool isShowingReadyDrive(const HelperDiskRef& disk) const;
 
-    void requestOperation(HomeOperationKind kind);
     [[nodiscard]] std::optional<TargetVerification::Verdict> verifySelection(bool writes);
     void refuseOperation(HomeOperationKind kind, const TargetVerification::Verdict& verdict);
     void beginAddImage();
 
-    void run(HomeOperationKind kind, std::optional<std::filesystem::path> pickedFile,
-             std::optional<HelperVentoyLayout> layout);
     void finishAcquisition(HomeOperationKind kind, const VentoyAcquisitionResult& result);
     void sendCommand(const ModelTaskHandle& task, HomeOperationKind kind, const HelperDiskRef& disk,
                      const std::optional<std::filesystem::path>& pickedFile,

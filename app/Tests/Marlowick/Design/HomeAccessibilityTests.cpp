@@ -81,5 +81,28 @@ TEST(HomeAccessibility, PercentRoundsHalvesAwayFromZeroAndStaysInRange) {
     for (const auto& row : rows) EXPECT_EQ(HomeAccessibility::percent(row.fraction), row.percent) << row.fraction;
 }
 
+TEST(HomeAccessibility, ProgressLabelNamesTheOperationStageAndPercent) {
+    using Kind = HomeOperationKind;
+    const struct {
+        Kind kind;
+        const char* stage;
+        double fraction;
+        const char* expected;
+    } rows[] = {
+        {Kind::prepare, "Formatting…", 0.0, "Preparing drive, Formatting…, 0 percent"},
+        {Kind::reinstall, "Installing", 1.0, "Reinstalling Ventoy, Installing, 100 percent"},
+        {Kind::update, "Writing boot image…", 0.625, "Updating Ventoy, Writing boot image…, 63 percent"},
+        {Kind::removeVentoy, "Erasing", 0.004, "Removing Ventoy, Erasing, 0 percent"},
+        {Kind::addImage, "Copying <b>a.iso</b>", 0.5, "Adding image, Copying <b>a.iso</b>, 50 percent"},
+        {Kind::writeRawImage, "Verifying", 0.995, "Writing disk image, Verifying, 100 percent"},
+        // Outside its domain it still reads as a percentage between 0 and 100.
+        {Kind::prepare, "x", std::numeric_limits<double>::quiet_NaN(), "Preparing drive, x, 0 percent"},
+        {Kind::prepare, "x", std::numeric_limits<double>::infinity(), "Preparing drive, x, 100 percent"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(HomeAccessibility::progressLabel(row.kind, row.stage, row.fraction), row.expected);
+    }
+}
+
 }  // namespace
 }  // namespace marlowick

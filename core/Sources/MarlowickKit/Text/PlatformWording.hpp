@@ -30,6 +30,8 @@ inline constexpr std::string_view volumeUnavailable =
 
 // The service that mounts a drive's volumes for the user, named where it did not answer.
 inline constexpr std::string_view mountService = "udisks";
+// Where the user sees a drive's name and files.
+inline constexpr std::string_view fileManager = "your file manager";
 // The boot guide's note on which computers start from a prepared drive. This computer is
 // most likely a PC itself, so it is not set apart from the ones the drive boots.
 inline constexpr std::string_view bootGuideComputersNote =

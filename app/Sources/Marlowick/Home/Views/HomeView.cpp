@@ -1,0 +1,625 @@
+#include "Home/Views/HomeView.hpp"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "Design/BrandCard.hpp"
+#include "Design/BrandHeader.hpp"
+#include "Design/BrandStyle.hpp"
+#include "Design/HomeAccessibility.hpp"
+#include "Design/HomeBackground.hpp"
+#include "Design/SymbolIcons.hpp"
+#include "Detect/VentoyVersionReader.hpp"
+#include "Home/Views/DriveContextViews.hpp"
+#include "Home/Views/HomeStatePresentation.hpp"
+#include "Home/Views/OperationConfirmationView.hpp"
+#include "Home/Views/OperationProgressView.hpp"
+#include "Home/Views/ViewKit.hpp"
+#include "UI/Accessibility.hpp"
+#include "UI/PlainText.hpp"
+#include "UI/Sheet.hpp"
+
+namespace marlowick {
+namespace {
+
+using State = HomeDriveState;
+using Property = HomeViewModel::Property;
+using Kind = HomeOperationKind;
+
+// A drive this large is named before it is erased.
+constexpr std::int64_t largeDriveBytes = 200'000'000'000;
+
+// The state's symbol on a tinted disc with a ring of the same colour. Decoration.
+class StateIcon : public QWidget {
+public:
+    StateIcon(std::string symbol, BrandColor tint, QWidget* parent) : QWidget(parent), name(std::move(symbol)), color(tint) {
+        setFixedSize(108, 108);
+        ui::hideFromAccessibility(*this);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF disc = QRectF(rect()).adjusted(1, 1, -1, -1);
+        painter.setPen(QPen(BrandStyle::color(color, 0.32), 1.5));
+        painter.setBrush(BrandStyle::color(color, 0.18));
+        painter.drawEllipse(disc);
+        const int size = 52;
+        const QPixmap icon = SymbolIcons::tinted(name, size, BrandStyle::color(color), devicePixelRatioF());
+        painter.drawPixmap(QRect((width() - size) / 2, (height() - size) / 2, size, size), icon);
+    }
+
+private:
+    std::string name;
+    BrandColor color;
+};
+
+QHBoxLayout* linkRow(QVBoxLayout& into, int spacing) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(spacing);
+    row->addStretch(1);
+    into.addLayout(row);
+    return row;
+}
+
+void closeRow(QHBoxLayout& row) { row.addStretch(1); }
+
+QPushButton* link(QWidget* parent, std::string_view title, std::string_view identifier, std::string_view label = {},
+                  std::string_view hint = {}, BrandFont font = BrandFont::body, BrandColor tint = BrandColor::primary) {
+    QPushButton* button = viewkit::linkButton(title, font, tint, parent);
+    ui::identify(*button, identifier, label.empty() ? title : label, hint);
+    return button;
+}
+
+bool holdsKind(const std::optional<Kind>& kind, std::initializer_list<Kind> kinds) {
+    if (!kind) return false;
+    for (Kind candidate : kinds) {
+        if (*kind == candidate) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+struct HomeView::SheetSlot {
+    std::function<bool()> presented;
+    std::function<void()> dismiss;  // writes "closed" into the model
+    std::function<QDialog*(QWidget& window)> make;
+    QPointer<QDialog> sheet;
+};
+
+std::optional<std::int64_t> HomeView::capacity(const HomeViewModel& model) {
+    if (!model.disk()) return std::nullopt;
+    return model.disk()->sectorCount * model.disk()->sectorSize;
+}
+
+bool HomeView::updateAvailable(const std::optional<std::string>& installed, const std::string& recommended) {
+    return VentoyVersionReader::updateAvailable(installed, recommended).value_or(false);
+}
+
+BrandColor HomeView::backdropAccent(const HomeDriveState& state, const std::string& recommendedVersion) {
+    if (const auto* ready = std::get_if<State::VentoyReady>(&state.value)) {
+        return updateAvailable(ready->installedVersion, recommendedVersion) ? BrandColor::accent
+                                                                            : BrandColor::successText;
+    }
+    if (state.is<State::Incompatible>() || state.is<State::Unreadable>()) return BrandColor::warningText;
+    if (state.is<State::Error>()) return BrandColor::errorText;
+    if (const auto* done = std::get_if<State::Done>(&state.value)) {
+        return done->outcome.isSuccess() ? BrandColor::successText : BrandColor::errorText;
+    }
+    return BrandColor::primary;
+}
+
+bool HomeView::continueOnPhone(const HomeDriveState& state) {
+    const auto* done = std::get_if<State::Done>(&state.value);
+    return done != nullptr && done->outcome.isSuccess() &&
+           (done->kind == Kind::prepare || done->kind == Kind::reinstall || done->kind == Kind::update);
+}
+
+HomeView::HomeView(std::shared_ptr<HomeViewModel> model, HomeViewPanels givenPanels, QWidget* parent)
+    : QWidget(parent), homeModel(std::move(model)), catalog(homeModel->catalogModel()), panels(std::move(givenPanels)) {
+    setObjectName(QStringLiteral("home.view"));
+    setMinimumSize(720, 560);
+
+    backdrop = new HomeBackground(BrandStyle::color(BrandColor::primary), this);
+    backdrop->setObjectName(QStringLiteral("home.backdrop"));
+
+    row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("home.content"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    scroll->viewport()->setAutoFillBackground(false);
+    row->addWidget(scroll, 1);
+
+    header = new BrandHeader(46, this);
+    header->setObjectName(QStringLiteral("home.brandHeader"));
+    header->setAttribute(Qt::WA_TransparentForMouseEvents);
+    ui::hideFromAccessibility(*header);
+
+    // The sheets, each bound to its one model property.
+    auto slot = [this](std::function<bool()> presented, std::function<void()> dismiss,
+                       std::function<QDialog*(QWidget&)> make) {
+        sheets.push_back(std::make_unique<SheetSlot>(SheetSlot{std::move(presented), std::move(dismiss), std::move(make), {}}));
+        return sheets.back().get();
+    };
+    confirmation = slot(
+        [this] { return homeModel->pendingOperation().has_value(); },
+        [this] {
+            if (homeModel->pendingOperation()) homeModel->setPendingOperation(std::nullopt);
+            homeModel->setPendingRawImage(std::nullopt);
+        },
+        [this](QWidget& window) { return makeConfirmation(window); });
+    slot([this] { return homeModel->isPickingDisk(); },
+         [this] {
+             if (homeModel->isPickingDisk()) homeModel->setIsPickingDisk(false);
+         },
+         [this](QWidget& window) -> ui::Sheet* {
+             return panels.drivePicker ? panels.drivePicker(window, *homeModel) : nullptr;
+         });
+    slot([this] { return homeModel->browser() != nullptr; }, [this] { homeModel->closeDriveBrowser(); },
+         [this](QWidget& window) -> QDialog* {
+             return panels.driveBrowser ? panels.driveBrowser(window, *homeModel) : nullptr;
+         });
+    slot([this] { return homeModel->isShowingBootGuide(); },
+         [this] {
+             if (homeModel->isShowingBootGuide()) homeModel->setIsShowingBootGuide(false);
+         },
+         [this](QWidget& window) -> ui::Sheet* {
+             if (!panels.bootGuide) return nullptr;
+             return panels.bootGuide(window, [model = homeModel] { model->setIsShowingBootGuide(false); });
+         });
+
+    modelSubscription = homeModel->observers().subscribe([this](Property property) { observe(property); });
+    catalogSubscription = catalog->observers().subscribe([this](VentoyCatalogModel::Property) {
+        contentDirty = true;
+        scheduleRender();
+    });
+    render();
+}
+
+HomeView::~HomeView() {
+    homeModel->observers().unsubscribe(modelSubscription);
+    catalog->observers().unsubscribe(catalogSubscription);
+    for (const auto& slot : sheets) {
+        if (slot->sheet) {
+            slot->sheet->disconnect(this);
+            delete slot->sheet.data();
+        }
+    }
+}
+
+void HomeView::observe(Property property) {
+    switch (property) {
+        // What the running operation keeps for itself shows through the state alone.
+        case Property::operationTask:
+        case Property::operationCancel:
+        case Property::operationDetail:
+        case Property::throughput:
+        case Property::throughputStage:
+        case Property::detectTask:
+        case Property::imageRefreshTask:
+        case Property::stateBeforeOperation:
+        case Property::selectionFromEnumeration:
+        case Property::helperListingsInFlight:
+        case Property::driveVisibility:
+        case Property::includeFixedStorage:
+        case Property::verifyCopiedImages: return;
+        case Property::advancedOptions:
+            // The sheet follows the options it edits; the hero does not show them.
+            if (confirmationView != nullptr) confirmationView->sync();
+            return;
+        default: break;
+    }
+    contentDirty = true;
+    scheduleRender();
+}
+
+void HomeView::scheduleRender() {
+    if (renderQueued) return;
+    renderQueued = true;
+    QTimer::singleShot(0, this, [this] { render(); });
+}
+
+void HomeView::renderPending() {
+    if (renderQueued) render();
+}
+
+void HomeView::render() {
+    renderQueued = false;
+    if (contentDirty) renderContent();
+    contentDirty = false;
+    renderSheets();
+    renderAlert();
+}
+
+void HomeView::renderContent() {
+    const HomeDriveState& state = homeModel->state();
+    backdrop->setAccent(BrandStyle::color(backdropAccent(state, catalog->recommended().version())));
+
+    // Focus stays on the element of the same name when the content is made again.
+    QString focused;
+    if (QWidget* focus = QApplication::focusWidget(); focus != nullptr && scroll->isAncestorOf(focus)) {
+        focused = focus->objectName();
+    }
+
+    if (const auto* running = std::get_if<State::OperationRunning>(&state.value)) {
+        if (progress != nullptr && progress->kind() == running->kind) {
+            progress->setProgress(running->progress);
+        } else {
+            const bool chosenRelease = holdsKind(running->kind, {Kind::prepare, Kind::reinstall, Kind::removeVentoy});
+            const std::optional<std::string> version =
+                chosenRelease ? std::optional(homeModel->advancedOptions().selectedVentoyVersion) : std::nullopt;
+            progress = new OperationProgressView(running->kind, running->progress, version, *catalog->catalog(),
+                                                 [model = homeModel] { model->cancelOperation(); });
+            QWidget* old = scroll->takeWidget();
+            scroll->setWidget(progress);
+            if (old != nullptr) old->deleteLater();
+        }
+    } else {
+        progress = nullptr;
+        QWidget* hero = makeHero();
+        QWidget* old = scroll->takeWidget();
+        scroll->setWidget(hero);
+        if (old != nullptr) old->deleteLater();
+    }
+    scroll->widget()->setAutoFillBackground(false);
+    if (!focused.isEmpty()) {
+        const auto matches = scroll->widget()->findChildren<QWidget*>(focused);
+        if (!matches.isEmpty()) matches.front()->setFocus(Qt::OtherFocusReason);
+    }
+
+    const bool flag = continueOnPhone(state);
+    if (phonePanelFlag != flag) {
+        phonePanelFlag = flag;
+        if (phonePanel != nullptr) {
+            row->removeWidget(phonePanel);
+            phonePanel->deleteLater();
+            phonePanel = nullptr;
+        }
+        if (panels.phoneApp) phonePanel = panels.phoneApp(flag);
+        if (phonePanel != nullptr) row->addWidget(phonePanel, 0);
+    }
+    header->raise();
+}
+
+QWidget* HomeView::makeHero() {
+    HomeViewModel& model = *homeModel;
+    const HomeDriveState& state = model.state();
+    const HomeStatePresentation presentation(state);
+    const std::optional<std::int64_t> driveBytes = capacity(model);
+
+    auto* hero = new QWidget;
+    ui::identify(*hero, "home.root");
+    hero->setMinimumSize(520, 560);
+    auto* outer = new QVBoxLayout(hero);
+    outer->setContentsMargins(40, 40, 40, 40);
+    outer->setSpacing(0);
+    outer->addStretch(1);
+    outer->addSpacing(24);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(24);
+    outer->addLayout(column);
+    outer->addSpacing(24);
+    outer->addStretch(1);
+
+    column->addWidget(new StateIcon(presentation.systemImage, presentation.iconColor, hero), 0, Qt::AlignHCenter);
+
+    auto* card = new BrandCard(16, hero);
+    card->setObjectName(QStringLiteral("home.hero.card"));
+    card->setFixedWidth(440);
+    auto* rows = new QVBoxLayout(card);
+    rows->setContentsMargins(28, 28, 28, 28);
+    rows->setSpacing(20);
+    column->addWidget(card, 0, Qt::AlignHCenter);
+
+    // 1. The drive and its status.
+    if (presentation.contextStatus && model.disk()) {
+        rows->addWidget(new DriveContextHeader(model.deviceName(), driveBytes.value_or(-1), *presentation.contextStatus, card));
+    }
+
+    // 2. Title, subtitle and the explanation link.
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(8);
+    QLabel* title = viewkit::text(presentation.title, BrandFont::heroTitle, BrandColor::textHeading, card);
+    title->setAlignment(Qt::AlignHCenter);
+    ui::identify(*title, "home.hero.title", presentation.title, "heading");
+    texts->addWidget(title);
+    if (presentation.subtitle) {
+        QLabel* subtitle = viewkit::text(*presentation.subtitle, BrandFont::body, BrandColor::textMuted, card);
+        subtitle->setAlignment(Qt::AlignHCenter);
+        ui::identify(*subtitle, "home.hero.subtitle", *presentation.subtitle);
+        texts->addWidget(subtitle);
+    }
+    if (presentation.detail) texts->addWidget(new StateInfoLink(*presentation.detail, card), 0, Qt::AlignHCenter);
+    rows->addLayout(texts);
+
+    // 3. What a failed operation recorded.
+    const auto* done = std::get_if<State::Done>(&state.value);
+    if (done != nullptr && !done->outcome.isSuccess() && model.lastDiagnostics() && panels.diagnostics) {
+        if (QWidget* diagnostics = panels.diagnostics(*model.lastDiagnostics())) rows->addWidget(diagnostics);
+    }
+
+    // 4. A large drive is named before an erasing action.
+    if (driveBytes && *driveBytes >= largeDriveBytes && presentation.primaryAction &&
+        presentation.primaryAction->isDestructive) {
+        rows->addWidget(new LargeDriveCautionBanner(*driveBytes, "home.hero.largeDriveCaution", card));
+    }
+
+    // 5. What a ready drive holds.
+    const auto* ready = std::get_if<State::VentoyReady>(&state.value);
+    if (ready != nullptr) {
+        if (panels.driveInfo) {
+            if (QWidget* info = panels.driveInfo(model, *ready)) rows->addWidget(info);
+        }
+        if (model.driveImages() && panels.driveImages) {
+            if (QWidget* images = panels.driveImages(model, *model.driveImages())) rows->addWidget(images);
+        }
+    }
+
+    // 6. The state's main action.
+    if (presentation.primaryAction) {
+        const HomeStatePresentation::Action& action = *presentation.primaryAction;
+        QPushButton* button = viewkit::prominentButton(
+            action.label, action.isDestructive ? BrandColor::errorSolid : BrandColor::primary, card);
+        ui::identify(*button, "home.primaryAction", action.accessibilityLabel, action.accessibilityHint.value_or(""));
+        button->setMinimumWidth(160);
+        // Return opens the next step; nothing here erases without the sheet's own confirmation.
+        button->setShortcut(QKeySequence(Qt::Key_Return));
+        connect(button, &QPushButton::clicked, this, [model = homeModel] { model->primaryAction(); });
+        rows->addWidget(button, 0, Qt::AlignHCenter);
+    }
+
+    // 7 to 9. Secondary actions.
+    if (ready != nullptr) {
+        QHBoxLayout* secondary = linkRow(*rows, 16);
+        const std::string recommended = catalog->recommended().version();
+        const bool newer = updateAvailable(ready->installedVersion, recommended);
+        QPushButton* update =
+            link(card, newer ? "Update to " + recommended : std::string("Reinstall boot files"), "home.secondary.update",
+                 "Update Ventoy", "Refreshes the boot files. Your images are kept.");
+        if (newer) {
+            QFont semibold = update->font();
+            semibold.setWeight(QFont::DemiBold);
+            update->setFont(semibold);
+        }
+        connect(update, &QPushButton::clicked, this, [model = homeModel] { model->requestOperation(Kind::update); });
+        secondary->addWidget(update);
+        QPushButton* remove = link(card, "Remove Ventoy", "home.secondary.remove", "Remove Ventoy",
+                                   "Erases Ventoy and everything on the drive, returning it to plain storage.",
+                                   BrandFont::body, BrandColor::errorText);
+        connect(remove, &QPushButton::clicked, this, [model = homeModel] { model->requestOperation(Kind::removeVentoy); });
+        secondary->addWidget(remove);
+        closeRow(*secondary);
+    }
+    if (state.is<State::Unreadable>()) {
+        QHBoxLayout* secondary = linkRow(*rows, 16);
+        QPushButton* retry = link(card, HomeAccessibility::tryAgainLabel, "home.secondary.tryAgain",
+                                  HomeAccessibility::tryAgainLabel, HomeAccessibility::tryAgainHint);
+        connect(retry, &QPushButton::clicked, this, [model = homeModel] { model->detect(); });
+        secondary->addWidget(retry);
+        closeRow(*secondary);
+    }
+    if (done != nullptr && done->outcome.isSuccess()) {
+        QHBoxLayout* secondary = linkRow(*rows, 16);
+        if (done->kind != Kind::removeVentoy) {
+            const bool another = done->kind == Kind::addImage;
+            QPushButton* add = link(card, another ? "Add another" : "Add an image", "home.secondary.addAnother",
+                                    another ? "Add another image" : "Add an image",
+                                    another ? "Pick another image to copy onto this drive."
+                                            : "Copies an image you pick onto the drive.");
+            connect(add, &QPushButton::clicked, this, [model = homeModel] { model->addAnother(); });
+            secondary->addWidget(add);
+        }
+        QPushButton* guide = link(card, HomeAccessibility::bootGuideLabel, "home.secondary.bootGuide",
+                                  HomeAccessibility::bootGuideLabel, HomeAccessibility::bootGuideHint);
+        connect(guide, &QPushButton::clicked, this, [model = homeModel] { model->setIsShowingBootGuide(true); });
+        secondary->addWidget(guide);
+        closeRow(*secondary);
+    }
+
+    // The drive row under the card.
+    if (state.is<State::NoDrive>()) {
+        auto* driveRow = new QVBoxLayout;
+        driveRow->setSpacing(12);
+        QHBoxLayout* links = linkRow(*driveRow, 16);
+        QPushButton* rescan = link(hero, "Rescan", "home.drive.rescan");
+        connect(rescan, &QPushButton::clicked, this, [model = homeModel] { model->refreshDisks(); });
+        links->addWidget(rescan);
+        if (!model.availableDisks().empty()) {
+            QPushButton* choose = link(hero, "Choose a drive…", "home.drive.choose", "Choose a drive");
+            connect(choose, &QPushButton::clicked, this, [model = homeModel] { model->presentDiskPicker(); });
+            links->addWidget(choose);
+        }
+        QPushButton* guide = link(hero, HomeAccessibility::bootGuideLabel, "home.drive.bootGuide",
+                                  HomeAccessibility::bootGuideLabel, HomeAccessibility::bootGuideHint);
+        connect(guide, &QPushButton::clicked, this, [model = homeModel] { model->setIsShowingBootGuide(true); });
+        links->addWidget(guide);
+        closeRow(*links);
+        if (model.hiddenFixedStorageCount() >= 1) {
+            const std::string notice = HomeAccessibility::hiddenFixedStorageNotice(model.hiddenFixedStorageCount());
+            QLabel* hidden = viewkit::text(notice, BrandFont::caption, BrandColor::textMuted, hero);
+            hidden->setAlignment(Qt::AlignHCenter);
+            hidden->setMaximumWidth(440);
+            ui::identify(*hidden, "home.drive.hiddenFixedStorage", notice);
+            driveRow->addWidget(hidden, 0, Qt::AlignHCenter);
+        }
+        column->addLayout(driveRow);
+    } else if (state.is<State::Prepare>() || ready != nullptr || state.is<State::Incompatible>() ||
+               state.is<State::Unreadable>() || state.is<State::Error>()) {
+        auto* driveRow = new QVBoxLayout;
+        QHBoxLayout* links = linkRow(*driveRow, 16);
+        QPushButton* rescan =
+            link(hero, "Rescan", "home.drive.rescan", {}, {}, BrandFont::callout, BrandColor::textMuted);
+        connect(rescan, &QPushButton::clicked, this, [model = homeModel] { model->refreshDisks(); });
+        links->addWidget(rescan);
+        if (model.availableDisks().size() >= 2 && model.disk()) {
+            const std::string changeTitle = "Using " + model.deviceName() + " · Change drive";
+            QPushButton* change = link(hero, changeTitle, "home.drive.change", changeTitle, {}, BrandFont::callout,
+                                       BrandColor::textMuted);
+            connect(change, &QPushButton::clicked, this, [model = homeModel] { model->presentDiskPicker(); });
+            links->addWidget(change);
+        }
+        closeRow(*links);
+        column->addLayout(driveRow);
+    }
+    return hero;
+}
+
+ui::Sheet* HomeView::makeConfirmation(QWidget& window) {
+    HomeViewModel& model = *homeModel;
+    if (!model.pendingOperation()) return nullptr;
+    const std::optional<std::int64_t> driveBytes = capacity(model);
+    OperationConfirmationView::Inputs inputs{
+        .kind = *model.pendingOperation(),
+        .deviceName = model.deviceName(),
+        .deviceCapacityBytes = driveBytes.value_or(0),
+        .showsLargeDriveCaution = driveBytes && *driveBytes >= largeDriveBytes,
+        .downloadHeadsUpBytes = model.pendingOperationDownloadBytes(),
+        .rawImage = model.pendingRawImage(),
+        .options = {[model = homeModel] { return model->advancedOptions(); },
+                    [model = homeModel](AdvancedInstallOptions value) { model->setAdvancedOptions(std::move(value)); }},
+        .onConfirm = [model = homeModel] { model->confirmPendingOperation(); },
+        .onCancel =
+            [model = homeModel] {
+                if (model->pendingOperation()) model->setPendingOperation(std::nullopt);
+                model->setPendingRawImage(std::nullopt);
+            },
+    };
+    const bool erases = isDestructive(inputs.kind);
+    auto* sheet = new ui::Sheet(window, QStringLiteral("home.confirm.sheet"));
+    sheet->setWindowTitle(ui::qtText(OperationConfirmationView::title(inputs.kind)));
+    auto* layout = new QVBoxLayout(sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* area = new QScrollArea(sheet);
+    area->setObjectName(QStringLiteral("home.confirm.scroll"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    confirmationView = new OperationConfirmationView(std::move(inputs), catalog);
+    area->setWidget(confirmationView);
+    layout->addWidget(area);
+    QPalette surface = sheet->palette();
+    surface.setColor(QPalette::Window, BrandStyle::color(BrandColor::surface));
+    sheet->setPalette(surface);
+    sheet->setAutoFillBackground(true);
+    if (erases) sheet->makeReturnSafe();
+    connect(confirmationView, &OperationConfirmationView::resized, sheet, [this, sheet] { fitSheet(*sheet); });
+    connect(sheet, &QObject::destroyed, this, [this] { confirmationView = nullptr; });
+    fitSheet(*sheet);
+    return sheet;
+}
+
+void HomeView::fitSheet(ui::Sheet& sheet) {
+    // A sheet never outgrows its window: what does not fit scrolls.
+    auto* area = sheet.findChild<QScrollArea*>();
+    if (area == nullptr || area->widget() == nullptr) return;
+    QWidget* content = area->widget();
+    content->adjustSize();
+    const int width = 460;
+    content->setMinimumWidth(width);
+    const int wanted = content->heightForWidth(width) > 0 ? content->heightForWidth(width) : content->sizeHint().height();
+    const int room = std::max(240, window()->height() - 48);
+    // When the content scrolls, the scroll bar gets its own room beside it.
+    const int bar = wanted > room ? area->verticalScrollBar()->sizeHint().width() : 0;
+    sheet.setFixedSize(width + bar, std::min(wanted, room));
+}
+
+void HomeView::renderSheets() {
+    for (const auto& slot : sheets) {
+        const bool want = slot->presented();
+        if (want && !slot->sheet) {
+            openSheet(*slot);
+        } else if (!want && slot->sheet) {
+            closeSheet(*slot);
+        }
+    }
+}
+
+void HomeView::openSheet(SheetSlot& slot) {
+    QDialog* sheet = slot.make(*window());
+    if (sheet == nullptr) return;
+    slot.sheet = sheet;
+    SheetSlot* bound = &slot;
+    // Closed by any means (Escape, its own buttons, the window manager): the model hears it.
+    connect(sheet, &QDialog::finished, this, [this, bound, sheet] {
+        if (bound->sheet == sheet) bound->sheet = nullptr;
+        sheet->deleteLater();
+        if (bound->presented()) bound->dismiss();
+        scheduleRender();
+    });
+    sheet->open();
+}
+
+void HomeView::closeSheet(SheetSlot& slot) {
+    QDialog* sheet = slot.sheet;
+    slot.sheet = nullptr;
+    if (sheet != nullptr && sheet->isVisible()) sheet->done(QDialog::Rejected);
+    else if (sheet != nullptr) sheet->deleteLater();
+}
+
+void HomeView::renderAlert() {
+    const std::optional<std::string>& message = homeModel->rawWriteBlockedMessage();
+    if (message && alert == nullptr) {
+        alert = new QMessageBox(window());
+        alert->setObjectName(QStringLiteral("home.rawWriteBlocked.alert"));
+        alert->setWindowModality(Qt::WindowModal);
+        alert->setIcon(QMessageBox::Warning);
+        alert->setWindowTitle(QStringLiteral("This image can't be written that way"));
+        alert->setText(QStringLiteral("This image can't be written that way"));
+        alert->setTextFormat(Qt::PlainText);
+        alert->setInformativeText(ui::qtText(*message));
+        // The model's text is shown as it is, never read as markup.
+        for (QLabel* label : alert->findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
+        QPushButton* ok = alert->addButton(QMessageBox::Ok);
+        ok->setObjectName(QStringLiteral("home.rawWriteBlocked.ok"));
+        alert->setEscapeButton(ok);
+        QMessageBox* shown = alert;
+        connect(alert, &QDialog::finished, this, [this, shown] {
+            if (alert == shown) alert = nullptr;
+            shown->deleteLater();
+            if (homeModel->rawWriteBlockedMessage()) homeModel->dismissRawWriteBlocked();
+        });
+        alert->open();
+    } else if (!message && alert != nullptr) {
+        QMessageBox* shown = alert;
+        alert = nullptr;
+        shown->done(QDialog::Accepted);
+    }
+}
+
+void HomeView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (appeared) return;
+    appeared = true;
+    // The first scan starts when the window first shows; a scripted scenario runs instead.
+    if (homeModel->uiTestAutoOperation()) {
+        homeModel->runUiTestAutoOperation();
+    } else {
+        homeModel->refreshDisks();
+    }
+}
+
+void HomeView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    backdrop->setGeometry(rect());
+    backdrop->lower();
+    header->move(20, 40);
+    header->resize(header->sizeHint());
+    header->raise();
+}
+
+}  // namespace marlowick

@@ -1,0 +1,327 @@
+#include "Home/Views/OperationConfirmationView.hpp"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "Design/BrandStyle.hpp"
+#include "Design/SymbolIcons.hpp"
+#include "Home/Views/AdvancedOptionsSection.hpp"
+#include "Home/Views/DriveContextViews.hpp"
+#include "Home/Views/ViewKit.hpp"
+#include "Image/ByteCountText.hpp"
+#include "UI/Accessibility.hpp"
+#include "UI/PlainText.hpp"
+
+namespace marlowick {
+namespace {
+
+using Kind = HomeOperationKind;
+
+// A box tinted with the primary colour: the download and disk-image cards.
+class TintedCard : public QWidget {
+public:
+    explicit TintedCard(QWidget* parent) : QWidget(parent) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(BrandStyle::color(BrandColor::primary, 0.1));
+        painter.drawRoundedRect(rect(), 10, 10);
+    }
+};
+
+// The acknowledgement's text: clicking it ticks the box, as a checkbox's own title would.
+class CheckBoxCaption : public QLabel {
+public:
+    CheckBoxCaption(QCheckBox& toggled, QWidget* parent) : QLabel(parent), box(&toggled) {}
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) box->click();
+    }
+
+private:
+    QCheckBox* box;
+};
+
+std::string sizeText(std::int64_t bytes) { return driveSizeText(bytes); }
+
+QVBoxLayout* cardColumn(QWidget& card, int spacing) {
+    auto* column = new QVBoxLayout(&card);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->setSpacing(spacing);
+    return column;
+}
+
+}  // namespace
+
+std::string OperationConfirmationView::title(Kind kind) {
+    switch (kind) {
+        case Kind::prepare: return "Prepare this drive?";
+        case Kind::reinstall: return "Reinstall Ventoy?";
+        case Kind::update: return "Update Ventoy?";
+        case Kind::removeVentoy: return "Remove Ventoy?";
+        case Kind::addImage: return "Add an image";
+        case Kind::writeRawImage: return "Write this image over the drive?";
+    }
+    return {};
+}
+
+std::string OperationConfirmationView::explanation(Kind kind, const std::string& name, std::int64_t capacityBytes) {
+    const std::string capacity = " (" + sizeText(capacityBytes) + ")";
+    switch (kind) {
+        case Kind::prepare:
+            return "This erases everything on " + name + capacity + " and sets it up as a Ventoy multiboot drive.";
+        case Kind::reinstall:
+            return "This erases everything on " + name + capacity + " and reinstalls Ventoy with a compatible layout.";
+        case Kind::update: return "This refreshes the boot files on " + name + ". Your ISOs are kept.";
+        case Kind::removeVentoy:
+            return "This erases Ventoy and everything on " + name + capacity + ", returning it to a plain drive.";
+        case Kind::addImage: return "";
+        case Kind::writeRawImage:
+            return "This replaces everything on " + name + capacity +
+                   " with the image below. The drive becomes a copy of that image.";
+    }
+    return {};
+}
+
+std::string OperationConfirmationView::actionLabel(Kind kind) {
+    switch (kind) {
+        case Kind::prepare: return "Prepare";
+        case Kind::reinstall: return "Reinstall";
+        case Kind::update: return "Update";
+        case Kind::removeVentoy: return "Remove";
+        case Kind::addImage: return "Add";
+        case Kind::writeRawImage: return "Write";
+    }
+    return {};
+}
+
+std::string OperationConfirmationView::actionHint(Kind kind) {
+    switch (kind) {
+        case Kind::prepare: return "Erases the drive and sets it up as a Ventoy multiboot disk.";
+        case Kind::reinstall: return "Erases the drive and reinstalls Ventoy with a compatible layout.";
+        case Kind::update: return "Refreshes the boot files. Your images are kept.";
+        case Kind::removeVentoy: return "Erases Ventoy and everything on the drive, returning it to plain storage.";
+        case Kind::addImage: return "Copies an image you pick onto the drive.";
+        case Kind::writeRawImage: return "Replaces everything on the drive with one disk image you pick.";
+    }
+    return {};
+}
+
+OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_ptr<VentoyCatalogModel> catalogModel,
+                                                     QWidget* parent)
+    : QWidget(parent), inputs(std::move(given)), catalog(std::move(catalogModel)) {
+    const Kind kind = inputs.kind;
+    const bool destructive = isDestructive(kind);
+    setObjectName(QStringLiteral("home.confirm"));
+    setAutoFillBackground(true);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, BrandStyle::color(BrandColor::surface));
+    setPalette(background);
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(24, 24, 24, 24);
+    root->setSpacing(16);
+
+    // 1. What is asked, with a warning symbol for what erases.
+    auto* header = new QHBoxLayout;
+    header->setSpacing(12);
+    header->addWidget(viewkit::symbol(destructive ? "exclamationmark.triangle.fill" : "arrow.triangle.2.circlepath", 28,
+                                      destructive ? BrandColor::errorText : BrandColor::primary, this));
+    QLabel* heading = viewkit::text(title(kind), BrandFont::sectionTitle, BrandColor::textHeading, this);
+    ui::identify(*heading, "home.confirm.title", title(kind), "heading");
+    header->addWidget(heading, 1);
+    root->addLayout(header);
+
+    // 2. What happens to the drive.
+    QLabel* sentence = viewkit::text(explanation(kind, inputs.deviceName, inputs.deviceCapacityBytes), BrandFont::body,
+                                     BrandColor::textMuted, this);
+    sentence->setObjectName(QStringLiteral("home.confirm.explanation"));
+    root->addWidget(sentence);
+
+    // 3. The first use downloads the boot files.
+    if (inputs.downloadHeadsUpBytes) {
+        auto* card = new TintedCard(this);
+        const std::string notice =
+            "First use downloads about " + sizeText(*inputs.downloadHeadsUpBytes) + " of Ventoy boot files.";
+        ui::identify(*card, "home.confirm.downloadHeadsUp", notice);
+        auto* row = new QHBoxLayout(card);
+        row->setContentsMargins(12, 12, 12, 12);
+        row->setSpacing(8);
+        row->addWidget(viewkit::symbol("arrow.down.circle", 16, BrandColor::primary, card), 0, Qt::AlignTop);
+        auto* texts = new QVBoxLayout;
+        texts->setSpacing(4);
+        QLabel* line = viewkit::text(notice, BrandFont::callout, BrandColor::text, card);
+        ui::hideFromAccessibility(*line);
+        texts->addWidget(line);
+        // The source of the release to be installed; an update always installs the pinned one.
+        const std::optional<std::string> version =
+            reformatsDataPartition(kind) ? std::optional(inputs.options.get().selectedVentoyVersion) : std::nullopt;
+        const VentoyReleaseManifest& manifest = VentoyReleaseManifest::manifest(version);
+        if (QPushButton* link = viewkit::sourceLink(manifest.releaseSourceURLString(), BrandFont::caption, card)) {
+            link->setObjectName(QStringLiteral("home.confirm.downloadHeadsUp.source"));
+            texts->addWidget(link, 0, Qt::AlignLeft);
+        }
+        row->addLayout(texts, 1);
+        root->addWidget(card);
+    }
+
+    // 4. The disk image a raw write would put on the drive.
+    if (inputs.rawImage) {
+        const HomeViewModel::PendingRawImage& image = *inputs.rawImage;
+        auto* card = new TintedCard(this);
+        ui::identify(*card, "home.confirm.rawImage");
+        QVBoxLayout* column = cardColumn(*card, 4);
+        auto* imageRow = new QHBoxLayout;
+        imageRow->setSpacing(8);
+        imageRow->addWidget(viewkit::symbol("opticaldiscdrive", 16, BrandColor::primary, card));
+        const std::string fileName = image.url.filename().string();
+        QLabel* name = viewkit::text(fileName, BrandFont::callout, BrandColor::text, card);
+        QFont medium = name->font();
+        medium.setWeight(QFont::Medium);
+        name->setFont(medium);
+        name->setObjectName(QStringLiteral("home.confirm.rawImage.name"));
+        imageRow->addWidget(name, 1);
+        std::string spoken = fileName;
+        if (image.sizeBytes) {
+            QLabel* size = viewkit::text(sizeText(*image.sizeBytes), BrandFont::caption, BrandColor::textMuted, card);
+            size->setWordWrap(false);
+            size->setObjectName(QStringLiteral("home.confirm.rawImage.size"));
+            imageRow->addWidget(size);
+            spoken += ", " + sizeText(*image.sizeBytes);
+        }
+        column->addLayout(imageRow);
+        if (const std::optional<std::string> note = image.verdict.bootabilityNote()) {
+            QLabel* noteLabel = viewkit::text(*note, BrandFont::caption, BrandColor::textMuted, card);
+            noteLabel->setObjectName(QStringLiteral("home.confirm.rawImage.bootability"));
+            column->addWidget(noteLabel);
+            spoken += ". " + *note;
+        }
+        for (std::size_t index = 0; index < image.notices.size(); ++index) {
+            auto* notice = new QWidget(card);
+            notice->setObjectName(QStringLiteral("home.confirm.rawImage.notice.%1").arg(index));
+            auto* noticeRow = new QHBoxLayout(notice);
+            noticeRow->setContentsMargins(0, 4, 0, 0);
+            noticeRow->setSpacing(6);
+            noticeRow->addWidget(viewkit::symbol("exclamationmark.triangle.fill", 12, BrandColor::warningText, notice), 0,
+                                 Qt::AlignTop);
+            const std::string message = image.notices[index].message();
+            QLabel* text = viewkit::text(message, BrandFont::caption, BrandColor::text, notice);
+            text->setObjectName(QStringLiteral("home.confirm.rawImage.notice.%1.text").arg(index));
+            noticeRow->addWidget(text, 1);
+            column->addWidget(notice);
+            spoken += ". " + message;
+        }
+        card->setAccessibleName(ui::qtText(spoken));
+        for (QWidget* child : card->findChildren<QWidget*>()) ui::hideFromAccessibility(*child);
+        root->addWidget(card);
+    }
+
+    // 5. A large drive is named before it is erased.
+    if (destructive && inputs.showsLargeDriveCaution) {
+        root->addWidget(new LargeDriveCautionBanner(inputs.deviceCapacityBytes, "home.confirm.largeDriveCaution", this));
+    }
+
+    // 6. The advanced options of the kinds that lay down a new data partition.
+    if (reformatsDataPartition(kind)) {
+        disclosure = new QToolButton(this);
+        ui::identify(*disclosure, "home.confirm.advanced.disclosure", "Advanced options");
+        disclosure->setText(QStringLiteral("Advanced options"));
+        disclosure->setCheckable(true);
+        disclosure->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        disclosure->setAutoRaise(true);
+        disclosure->setCursor(Qt::PointingHandCursor);
+        disclosure->setFont(BrandStyle::font(BrandFont::callout));
+        viewkit::setTextColor(*disclosure, BrandColor::text);
+        disclosure->setStyleSheet(QStringLiteral("QToolButton { border: 1px solid transparent; border-radius: 4px;"
+                                                 " color: %1; padding: 2px; }"
+                                                 "QToolButton:focus { border: 1px solid %2; }")
+                                      .arg(BrandStyle::color(BrandColor::text).name(),
+                                           BrandStyle::color(BrandColor::primary).name()));
+        const auto chevron = [this](bool open) {
+            disclosure->setIcon(QIcon(SymbolIcons::tinted(open ? "chevron.down" : "chevron.right", 12,
+                                                          BrandStyle::color(BrandColor::textMuted),
+                                                          devicePixelRatioF())));
+        };
+        chevron(false);
+        root->addWidget(disclosure, 0, Qt::AlignLeft);
+        section = new AdvancedOptionsSection(kind, inputs.options, inputs.deviceCapacityBytes, catalog, this);
+        section->setVisible(false);
+        root->addWidget(section);
+        connect(disclosure, &QToolButton::toggled, this, [this, chevron](bool open) {
+            chevron(open);
+            section->setVisible(open);
+            emit resized();
+        });
+        connect(section, &AdvancedOptionsSection::edited, this, [this] { sync(); });
+    }
+
+    // 7. What erases must be acknowledged.
+    if (destructive) {
+        auto* row = new QHBoxLayout;
+        row->setSpacing(8);
+        acknowledge = new QCheckBox(this);
+        ui::identify(*acknowledge, "home.confirm.acknowledge", "Confirm you understand this erases " + inputs.deviceName,
+                     "Enables the " + actionLabel(kind) + " button.");
+        auto* caption = new CheckBoxCaption(*acknowledge, this);
+        caption->setObjectName(QStringLiteral("home.confirm.acknowledge.caption"));
+        caption->setTextFormat(Qt::RichText);
+        caption->setWordWrap(true);
+        // The name is escaped: it shows as typed, in bold, whatever characters it holds.
+        caption->setText(QStringLiteral("I understand this permanently erases everything on <b>%1</b>.")
+                             .arg(ui::qtText(inputs.deviceName).toHtmlEscaped()));
+        caption->setFont(BrandStyle::font(BrandFont::callout));
+        viewkit::setTextColor(*caption, BrandColor::text);
+        ui::hideFromAccessibility(*caption);
+        row->addWidget(acknowledge, 0, Qt::AlignTop);
+        row->addWidget(caption, 1);
+        root->addLayout(row);
+        connect(acknowledge, &QCheckBox::toggled, this, [this] { sync(); });
+    }
+
+    // 8. Cancel and the action.
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    QPushButton* cancel = viewkit::borderedButton("Cancel", this);
+    ui::identify(*cancel, "home.confirm.cancel", "Cancel", "Closes this dialog without changing the drive.");
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        if (inputs.onCancel) inputs.onCancel();
+    });
+    buttons->addWidget(cancel);
+    action = viewkit::prominentButton(actionLabel(kind), destructive ? BrandColor::errorSolid : BrandColor::primary, this);
+    ui::identify(*action, "home.confirm.action", actionLabel(kind), actionHint(kind));
+    connect(action, &QPushButton::clicked, this, [this] {
+        if (confirmEnabled() && inputs.onConfirm) inputs.onConfirm();
+    });
+    buttons->addWidget(action);
+    root->addLayout(buttons);
+
+    sync();
+}
+
+bool OperationConfirmationView::confirmEnabled() const {
+    const Kind kind = inputs.kind;
+    if (!isDestructive(kind)) return true;
+    if (reformatsDataPartition(kind) && inputs.options.get().validationError(inputs.deviceCapacityBytes)) return false;
+    return acknowledge != nullptr && acknowledge->isChecked();
+}
+
+bool OperationConfirmationView::returnConfirms() const { return !isDestructive(inputs.kind) && confirmEnabled(); }
+
+void OperationConfirmationView::sync() {
+    if (section != nullptr) section->sync();
+    action->setEnabled(confirmEnabled());
+    // The sheet turns Return into this button's click only while this holds.
+    action->setDefault(returnConfirms());
+}
+
+}  // namespace marlowick

@@ -1,0 +1,74 @@
+#pragma once
+// The sheet's content that asks before an operation starts: the operation and the drive, one
+// sentence on what happens to it, the first-use download, the disk image a raw write would
+// put on the drive, the large-drive warning, the advanced options of the kinds that
+// reformat, and, before anything that erases, an acknowledgement that must be ticked. It
+// decides nothing: its two buttons call what the home view hands in. An erasing operation
+// is never confirmed by Return; Cancel takes Escape.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <QWidget>
+
+#include "Home/AdvancedInstallOptions.hpp"
+#include "Home/HomeOperationKind.hpp"
+#include "Home/HomeViewModel.hpp"
+#include "Home/VentoyCatalogModel.hpp"
+#include "UI/Binding.hpp"
+
+class QCheckBox;
+class QPushButton;
+class QToolButton;
+
+namespace marlowick {
+
+class AdvancedOptionsSection;
+
+class OperationConfirmationView : public QWidget {
+    Q_OBJECT
+public:
+    struct Inputs {
+        HomeOperationKind kind = HomeOperationKind::prepare;
+        std::string deviceName;
+        std::int64_t deviceCapacityBytes = 0;
+        bool showsLargeDriveCaution = false;
+        std::optional<std::int64_t> downloadHeadsUpBytes;
+        std::optional<HomeViewModel::PendingRawImage> rawImage;
+        ui::Binding<AdvancedInstallOptions> options;
+        std::function<void()> onConfirm;
+        std::function<void()> onCancel;
+    };
+
+    OperationConfirmationView(Inputs inputs, std::shared_ptr<VentoyCatalogModel> catalog, QWidget* parent = nullptr);
+
+    // Re-reads the bound options: the action button's enablement and the section.
+    void sync();
+    // The action button may be pressed now.
+    [[nodiscard]] bool confirmEnabled() const;
+    // Return presses the action button: only for a kind that erases nothing, while enabled.
+    [[nodiscard]] bool returnConfirms() const;
+
+    [[nodiscard]] static std::string title(HomeOperationKind kind);
+    [[nodiscard]] static std::string explanation(HomeOperationKind kind, const std::string& deviceName,
+                                                 std::int64_t capacityBytes);
+    [[nodiscard]] static std::string actionLabel(HomeOperationKind kind);
+    [[nodiscard]] static std::string actionHint(HomeOperationKind kind);
+
+signals:
+    // The content changed its height (the advanced options opened or closed).
+    void resized();
+
+private:
+    Inputs inputs;
+    std::shared_ptr<VentoyCatalogModel> catalog;
+    QCheckBox* acknowledge = nullptr;
+    QToolButton* disclosure = nullptr;
+    AdvancedOptionsSection* section = nullptr;
+    QPushButton* action = nullptr;
+};
+
+}  // namespace marlowick

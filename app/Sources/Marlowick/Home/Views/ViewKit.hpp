@@ -1,0 +1,55 @@
+#pragma once
+// The few building blocks the home screen's views share, in the brand style: labels that
+// show model text as plain text, tinted symbols hidden from accessibility, link-style and
+// prominent buttons with a visible focus ring, and the "View source" link. Colours are
+// resolved for the appearance in force when the widget is made; the home view remakes
+// its content when the drive state changes.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <QLabel>
+#include <QPushButton>
+
+#include "Design/BrandColor.hpp"
+#include "Design/BrandFont.hpp"
+
+namespace marlowick::viewkit {
+
+// A word-wrapping plain-text label in the font and colour given.
+[[nodiscard]] QLabel* text(std::string_view value, BrandFont font, BrandColor color, QWidget* parent = nullptr);
+void setTextColor(QWidget& widget, BrandColor color);
+
+// The symbol `pixels` square in `color`, as decoration.
+[[nodiscard]] QLabel* symbol(std::string_view name, int pixels, BrandColor color, QWidget* parent = nullptr);
+
+// A borderless button that reads like a link, in `tint`.
+[[nodiscard]] QPushButton* linkButton(std::string_view title, BrandFont font, BrandColor tint,
+                                      QWidget* parent = nullptr);
+// A filled button in `tint` with light text: the one main action of a screen or sheet.
+[[nodiscard]] QPushButton* prominentButton(std::string_view title, BrandColor tint, QWidget* parent = nullptr);
+// An outlined button on the surface colour: Cancel and other secondary actions.
+[[nodiscard]] QPushButton* borderedButton(std::string_view title, QWidget* parent = nullptr);
+// Re-tints a prominent button (the style sheet carries the colour).
+void setProminentTint(QPushButton& button, BrandColor tint);
+
+// "View source" for a release page; none when the address is not a usable URL. Clicking
+// opens it in the desktop's browser.
+[[nodiscard]] QPushButton* sourceLink(const std::string& address, BrandFont font, QWidget* parent = nullptr);
+// A symbol before a wrapping caption text: the notes and messages under a control.
+class Note : public QWidget {
+    Q_OBJECT
+public:
+    Note(const std::string& identifier, std::string_view symbol, BrandColor color, QWidget* parent = nullptr);
+    void setText(const std::string& value);
+    [[nodiscard]] QString text() const;
+
+private:
+    QLabel* label;
+};
+
+// An absolute URL with a scheme and a host, or none.
+[[nodiscard]] bool isOpenableAddress(const std::string& address);
+
+}  // namespace marlowick::viewkit
