@@ -15,6 +15,7 @@
 #include "AppUpdater.hpp"
 #include "Design/SymbolIcons.hpp"
 #include "Diagnostics/MarlowickLog.hpp"
+#include "Home/Views/HomeView.hpp"
 #include "LiveWorld.hpp"
 #include "MainWindow.hpp"
 #include "UI/QtMainExecutor.hpp"
@@ -23,8 +24,7 @@
 namespace marlowick::MarlowickApp {
 namespace {
 
-// The window's content starts the first scan, or the scenario's operation, when it first
-// appears; the shell does it while the window shows no content view of its own.
+// Runs `action` once, on the turn of the event loop after the window first shows.
 class FirstAppearance : public QObject {
 public:
     FirstAppearance(MainWindow& window, std::function<void()> action)
@@ -151,16 +151,10 @@ int run(QApplication& application) {
     AppMenus menus(window, updater);
     menus.setModel(world.model);
 
-    const std::shared_ptr<HomeViewModel> model = world.model;
-    const std::shared_ptr<VentoyCatalogModel> catalog = world.catalog;
-    new FirstAppearance(window, [model, catalog] {
-        catalog->refresh();
-        if (model->uiTestAutoOperation()) {
-            model->runUiTestAutoOperation();
-        } else {
-            model->refreshDisks();
-        }
-    });
+    // The home view starts the first scan (or the scenario's operation) when it appears;
+    // the catalog is refreshed once beside it, neither waiting for the other.
+    window.setContent(new HomeView(world.model));
+    new FirstAppearance(window, [catalog = world.catalog] { catalog->refresh(); });
 
     std::unique_ptr<UITestDriver> driver;
     if (arguments.contains(QStringLiteral("--ui-driver"))) driver = std::make_unique<UITestDriver>(window, menus);
