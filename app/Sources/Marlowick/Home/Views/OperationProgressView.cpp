@@ -184,6 +184,8 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
         auto* noticeText = viewkit::text(sentence, BrandFont::caption, BrandColor::textMuted, notice);
         noticeText->setAlignment(Qt::AlignHCenter);
         noticeText->setObjectName(QStringLiteral("home.operation.gplNotice.text"));
+        // A squeezed column would otherwise cut the wrapped sentence's last line.
+        noticeText->setMinimumHeight(noticeText->heightForWidth(notice->width()));
         noticeColumn->addWidget(noticeText);
         if (QPushButton* link = viewkit::sourceLink(manifest.releaseSourceURLString(), BrandFont::caption, notice)) {
             link->setObjectName(QStringLiteral("home.operation.gplNotice.source"));

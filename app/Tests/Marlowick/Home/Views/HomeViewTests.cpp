@@ -243,51 +243,57 @@ TEST(HomeView, PreparesADriveThroughTheSheetThatReturnNeverConfirms) {
 }
 
 TEST(HomeView, CancelsDuringTheDownloadAndDuringTheHelperRun) {
-    Home home;
-    std::atomic<bool> sawCancel = false;
-    home.harness.acquire = [&home](const std::optional<std::string>& version, const auto&, const auto&) {
-        return testing::acquiredAssets(version.value_or("1.1.17"), home.harness.folder.path());
-    };
-    home.harness.runner->script([&sawCancel](const HelperCommand& command, const HelperProgressHandler&,
-                                             const HelperCancelCheck& isCancelled) -> HelperResult {
-        if (std::holds_alternative<HelperCommand::Detect>(command.value)) return testing::detectedNotVentoy();
-        sawCancel = isCancelled();
-        HelperDriveOperationReport report;
-        report.kind = HelperDriveOperationReport::Kind::prepare;
-        report.wasCancelled = true;
-        return {HelperResult::DriveOperation{report}};
-    });
-    home.show();
-    for (bool duringHelper : {false, true}) {
-        SCOPED_TRACE(duringHelper ? "during the helper run" : "during the download");
-        home.harness.model->requestOperation(Kind::prepare);
-        home.settle();
-        ui::Sheet* sheet = home.sheet("home.confirm.sheet");
-        ASSERT_NE(sheet, nullptr);
-        QTest::mouseClick(findElement<QCheckBox>(*sheet, QStringLiteral("home.confirm.acknowledge")), Qt::LeftButton);
-        QTest::mouseClick(findElement<QPushButton>(*sheet, QStringLiteral("home.confirm.action")), Qt::LeftButton);
-        home.harness.main.runAll();
-        if (duringHelper) {
-            home.harness.background.runOne();  // the download
+    for (const char* appearance : {"light", "dark"}) {
+        SCOPED_TRACE(appearance);
+        Home home(appearance);
+        std::atomic<bool> sawCancel = false;
+        home.harness.acquire = [&home](const std::optional<std::string>& version, const auto&, const auto&) {
+            return testing::acquiredAssets(version.value_or("1.1.17"), home.harness.folder.path());
+        };
+        home.harness.runner->script([&sawCancel](const HelperCommand& command, const HelperProgressHandler&,
+                                                 const HelperCancelCheck& isCancelled) -> HelperResult {
+            if (std::holds_alternative<HelperCommand::Detect>(command.value)) return testing::detectedNotVentoy();
+            sawCancel = isCancelled();
+            HelperDriveOperationReport report;
+            report.kind = HelperDriveOperationReport::Kind::prepare;
+            report.wasCancelled = true;
+            return {HelperResult::DriveOperation{report}};
+        });
+        home.show();
+        for (bool duringHelper : {false, true}) {
+            SCOPED_TRACE(duringHelper ? "during the helper run" : "during the download");
+            home.harness.model->requestOperation(Kind::prepare);
+            home.settle();
+            ui::Sheet* sheet = home.sheet("home.confirm.sheet");
+            ASSERT_NE(sheet, nullptr);
+            QTest::mouseClick(findElement<QCheckBox>(*sheet, QStringLiteral("home.confirm.acknowledge")),
+                              Qt::LeftButton);
+            QTest::mouseClick(findElement<QPushButton>(*sheet, QStringLiteral("home.confirm.action")),
+                              Qt::LeftButton);
             home.harness.main.runAll();
+            if (duringHelper) {
+                home.harness.background.runOne();  // the download
+                home.harness.main.runAll();
+            }
+            QApplication::processEvents();
+            home.view->renderPending();
+            ASSERT_TRUE(home.harness.model->state().is<HomeDriveState::OperationRunning>());
+            auto* cancel = home.element<QPushButton>("home.operation.cancel");
+            ASSERT_NE(cancel, nullptr);
+            EXPECT_EQ(cancel->accessibleDescription(), QStringLiteral("Stops the operation and returns to the start."));
+            const std::string stage = duringHelper ? "helper-" : "download-";
+            testing::saveScreenshot(*home.window, "home-progress-" + stage + appearance);
+            home.window->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(home.window.get()));
+            QTest::keyClick(home.window->windowHandle(), Qt::Key_Escape);
+            QTest::qWait(250);
+            EXPECT_TRUE(home.harness.model->isOperationCancelRequested());
+            home.settle();
+            EXPECT_TRUE(home.harness.model->state().is<HomeDriveState::Prepare>()) << render(home.harness.model->state());
+            EXPECT_EQ(home.text("home.hero.title"), QStringLiteral("Prepare this drive"));
         }
-        QApplication::processEvents();
-        home.view->renderPending();
-        ASSERT_TRUE(home.harness.model->state().is<HomeDriveState::OperationRunning>());
-        auto* cancel = home.element<QPushButton>("home.operation.cancel");
-        ASSERT_NE(cancel, nullptr);
-        EXPECT_EQ(cancel->accessibleDescription(), QStringLiteral("Stops the operation and returns to the start."));
-        testing::saveScreenshot(*home.window, duringHelper ? "home-progress-helper" : "home-progress-download");
-        home.window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(home.window.get()));
-        QTest::keyClick(home.window->windowHandle(), Qt::Key_Escape);
-        QTest::qWait(250);
-        EXPECT_TRUE(home.harness.model->isOperationCancelRequested());
-        home.settle();
-        EXPECT_TRUE(home.harness.model->state().is<HomeDriveState::Prepare>()) << render(home.harness.model->state());
-        EXPECT_EQ(home.text("home.hero.title"), QStringLiteral("Prepare this drive"));
+        EXPECT_TRUE(sawCancel);
     }
-    EXPECT_TRUE(sawCancel);
 }
 
 TEST(HomeView, AReadyDriveOffersUpdateAndRemove) {
@@ -307,7 +313,13 @@ TEST(HomeView, AReadyDriveOffersUpdateAndRemove) {
                   older ? BrandColor::accent : BrandColor::successText);
         // A ready drive is never warned about as an erase target.
         EXPECT_EQ(home.window->findChild<QWidget*>(QStringLiteral("home.hero.largeDriveCaution")), nullptr);
-        if (older) testing::saveScreenshot(*home.window, "home-ready-update-available");
+        if (older) {
+            testing::saveScreenshot(*home.window, "home-ready-update-available-light");
+            Home dark("dark");
+            dark.harness.runner->answer(testing::detectedVentoy(testing::ventoyLayout(), std::string(installed)));
+            dark.show();
+            testing::saveScreenshot(*dark.window, "home-ready-update-available-dark");
+        }
 
         // An update keeps the images: Return confirms it at once.
         home.click("home.secondary.update");
@@ -383,28 +395,31 @@ TEST(HomeView, RemovingVentoyAsksForValidOptionsAndTheTick) {
 TEST(HomeView, AnIncompatibleDriveIsReinstalledAndALargeOneIsNamed) {
     DiscoveredDisk large = testing::usbStick("sdc");
     large.geometry = BlockGeometry{512, 390'625'000, 200'000'000'000};
-    Home home("light", {large});
-    home.harness.runner->answer(detectedIncompatible("Partition 2 is <b>too small</b>."));
-    home.show();
-    EXPECT_EQ(home.text("home.hero.title"), QStringLiteral("This drive can't be updated in place"));
-    EXPECT_EQ(home.text("home.hero.subtitle"),
-              QStringLiteral("Partition 2 is <b>too small</b>. A full reinstall is required, which erases the drive."));
-    EXPECT_NE(home.element("home.hero.largeDriveCaution"), nullptr);
-    EXPECT_NE(home.element("home.stateInfo"), nullptr);
-    testing::saveScreenshot(*home.window, "home-incompatible-large");
-    home.click("home.primaryAction");
-    ui::Sheet* sheet = home.sheet("home.confirm.sheet");
-    ASSERT_NE(sheet, nullptr);
-    EXPECT_NE(findElement(*sheet, QStringLiteral("home.confirm.largeDriveCaution")), nullptr);
-    EXPECT_EQ(findElement(*sheet, QStringLiteral("home.confirm.acknowledge"))->accessibleDescription(),
-              QStringLiteral("Enables the Reinstall button."));
-    EXPECT_EQ(findElement<QPushButton>(*sheet, QStringLiteral("home.confirm.action"))->text(), QStringLiteral("Reinstall"));
-    QTest::mouseClick(findElement<QAbstractButton>(*sheet, QStringLiteral("home.confirm.advanced.disclosure")),
-                      Qt::LeftButton);
-    home.settle();
-    // The sheet never outgrows the window; what does not fit scrolls.
-    EXPECT_LE(sheet->height(), home.window->height());
-    testing::saveScreenshot(*sheet, "home-confirm-reinstall-advanced");
+    for (const char* appearance : {"light", "dark"}) {
+        SCOPED_TRACE(appearance);
+        Home home(appearance, {large});
+        home.harness.runner->answer(detectedIncompatible("Partition 2 is <b>too small</b>."));
+        home.show();
+        EXPECT_EQ(home.text("home.hero.title"), QStringLiteral("This drive can't be updated in place"));
+        EXPECT_EQ(home.text("home.hero.subtitle"),
+                  QStringLiteral("Partition 2 is <b>too small</b>. A full reinstall is required, which erases the drive."));
+        EXPECT_NE(home.element("home.hero.largeDriveCaution"), nullptr);
+        EXPECT_NE(home.element("home.stateInfo"), nullptr);
+        testing::saveScreenshot(*home.window, std::string("home-incompatible-large-") + appearance);
+        home.click("home.primaryAction");
+        ui::Sheet* sheet = home.sheet("home.confirm.sheet");
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_NE(findElement(*sheet, QStringLiteral("home.confirm.largeDriveCaution")), nullptr);
+        EXPECT_EQ(findElement(*sheet, QStringLiteral("home.confirm.acknowledge"))->accessibleDescription(),
+                  QStringLiteral("Enables the Reinstall button."));
+        EXPECT_EQ(findElement<QPushButton>(*sheet, QStringLiteral("home.confirm.action"))->text(), QStringLiteral("Reinstall"));
+        QTest::mouseClick(findElement<QAbstractButton>(*sheet, QStringLiteral("home.confirm.advanced.disclosure")),
+                          Qt::LeftButton);
+        home.settle();
+        // The sheet never outgrows the window; what does not fit scrolls.
+        EXPECT_LE(sheet->height(), home.window->height());
+        testing::saveScreenshot(*sheet, std::string("home-confirm-reinstall-advanced-") + appearance);
+    }
 }
 
 TEST(HomeView, UnreadableDrivesAndErrorsOfferToReadAgain) {
@@ -419,18 +434,21 @@ TEST(HomeView, UnreadableDrivesAndErrorsOfferToReadAgain) {
          "home.primaryAction"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.title);
-        Home home;
-        home.harness.runner->answer(row.answer);
-        home.show();
-        EXPECT_EQ(home.text("home.hero.title"), QString::fromUtf8(row.title));
-        if (home.harness.model->state().is<HomeDriveState::Error>()) {
-            EXPECT_EQ(home.text("home.hero.subtitle"), QStringLiteral("Tom &amp; <i>Jerry</i>"));
+        for (const char* appearance : {"light", "dark"}) {
+            SCOPED_TRACE(std::string(row.title) + ", " + appearance);
+            Home home(appearance);
+            home.harness.runner->answer(row.answer);
+            home.show();
+            EXPECT_EQ(home.text("home.hero.title"), QString::fromUtf8(row.title));
+            if (home.harness.model->state().is<HomeDriveState::Error>()) {
+                EXPECT_EQ(home.text("home.hero.subtitle"), QStringLiteral("Tom &amp; <i>Jerry</i>"));
+            }
+            testing::saveScreenshot(*home.window, std::string("home-") + (row.retry[5] == 's' ? "unreadable-" : "error-") +
+                                                      appearance);
+            const auto before = home.harness.runner->commands().size();
+            home.click(row.retry);
+            EXPECT_EQ(home.harness.runner->commands().size(), before + 1);
         }
-        testing::saveScreenshot(*home.window, std::string("home-") + (row.retry[5] == 's' ? "unreadable" : "error"));
-        const auto before = home.harness.runner->commands().size();
-        home.click(row.retry);
-        EXPECT_EQ(home.harness.runner->commands().size(), before + 1);
     }
 }
 
@@ -447,41 +465,43 @@ TEST(HomeView, ARawWriteShowsTheImageItsNoticesAndNeedsOnlyTheTick) {
         {RawWriteRouting::Bootability::biosOnly, {Notice{Notice::BiosOnly{}}}, "bios-only"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        Home home;
-        home.harness.runner->answer(testing::detectedNotVentoy());
-        home.show();
-        const RawWriteRouting::Verdict verdict{RawWriteRouting::Verdict::RawWrite{row.bootability}};
-        home.harness.model->setPendingRawImage(HomeViewModel::PendingRawImage{
-            home.harness.folder.path() / "Tom <b> &amp; x.img", 3'000'000'000, verdict, row.notices});
-        home.harness.model->setPendingOperation(Kind::writeRawImage);
-        home.settle();
-        ui::Sheet* sheet = home.sheet("home.confirm.sheet");
-        ASSERT_NE(sheet, nullptr);
-        EXPECT_EQ(findElement<QLabel>(*sheet, QStringLiteral("home.confirm.rawImage.name"))->text(),
-                  QStringLiteral("Tom <b> &amp; x.img"));
-        EXPECT_EQ(sheet->findChild<QWidget*>(QStringLiteral("home.confirm.rawImage.bootability")) != nullptr,
-                  verdict.bootabilityNote().has_value());
-        for (std::size_t index = 0; index < row.notices.size(); ++index) {
-            auto* notice = findElement<QLabel>(*sheet, QStringLiteral("home.confirm.rawImage.notice.%1.text").arg(index));
-            ASSERT_NE(notice, nullptr);
-            EXPECT_EQ(notice->text(), qt(row.notices[index].message()));
+        for (const char* appearance : {"light", "dark"}) {
+            SCOPED_TRACE(std::string(row.name) + ", " + appearance);
+            Home home(appearance);
+            home.harness.runner->answer(testing::detectedNotVentoy());
+            home.show();
+            const RawWriteRouting::Verdict verdict{RawWriteRouting::Verdict::RawWrite{row.bootability}};
+            home.harness.model->setPendingRawImage(HomeViewModel::PendingRawImage{
+                home.harness.folder.path() / "Tom <b> &amp; x.img", 3'000'000'000, verdict, row.notices});
+            home.harness.model->setPendingOperation(Kind::writeRawImage);
+            home.settle();
+            ui::Sheet* sheet = home.sheet("home.confirm.sheet");
+            ASSERT_NE(sheet, nullptr);
+            EXPECT_EQ(findElement<QLabel>(*sheet, QStringLiteral("home.confirm.rawImage.name"))->text(),
+                      QStringLiteral("Tom <b> &amp; x.img"));
+            EXPECT_EQ(sheet->findChild<QWidget*>(QStringLiteral("home.confirm.rawImage.bootability")) != nullptr,
+                      verdict.bootabilityNote().has_value());
+            for (std::size_t index = 0; index < row.notices.size(); ++index) {
+                auto* notice = findElement<QLabel>(*sheet, QStringLiteral("home.confirm.rawImage.notice.%1.text").arg(index));
+                ASSERT_NE(notice, nullptr);
+                EXPECT_EQ(notice->text(), qt(row.notices[index].message()));
+            }
+            EXPECT_EQ(sheet->findChild<QWidget*>(QStringLiteral("home.confirm.advanced.disclosure")), nullptr);
+            auto* action = findElement<QPushButton>(*sheet, QStringLiteral("home.confirm.action"));
+            EXPECT_EQ(action->text(), QStringLiteral("Write"));
+            EXPECT_FALSE(action->isEnabled());
+            QTest::mouseClick(findElement<QCheckBox>(*sheet, QStringLiteral("home.confirm.acknowledge")), Qt::LeftButton);
+            EXPECT_TRUE(action->isEnabled());
+            QTest::keyClick(sheet, Qt::Key_Return);
+            home.settle();
+            EXPECT_EQ(home.harness.model->pendingOperation(), Kind::writeRawImage);
+            testing::saveScreenshot(*sheet, std::string("home-confirm-raw-") + row.name + "-" + appearance);
+            // Closed by the window manager: the model forgets the image too.
+            sheet->close();
+            home.settle();
+            EXPECT_EQ(home.harness.model->pendingOperation(), std::nullopt);
+            EXPECT_EQ(home.harness.model->pendingRawImage(), std::nullopt);
         }
-        EXPECT_EQ(sheet->findChild<QWidget*>(QStringLiteral("home.confirm.advanced.disclosure")), nullptr);
-        auto* action = findElement<QPushButton>(*sheet, QStringLiteral("home.confirm.action"));
-        EXPECT_EQ(action->text(), QStringLiteral("Write"));
-        EXPECT_FALSE(action->isEnabled());
-        QTest::mouseClick(findElement<QCheckBox>(*sheet, QStringLiteral("home.confirm.acknowledge")), Qt::LeftButton);
-        EXPECT_TRUE(action->isEnabled());
-        QTest::keyClick(sheet, Qt::Key_Return);
-        home.settle();
-        EXPECT_EQ(home.harness.model->pendingOperation(), Kind::writeRawImage);
-        testing::saveScreenshot(*sheet, std::string("home-confirm-raw-") + row.name);
-        // Closed by the window manager: the model forgets the image too.
-        sheet->close();
-        home.settle();
-        EXPECT_EQ(home.harness.model->pendingOperation(), std::nullopt);
-        EXPECT_EQ(home.harness.model->pendingRawImage(), std::nullopt);
     }
 }
 
