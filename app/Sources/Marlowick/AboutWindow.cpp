@@ -25,18 +25,9 @@ std::string valueOr(const std::map<std::string, std::string>& values, const char
     return found == values.end() ? std::move(fallback) : found->second;
 }
 
-void style(QWidget& widget, BrandFont font, BrandColor color) {
-    widget.setFont(BrandStyle::font(font));
-    QPalette palette = widget.palette();
-    palette.setColor(QPalette::WindowText, BrandStyle::color(color));
-    palette.setColor(QPalette::Text, BrandStyle::color(color));
-    palette.setColor(QPalette::Link, BrandStyle::color(BrandColor::primary));
-    widget.setPalette(palette);
-}
-
 QLabel* text(std::string_view content, BrandFont font, BrandColor color) {
     QLabel* label = ui::plainTextLabel(content);
-    style(*label, font, color);
+    BrandStyle::styleText(*label, font, color);
     return label;
 }
 
@@ -49,7 +40,7 @@ QLabel* link(const QUrl& url, const char* identifier) {
     label->setTextFormat(Qt::RichText);
     label->setOpenExternalLinks(true);
     label->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    style(*label, BrandFont::callout, BrandColor::primary);
+    BrandStyle::styleText(*label, BrandFont::callout, BrandColor::primary);
     ui::identify(*label, identifier, shown.toStdString());
     return label;
 }

@@ -21,15 +21,6 @@ using Kind = LegalMarkdownBlock::Kind;
 
 constexpr int columnWidth = 620;
 
-void style(QWidget& widget, BrandFont font, BrandColor color) {
-    widget.setFont(BrandStyle::font(font));
-    QPalette palette = widget.palette();
-    palette.setColor(QPalette::WindowText, BrandStyle::color(color));
-    palette.setColor(QPalette::Text, BrandStyle::color(color));
-    palette.setColor(QPalette::Link, BrandStyle::color(BrandColor::primary));
-    widget.setPalette(palette);
-}
-
 QLabel* inlineLabel(const std::string& text, BrandFont font, BrandColor color) {
     auto* label = new QLabel;
     label->setTextFormat(Qt::RichText);
@@ -37,7 +28,7 @@ QLabel* inlineLabel(const std::string& text, BrandFont font, BrandColor color) {
     label->setWordWrap(true);
     label->setOpenExternalLinks(true);
     label->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    style(*label, font, color);
+    BrandStyle::styleText(*label, font, color);
     return label;
 }
 
@@ -114,7 +105,7 @@ QWidget* blockRow(const LegalMarkdownBlock& block) {
             layout->setContentsMargins(4, 0, 0, 8);
             layout->setSpacing(10);
             auto* marker = new QLabel(QStringLiteral("\u2022"));
-            style(*marker, BrandFont::body, BrandColor::accent);
+            BrandStyle::styleText(*marker, BrandFont::body, BrandColor::accent);
             ui::hideFromAccessibility(*marker);
             layout->addWidget(marker, 0, Qt::AlignTop);
             layout->addWidget(inlineLabel(block.text, BrandFont::body, BrandColor::text), 1);

@@ -78,4 +78,13 @@ QPalette palette(Appearance appearance) {
     return value;
 }
 
+void styleText(QWidget& widget, BrandFont font, BrandColor color) {
+    widget.setFont(BrandStyle::font(font));
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::WindowText, BrandStyle::color(color));
+    palette.setColor(QPalette::Text, BrandStyle::color(color));
+    palette.setColor(QPalette::Link, BrandStyle::color(BrandColor::primary));
+    widget.setPalette(palette);
+}
+
 }  // namespace marlowick::BrandStyle

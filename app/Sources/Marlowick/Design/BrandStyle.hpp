@@ -12,6 +12,7 @@
 #include <QColor>
 #include <QFont>
 #include <QPalette>
+#include <QWidget>
 
 #include "Design/BrandColor.hpp"
 #include "Design/BrandFont.hpp"
@@ -30,6 +31,9 @@ namespace marlowick::BrandStyle {
 [[nodiscard]] QColor hexColor(std::string_view text);
 
 [[nodiscard]] QFont font(BrandFont style);
+
+// Gives a text widget a brand font and text colour, with links in the primary colour.
+void styleText(QWidget& widget, BrandFont font, BrandColor color);
 
 // A window palette from the brand roles: backgrounds, text, links, highlight.
 [[nodiscard]] QPalette palette(Appearance appearance);
