@@ -29,8 +29,13 @@ T* findElement(QWidget& root, const QString& identifier) {
 // card would be, and returns a column with `margin` around it to put the card in.
 QVBoxLayout* brandColumn(QWidget& window, BrandColor background, int margin = 20);
 
+// Fails the test for every visible text under `root` that is cut: a wrapping label shorter
+// than its lines need, or a label or button narrower than its text. Elided labels made
+// for elision are not texts of this kind.
+void expectNoCutText(QWidget& root, const std::string& where);
+
 // Lays the window out at its size, grabs it and writes "<name>.png" into the build tree's
-// screenshot folder. Returns the file written.
+// screenshot folder; what it shows is checked for cut text too. Returns the file written.
 std::string saveScreenshot(QWidget& window, const std::string& name);
 
 }  // namespace marlowick::testing

@@ -188,13 +188,14 @@ AdvancedOptionsSection::AdvancedOptionsSection(HomeOperationKind operationKind,
         auto* reserveColumn = new QVBoxLayout(reserveCell);
         reserveColumn->setContentsMargins(0, 0, 0, 0);
         reserveColumn->setSpacing(8);
-        reserveToggle = new QCheckBox(QStringLiteral("Leave free space at the end of the disk"), reserveCell);
-        ui::identify(*reserveToggle, "home.confirm.advanced.reserveToggle");
-        styleCheckBox(*reserveToggle);
+        // Its caption is longer than the column is wide: it wraps beside the box.
+        reserveToggle = new QCheckBox(reserveCell);
+        reserveToggle->setObjectName(QStringLiteral("home.confirm.advanced.reserveToggle"));
         connect(reserveToggle, &QCheckBox::clicked, this, [this](bool on) {
             write([on](AdvancedInstallOptions& value) { value.reserveEnabled = on; });
         });
-        reserveColumn->addWidget(reserveToggle);
+        reserveColumn->addLayout(viewkit::captionedCheckBox(*reserveToggle, "Leave free space at the end of the disk",
+                                                            BrandFont::callout, BrandColor::text));
         reserveLine = new QWidget(reserveCell);
         auto* amountRow = new QHBoxLayout(reserveLine);
         amountRow->setContentsMargins(0, 0, 0, 0);

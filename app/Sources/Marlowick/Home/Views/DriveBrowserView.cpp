@@ -316,7 +316,7 @@ void DriveBrowserView::showDirectory() {
         if (i + 1 == trail.size()) {
             crumbRow->addWidget(
                 views::symbolLabel(i == 0 ? "externaldrive.fill" : "folder.fill", 13, BrandColor::textHeading, crumbs));
-            auto* current = new views::MiddleElidedLabel(name, BrandFont::cardTitle, BrandColor::textHeading, crumbs);
+            auto* current = new views::ElidedLabel(name, BrandFont::cardTitle, BrandColor::textHeading, crumbs);
             ui::identify(*current, identifier, trail[i].name);
             crumbRow->addWidget(current, 1);
         } else {

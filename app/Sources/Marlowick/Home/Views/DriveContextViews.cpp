@@ -80,12 +80,11 @@ DriveContextHeader::DriveContextHeader(const std::string& deviceName, std::int64
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    auto* name = views::styledLabel(deviceName, BrandFont::cardTitle, BrandColor::textHeading, this);
-    name->setWordWrap(false);
-    name->setObjectName(QStringLiteral("home.driveContext.name"));
     // One line: a long name is cut with an ellipsis rather than pushing the chip away.
-    name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    name->setMinimumWidth(40);
+    auto* name = new views::ElidedLabel(ui::qtText(deviceName), BrandFont::cardTitle, BrandColor::textHeading, this,
+                                        Qt::ElideRight);
+    name->setObjectName(QStringLiteral("home.driveContext.name"));
+    name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     auto* capacity = views::styledLabel(size, BrandFont::callout, BrandColor::textMuted, this);
     capacity->setObjectName(QStringLiteral("home.driveContext.size"));
     texts->addWidget(name);

@@ -25,7 +25,7 @@ QWidget* imageRow(const HelperImageEntry& entry, std::size_t position, QWidget* 
     line->setContentsMargins(0, 7, 0, 7);
     line->setSpacing(10);
     line->addWidget(views::symbolLabel("opticaldisc", 15, BrandColor::primary, row), 0, Qt::AlignVCenter);
-    auto* nameLabel = new views::MiddleElidedLabel(ui::qtText(name), BrandFont::callout, BrandColor::text, row);
+    auto* nameLabel = new views::ElidedLabel(ui::qtText(name), BrandFont::callout, BrandColor::text, row);
     nameLabel->setObjectName(QStringLiteral("home.driveImages.row.name"));
     line->addWidget(nameLabel, 1);
     line->addSpacing(8);

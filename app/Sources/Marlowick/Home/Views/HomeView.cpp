@@ -324,7 +324,7 @@ QWidget* HomeView::makeHero() {
     auto* rows = new QVBoxLayout(card);
     rows->setContentsMargins(28, 28, 28, 28);
     rows->setSpacing(20);
-    column->addWidget(card, 0, Qt::AlignHCenter);
+    viewkit::addCentred(*column, card);
 
     // 1. The drive and its status.
     if (presentation.contextStatus && model.disk()) {
@@ -453,9 +453,9 @@ QWidget* HomeView::makeHero() {
             const std::string notice = HomeAccessibility::hiddenFixedStorageNotice(model.hiddenFixedStorageCount());
             QLabel* hidden = viewkit::text(notice, BrandFont::caption, BrandColor::textMuted, hero);
             hidden->setAlignment(Qt::AlignHCenter);
-            hidden->setMaximumWidth(440);
+            hidden->setFixedWidth(440);  // the card's width
             ui::identify(*hidden, "home.drive.hiddenFixedStorage", notice);
-            driveRow->addWidget(hidden, 0, Qt::AlignHCenter);
+            viewkit::addCentred(*driveRow, hidden);
         }
         column->addLayout(driveRow);
     } else if (state.is<State::Prepare>() || ready != nullptr || state.is<State::Incompatible>() ||

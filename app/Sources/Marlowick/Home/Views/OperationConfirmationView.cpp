@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
@@ -39,19 +38,6 @@ protected:
 };
 
 // The acknowledgement's text: clicking it ticks the box, as a checkbox's own title would.
-class CheckBoxCaption : public QLabel {
-public:
-    CheckBoxCaption(QCheckBox& toggled, QWidget* parent) : QLabel(parent), box(&toggled) {}
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* event) override {
-        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) box->click();
-    }
-
-private:
-    QCheckBox* box;
-};
-
 std::string sizeText(std::int64_t bytes) { return driveSizeText(bytes); }
 
 QVBoxLayout* cardColumn(QWidget& card, int spacing) {
@@ -272,16 +258,14 @@ OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_p
         acknowledge = new QCheckBox(this);
         ui::identify(*acknowledge, "home.confirm.acknowledge", "Confirm you understand this erases " + inputs.deviceName,
                      "Enables the " + actionLabel(kind) + " button.");
-        auto* caption = new CheckBoxCaption(*acknowledge, this);
+        auto* caption = new viewkit::CheckBoxCaption(*acknowledge, this);
         caption->setObjectName(QStringLiteral("home.confirm.acknowledge.caption"));
         caption->setTextFormat(Qt::RichText);
-        caption->setWordWrap(true);
         // The name is escaped: it shows as typed, in bold, whatever characters it holds.
         caption->setText(QStringLiteral("I understand this permanently erases everything on <b>%1</b>.")
                              .arg(ui::qtText(inputs.deviceName).toHtmlEscaped()));
         caption->setFont(BrandStyle::font(BrandFont::callout));
         viewkit::setTextColor(*caption, BrandColor::text);
-        ui::hideFromAccessibility(*caption);
         row->addWidget(acknowledge, 0, Qt::AlignTop);
         row->addWidget(caption, 1);
         root->addLayout(row);

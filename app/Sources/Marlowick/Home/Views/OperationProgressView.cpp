@@ -24,9 +24,9 @@ constexpr int barSteps = 1000;
 long long roundHalfAway(double value) { return static_cast<long long>(std::round(value)); }
 
 // A label that shows one line and shortens a long text in the middle.
-class MiddleElidedLabel : public QLabel {
+class ElidedLabel : public QLabel {
 public:
-    explicit MiddleElidedLabel(QWidget* parent) : QLabel(parent) {
+    explicit ElidedLabel(QWidget* parent) : QLabel(parent) {
         setTextFormat(Qt::PlainText);
         setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         setMinimumWidth(40);
@@ -132,7 +132,7 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
     auto* detailLayout = new QHBoxLayout(detailRow);
     detailLayout->setContentsMargins(0, 0, 0, 0);
     detailLayout->setSpacing(6);
-    auto* elided = new MiddleElidedLabel(detailRow);
+    auto* elided = new ElidedLabel(detailRow);
     detailLabel = elided;
     detailLabel->setObjectName(QStringLiteral("home.operation.progress.detail"));
     detailLabel->setFont(BrandStyle::font(BrandFont::caption));
@@ -167,7 +167,7 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
     warningRow->addWidget(warningText);
     warningRow->addStretch(1);
     cardColumn->addWidget(warning);
-    column->addWidget(card, 0, Qt::AlignHCenter);
+    viewkit::addCentred(*column, card);
 
     // The kinds that install Ventoy boot files name their release and licence.
     if (needsVentoyAssets(kind)) {
@@ -184,14 +184,12 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
         auto* noticeText = viewkit::text(sentence, BrandFont::caption, BrandColor::textMuted, notice);
         noticeText->setAlignment(Qt::AlignHCenter);
         noticeText->setObjectName(QStringLiteral("home.operation.gplNotice.text"));
-        // A squeezed column would otherwise cut the wrapped sentence's last line.
-        noticeText->setMinimumHeight(noticeText->heightForWidth(notice->width()));
         noticeColumn->addWidget(noticeText);
         if (QPushButton* link = viewkit::sourceLink(manifest.releaseSourceURLString(), BrandFont::caption, notice)) {
             link->setObjectName(QStringLiteral("home.operation.gplNotice.source"));
             noticeColumn->addWidget(link, 0, Qt::AlignHCenter);
         }
-        column->addWidget(notice, 0, Qt::AlignHCenter);
+        viewkit::addCentred(*column, notice);
     }
 
     QPushButton* cancelButton = viewkit::borderedButton("Cancel", this);
@@ -225,7 +223,7 @@ void OperationProgressView::render(const HomeOperationProgress& progress) {
     const std::optional<std::string> eta = hasEta ? etaText(*progress.etaSeconds) : std::nullopt;
     detailRow->setVisible(hasDetail || hasEta);
     detailLabel->setVisible(hasDetail);
-    if (hasDetail) static_cast<MiddleElidedLabel*>(detailLabel)->setFullText(ui::qtText(*progress.detail));
+    if (hasDetail) static_cast<ElidedLabel*>(detailLabel)->setFullText(ui::qtText(*progress.detail));
     separatorLabel->setVisible(hasDetail && hasEta);
     etaLabel->setVisible(eta.has_value());
     if (eta) ui::setPlainText(*etaLabel, *eta);

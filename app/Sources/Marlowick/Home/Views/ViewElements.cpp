@@ -51,25 +51,25 @@ QLabel* symbolLabel(std::string_view symbol, int pixels, BrandColor color, QWidg
     return label;
 }
 
-MiddleElidedLabel::MiddleElidedLabel(QString text, BrandFont font, BrandColor textColor, QWidget* parent)
-    : QWidget(parent), fullText(std::move(text)), color(textColor) {
+ElidedLabel::ElidedLabel(QString text, BrandFont font, BrandColor textColor, QWidget* parent, Qt::TextElideMode mode)
+    : QWidget(parent), fullText(std::move(text)), color(textColor), elideMode(mode) {
     setFont(BrandStyle::font(font));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
-QString MiddleElidedLabel::shownText() const {
-    return fontMetrics().elidedText(fullText, Qt::ElideMiddle, width());
+QString ElidedLabel::shownText() const {
+    return fontMetrics().elidedText(fullText, elideMode, width());
 }
 
-QSize MiddleElidedLabel::sizeHint() const {
+QSize ElidedLabel::sizeHint() const {
     return {fontMetrics().horizontalAdvance(fullText) + 1, fontMetrics().height()};
 }
 
-QSize MiddleElidedLabel::minimumSizeHint() const {
+QSize ElidedLabel::minimumSizeHint() const {
     return {fontMetrics().horizontalAdvance(QStringLiteral("W\u2026W")), fontMetrics().height()};
 }
 
-void MiddleElidedLabel::paintEvent(QPaintEvent*) {
+void ElidedLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(BrandStyle::color(color));
     painter.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft, shownText());

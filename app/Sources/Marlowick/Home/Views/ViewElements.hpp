@@ -31,12 +31,13 @@ void setTextColor(QWidget& widget, const QColor& color);
 // A symbol `pixels` square tinted with `color`, hidden from accessibility.
 [[nodiscard]] QLabel* symbolLabel(std::string_view symbol, int pixels, BrandColor color, QWidget* parent);
 
-// One line of plain text, cut with an ellipsis in the middle when it does not fit, so both
-// the start and the extension of a long file name stay readable.
-class MiddleElidedLabel : public QWidget {
+// One line of plain text, cut with an ellipsis when it does not fit: in the middle by
+// default, so both the start and the extension of a long file name stay readable.
+class ElidedLabel : public QWidget {
     Q_OBJECT
 public:
-    MiddleElidedLabel(QString text, BrandFont font, BrandColor color, QWidget* parent = nullptr);
+    ElidedLabel(QString text, BrandFont font, BrandColor color, QWidget* parent = nullptr,
+                Qt::TextElideMode mode = Qt::ElideMiddle);
     [[nodiscard]] const QString& text() const { return fullText; }
     // What is drawn at the current width.
     [[nodiscard]] QString shownText() const;
@@ -49,6 +50,7 @@ protected:
 private:
     QString fullText;
     BrandColor color;
+    Qt::TextElideMode elideMode;
 };
 
 // Gives a sheet its title, its fixed width and the surface colour, and returns its column

@@ -1,7 +1,9 @@
 #include "Home/Views/ViewKit.hpp"
 
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QUrl>
 
 #include "Design/BrandStyle.hpp"
@@ -104,6 +106,40 @@ QPushButton* borderedButton(std::string_view title, QWidget* parent) {
                                    BrandStyle::color(BrandColor::surfaceSunken).name(),
                                    BrandStyle::color(BrandColor::primary).name()));
     return button;
+}
+
+void addCentred(QBoxLayout& column, QWidget* widget) {
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addStretch(1);
+    row->addWidget(widget);
+    row->addStretch(1);
+    column.addLayout(row);
+}
+
+CheckBoxCaption::CheckBoxCaption(QCheckBox& toggled, QWidget* parent) : QLabel(parent), box(&toggled) {
+    setWordWrap(true);
+    ui::hideFromAccessibility(*this);
+}
+
+void CheckBoxCaption::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) box->click();
+}
+
+QHBoxLayout* captionedCheckBox(QCheckBox& box, std::string_view caption, BrandFont font, BrandColor color) {
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+    auto* label = new CheckBoxCaption(box, box.parentWidget());
+    label->setObjectName(box.objectName() + QStringLiteral(".caption"));
+    ui::setPlainText(*label, caption);
+    label->setFont(BrandStyle::font(font));
+    setTextColor(*label, color);
+    box.setAccessibleName(ui::qtText(caption));
+    row->addWidget(&box, 0, Qt::AlignTop);
+    row->addWidget(label, 1);
+    return row;
 }
 
 Note::Note(const std::string& identifier, std::string_view symbolName, BrandColor color, QWidget* parent)

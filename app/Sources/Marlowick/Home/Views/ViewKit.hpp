@@ -12,6 +12,10 @@
 #include <QLabel>
 #include <QPushButton>
 
+class QBoxLayout;
+class QCheckBox;
+class QHBoxLayout;
+
 #include "Design/BrandColor.hpp"
 #include "Design/BrandFont.hpp"
 
@@ -37,6 +41,31 @@ void setProminentTint(QPushButton& button, BrandColor tint);
 // "View source" for a release page; none when the address is not a usable URL. Clicking
 // opens it in the desktop's browser.
 [[nodiscard]] QPushButton* sourceLink(const std::string& address, BrandFont font, QWidget* parent = nullptr);
+// Adds `widget`, whose width is fixed, centred to `column`, so that its height is measured
+// at its own width. (A centred item of a column is measured at the column's width, and the
+// lines it wraps at its narrower width would be cut.)
+void addCentred(QBoxLayout& column, QWidget* widget);
+
+// The wrapping caption beside a check box that carries no text of its own (a check box's
+// own text never wraps): a click on it toggles the box. Hidden from accessibility; the box
+// carries the name.
+class CheckBoxCaption : public QLabel {
+    Q_OBJECT
+public:
+    CheckBoxCaption(QCheckBox& toggled, QWidget* parent = nullptr);
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QCheckBox* box;
+};
+
+// Lays `box`, top-aligned, and a plain-text wrapping caption of `caption` side by side in a
+// row, names the box after the caption, and returns the row. The caption's identifier is
+// the box's own followed by ".caption".
+QHBoxLayout* captionedCheckBox(QCheckBox& box, std::string_view caption, BrandFont font, BrandColor color);
+
 // A symbol before a wrapping caption text: the notes and messages under a control.
 class Note : public QWidget {
     Q_OBJECT

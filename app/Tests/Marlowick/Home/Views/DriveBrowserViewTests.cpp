@@ -113,7 +113,7 @@ TEST_F(DriveBrowserViewTest, WalksIntoAFolderAndBackByTheCrumbs) {
     EXPECT_FALSE(findElement<QToolButton>(*view, QStringLiteral("browser.up"))->isEnabled());
     auto* crumbs = findElement(*view, QStringLiteral("browser.breadcrumbs"));
     ASSERT_NE(crumbs, nullptr);
-    auto* driveCrumb = findElement<views::MiddleElidedLabel>(*crumbs, QStringLiteral("browser.breadcrumbs.0"));
+    auto* driveCrumb = findElement<views::ElidedLabel>(*crumbs, QStringLiteral("browser.breadcrumbs.0"));
     ASSERT_NE(driveCrumb, nullptr);
     EXPECT_EQ(driveCrumb->text(), QStringLiteral("Stick"));
 

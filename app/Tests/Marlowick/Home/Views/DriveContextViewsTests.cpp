@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "Design/BrandStyle.hpp"
+#include "Home/Views/ViewElements.hpp"
 #include "Image/ByteCountText.hpp"
 #include "UI/Accessibility.hpp"
 #include "WidgetSupport/WidgetTesting.hpp"
@@ -24,11 +25,11 @@ TEST(DriveContextHeader, ReadsAsOneElementOfNameSizeAndStatus) {
     DriveContextHeader header("SanDisk <b>Ultra</b>", capacity, notSetUp);
     EXPECT_EQ(header.objectName(), QStringLiteral("home.driveContext"));
     EXPECT_EQ(header.accessibleName().toStdString(), "SanDisk <b>Ultra</b>, " + size + ", Not set up");
-    auto* name = testing::findElement<QLabel>(header, QStringLiteral("home.driveContext.name"));
+    auto* name = testing::findElement<views::ElidedLabel>(header, QStringLiteral("home.driveContext.name"));
     auto* sizeLabel = testing::findElement<QLabel>(header, QStringLiteral("home.driveContext.size"));
     ASSERT_NE(name, nullptr);
     ASSERT_NE(sizeLabel, nullptr);
-    EXPECT_EQ(name->textFormat(), Qt::PlainText);
+    // Drawn as it is, character for character: never read as markup.
     EXPECT_EQ(name->text(), QStringLiteral("SanDisk <b>Ultra</b>"));
     EXPECT_EQ(sizeLabel->text().toStdString(), size);
     EXPECT_TRUE(ui::isHiddenFromAccessibility(*name));
@@ -48,6 +49,11 @@ TEST(DriveContextHeader, ALongNameKeepsTheSizeAndChipVisible) {
     EXPECT_LE(header->width(), 420);
     EXPECT_LE(chip->geometry().right(), header->width());
     EXPECT_GE(chip->width(), chip->sizeHint().width());
+    // The name is cut with an ellipsis at its end.
+    auto* name = testing::findElement<views::ElidedLabel>(*header, QStringLiteral("home.driveContext.name"));
+    ASSERT_NE(name, nullptr);
+    EXPECT_TRUE(name->shownText().endsWith(QChar(0x2026))) << name->shownText().toStdString();
+    EXPECT_TRUE(name->shownText().startsWith(QStringLiteral("WWW")));
     testing::saveScreenshot(window, "drive-context-long-name");
 }
 

@@ -33,7 +33,7 @@ const HelperImageEntry nestedEntry("/tools/rescue <b>&amp;</b>.img", "rescue <b>
 // The names shown, top to bottom.
 std::vector<std::string> shownNames(DriveImagesView& card) {
     std::vector<std::pair<int, std::string>> rows;
-    for (auto* label : card.findChildren<views::MiddleElidedLabel*>(QStringLiteral("home.driveImages.row.name"))) {
+    for (auto* label : card.findChildren<views::ElidedLabel*>(QStringLiteral("home.driveImages.row.name"))) {
         rows.emplace_back(label->mapTo(&card, QPoint(0, 0)).y(), label->text().toStdString());
     }
     std::sort(rows.begin(), rows.end());
@@ -225,8 +225,8 @@ TEST(DriveImagesView, ManyRowsScrollInsideTheCardAndLongNamesAreCutInTheMiddle) 
     ASSERT_NE(list, nullptr);
     EXPECT_LE(list->height(), DriveImagesView::listMaximumHeight);
     EXPECT_GT(list->verticalScrollBar()->maximum(), 0);
-    views::MiddleElidedLabel* longLabel = nullptr;
-    for (auto* label : card->findChildren<views::MiddleElidedLabel*>()) {
+    views::ElidedLabel* longLabel = nullptr;
+    for (auto* label : card->findChildren<views::ElidedLabel*>()) {
         if (label->text().toStdString() == longName) longLabel = label;
     }
     ASSERT_NE(longLabel, nullptr);

@@ -9,16 +9,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <cstdlib>
-#include <set>
 
-#include "MainWindow.hpp"
 #include "Home/Views/OperationConfirmationView.hpp"
 #include "Home/Views/OperationProgressView.hpp"
+#include "Home/Views/ViewElements.hpp"
 #include "Image/ByteCountText.hpp"
-#include "Support/HomeModelHarness.hpp"
-#include "UI/Sheet.hpp"
-#include "WidgetSupport/WidgetTesting.hpp"
+#include "WidgetSupport/HomeWindow.hpp"
 
 namespace marlowick {
 namespace {
@@ -26,96 +22,14 @@ namespace {
 using Kind = HomeOperationKind;
 using testing::findElement;
 
-// A window showing the home view (once shown) over a model whose engine, drives and background work the
-// test scripts.
-struct Home {
-    explicit Home(const char* appearance = "light", std::vector<DiscoveredDisk> disks = {testing::usbStick("sdb")}) {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
-        harness.disks = std::move(disks);
-    }
-    ~Home() {
-        window.reset();
-        unsetenv("MARLOWICK_APPEARANCE");
-    }
-
-    // Runs everything queued (background jobs, the model's main-thread work, the view's redraws).
-    void settle() {
-        for (int round = 0; round < 4; ++round) {
-            harness.settle();
-            QApplication::processEvents();
-            view->renderPending();
-        }
-    }
-    // Makes the model from what the test scripted, and shows it in the window.
-    void show() {
-        harness.make();
-        window = std::make_unique<MainWindow>();
-        view = new HomeView(harness.model);
-        window->setContent(view);
-        window->resize(900, 760);
-        window->show();
-        window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        settle();
-    }
-
-    template <class T = QWidget>
-    T* element(const char* identifier) {
-        return findElement<T>(*window, QString::fromUtf8(identifier));
-    }
-    // A sheet open over the window, by identifier; null when none is.
-    ui::Sheet* sheet(const char* identifier) {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (top->objectName() == QString::fromUtf8(identifier) && top->isVisible()) return qobject_cast<ui::Sheet*>(top);
-        }
-        return nullptr;
-    }
-    QString text(const char* identifier) {
-        auto* label = element<QLabel>(identifier);
-        return label != nullptr ? label->text() : QString();
-    }
-    void click(const char* identifier) {
-        auto* button = element<QAbstractButton>(identifier);
-        ASSERT_NE(button, nullptr) << identifier;
-        QTest::mouseClick(button, Qt::LeftButton);
-        settle();
-    }
-
-    testing::HomeModelHarness harness;
-    std::unique_ptr<MainWindow> window;
-    HomeView* view = nullptr;
-};
+using Home = testing::HomeWindow;
+using testing::focusable;
+using testing::tabbed;
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
 HelperResult detectedIncompatible(const std::string& reason) {
     return {HelperResult::Detected{HelperDriveStatus{HelperDriveStatus::IncompatibleVentoy{reason}}}};
-}
-
-// Every control that Tab can reach inside `root`, in the order Tab visits them from `first`.
-std::set<QWidget*> tabbed(QWidget& first, QWidget& root) {
-    std::set<QWidget*> reached;
-    first.setFocus(Qt::TabFocusReason);
-    QWidget* current = &first;
-    for (int step = 0; step < 200 && current != nullptr; ++step) {
-        reached.insert(current);
-        current = current->nextInFocusChain();
-        while (current != nullptr && !(current->isVisible() && current->isEnabled() &&
-                                       (current->focusPolicy() & Qt::TabFocus) && root.isAncestorOf(current))) {
-            if (current == &first) break;
-            current = current->nextInFocusChain();
-        }
-        if (current == &first) break;
-    }
-    return reached;
-}
-
-std::set<QWidget*> focusable(QWidget& root) {
-    std::set<QWidget*> controls;
-    for (QWidget* child : root.findChildren<QWidget*>()) {
-        if (child->isVisible() && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus)) controls.insert(child);
-    }
-    return controls;
 }
 
 TEST(HomeView, WithoutADriveOffersRescanAndTheBootGuide) {
@@ -168,10 +82,9 @@ TEST(HomeView, PreparesADriveThroughTheSheetThatReturnNeverConfirms) {
         EXPECT_EQ(home.text("home.hero.title"), QStringLiteral("Prepare this drive"));
         // One drive: no way to change it, and its name shows exactly as it is.
         EXPECT_EQ(home.window->findChild<QWidget*>(QStringLiteral("home.drive.change")), nullptr);
-        auto* name = home.element<QLabel>("home.driveContext.name");
+        auto* name = home.element<views::ElidedLabel>("home.driveContext.name");
         ASSERT_NE(name, nullptr);
-        EXPECT_EQ(name->text(), QStringLiteral("Tom <b>&amp;</b> Jerry"));
-        EXPECT_EQ(name->textFormat(), Qt::PlainText);
+        EXPECT_EQ(name->shownText(), QStringLiteral("Tom <b>&amp;</b> Jerry"));
         auto* primary = home.element<QPushButton>("home.primaryAction");
         ASSERT_NE(primary, nullptr);
         EXPECT_EQ(primary->text(), QStringLiteral("Prepare…"));
@@ -201,13 +114,7 @@ TEST(HomeView, PreparesADriveThroughTheSheetThatReturnNeverConfirms) {
         QTest::mouseClick(acknowledge, Qt::LeftButton);
         EXPECT_TRUE(action->isEnabled());
         // Return and Enter never confirm an erase, wherever the focus is.
-        for (QWidget* target : {static_cast<QWidget*>(sheet), static_cast<QWidget*>(action),
-                                static_cast<QWidget*>(acknowledge)}) {
-            target->setFocus();
-            QTest::keyClick(target, Qt::Key_Return);
-            QTest::keyClick(target, Qt::Key_Enter);
-            home.settle();
-        }
+        home.pressReturnOn({sheet, action, acknowledge});
         EXPECT_EQ(home.harness.model->pendingOperation(), Kind::prepare);
         EXPECT_TRUE(home.harness.model->state().is<HomeDriveState::Prepare>());
         testing::saveScreenshot(*sheet, std::string("home-confirm-prepare-") + appearance);
