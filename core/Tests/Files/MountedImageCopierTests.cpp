@@ -252,29 +252,12 @@ TEST_F(MountedImageCopierTest, RemovesThePartialFileWhenTheVolumeFillsUp) {
 // past it fails with EFBIG as a failing medium would, and gives back the result's text.
 std::string copyUnderFileSizeLimit(const MountedImageCopier& copier, const fs::path& source, std::int64_t size,
                                    const fs::path& into, rlim_t limitBytes) {
-    int channel[2];
-    if (::pipe2(channel, O_CLOEXEC) != 0) return "no pipe";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(channel[0]);
+    return test::inChildProcess([&]() -> std::string {
         (void)std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{limitBytes, limitBytes};
-        std::string said = "could not limit the file size";
-        if (::setrlimit(RLIMIT_FSIZE, &limit) == 0) {
-            said = render(copier.copy(source.string(), "a.iso", size, into, true, nullptr, nullptr,
-                                      [] { return false; }));
-        }
-        (void)!::write(channel[1], said.data(), said.size());
-        ::_exit(0);
-    }
-    ::close(channel[1]);
-    std::string heard;
-    char buffer[1024];
-    ssize_t n = 0;
-    while ((n = ::read(channel[0], buffer, sizeof buffer)) > 0) heard.append(buffer, static_cast<std::size_t>(n));
-    ::close(channel[0]);
-    if (child > 0) (void)::waitpid(child, nullptr, 0);
-    return heard;
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return "could not limit the file size";
+        return render(copier.copy(source.string(), "a.iso", size, into, true, nullptr, nullptr, [] { return false; }));
+    });
 }
 
 // Failures once the copy has begun: the source shrinking under it, the folder gone, a write

@@ -224,11 +224,7 @@ TEST_F(MountedVolumeFilesTest, DeletesFilesAndEmptyFoldersOneByOne) {
 // Runs `work` in a child process in which openat2 fails with ENOSYS, as on a kernel before
 // 5.6, and gives back what it returned.
 std::string withoutOpenat2(const std::function<std::string()>& work) {
-    int channel[2];
-    if (::pipe2(channel, O_CLOEXEC) != 0) return "no pipe";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(channel[0]);
+    return test::inChildProcess([&work]() -> std::string {
         sock_filter filter[] = {
             BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
             BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat2, 0, 1),
@@ -236,30 +232,15 @@ std::string withoutOpenat2(const std::function<std::string()>& work) {
             BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
         };
         const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
-        std::string said = "could not take openat2 away";
-        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0) {
-            open_how how{};
-            how.flags = O_RDONLY;
-            const bool gone = ::syscall(SYS_openat2, AT_FDCWD, "/", &how, sizeof how) < 0 && errno == ENOSYS;
-            said = gone ? work() : "openat2 still answers";
+        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+            return "could not take openat2 away";
         }
-        std::size_t written = 0;
-        while (written < said.size()) {
-            const ssize_t n = ::write(channel[1], said.data() + written, said.size() - written);
-            if (n <= 0) break;
-            written += static_cast<std::size_t>(n);
-        }
-        ::_exit(0);
-    }
-    ::close(channel[1]);
-    std::string heard;
-    char buffer[4096];
-    ssize_t n = 0;
-    while ((n = ::read(channel[0], buffer, sizeof buffer)) > 0) heard.append(buffer, static_cast<std::size_t>(n));
-    ::close(channel[0]);
-    if (child > 0) (void)::waitpid(child, nullptr, 0);
-    return heard;
+        open_how how{};
+        how.flags = O_RDONLY;
+        const bool gone = ::syscall(SYS_openat2, AT_FDCWD, "/", &how, sizeof how) < 0 && errno == ENOSYS;
+        return gone ? work() : "openat2 still answers";
+    });
 }
 
 // Without openat2 every name is still opened on its own, never through a link, and a

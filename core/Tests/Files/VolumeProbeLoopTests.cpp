@@ -75,33 +75,13 @@ void exerciseProbe(VolumeMountProbe& probe, const test::PartitionedLoop& loop) {
 }
 
 // Runs `work` in a child process with the user's ids and no supplementary groups, and gives
-// back what it returned. The child leaves with _exit, so none of the test's clean-up runs
-// twice.
+// back what it returned.
 std::string asUser(const test::UdisksFixture::User& user, const std::function<std::string()>& work) {
-    int channel[2];
-    if (::pipe2(channel, O_CLOEXEC) != 0) return "no pipe";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(channel[0]);
+    return test::inChildProcess([&user, &work]() -> std::string {
         const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(user.gid) == 0 && ::setuid(user.uid) == 0 &&
                              ::geteuid() == user.uid;
-        const std::string said = dropped ? work() : "could not become " + user.name;
-        std::size_t written = 0;
-        while (written < said.size()) {
-            const ssize_t n = ::write(channel[1], said.data() + written, said.size() - written);
-            if (n <= 0) break;
-            written += static_cast<std::size_t>(n);
-        }
-        ::_exit(0);
-    }
-    ::close(channel[1]);
-    std::string heard;
-    char buffer[4096];
-    ssize_t n = 0;
-    while ((n = ::read(channel[0], buffer, sizeof buffer)) > 0) heard.append(buffer, static_cast<std::size_t>(n));
-    ::close(channel[0]);
-    if (child > 0) (void)::waitpid(child, nullptr, 0);
-    return child > 0 ? heard : "could not fork";
+        return dropped ? work() : "could not become " + user.name;
+    });
 }
 
 class VolumeProbeOnLoop : public ::testing::Test {

@@ -1,5 +1,6 @@
 #include "Support/TestSupport.hpp"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +27,36 @@ CommandOutput runCommand(const std::string& shellCommand) {
     const int status = ::pclose(pipe);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+std::string inChildProcess(const std::function<std::string()>& work) {
+    int channel[2];
+    if (::pipe2(channel, O_CLOEXEC) != 0) return "could not start a child process";
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(channel[0]);
+        ::close(channel[1]);
+        return "could not start a child process";
+    }
+    if (child == 0) {
+        ::close(channel[0]);
+        const std::string said = work();
+        std::size_t written = 0;
+        while (written < said.size()) {
+            const ssize_t n = ::write(channel[1], said.data() + written, said.size() - written);
+            if (n <= 0) break;
+            written += static_cast<std::size_t>(n);
+        }
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    std::string heard;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = ::read(channel[0], buffer, sizeof buffer)) > 0) heard.append(buffer, static_cast<std::size_t>(n));
+    ::close(channel[0]);
+    (void)::waitpid(child, nullptr, 0);
+    return heard;
 }
 
 bool hasTool(const std::string& name) {

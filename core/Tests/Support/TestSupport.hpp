@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,12 @@ struct CommandOutput {
 
 // Runs a shell command and collects what it prints.
 CommandOutput runCommand(const std::string& shellCommand);
+
+// Runs `work` in a child process and gives back the text it returned; "could not start a
+// child process" when none could be. The child leaves with _exit, so none of the test's
+// clean-up runs twice. For what a test must not do to itself: drop privileges, limit a
+// resource, filter system calls.
+std::string inChildProcess(const std::function<std::string()>& work);
 
 // True when `name` is found on PATH (the outside checkers: sfdisk, fsck.exfat, …).
 bool hasTool(const std::string& name);
