@@ -12,11 +12,12 @@ namespace marlowick {
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     ui::identify(*this, "home.window");
     setWindowTitle(QStringLiteral("Marlowick"));
-    setMinimumSize(720, 560);
     applyAppearance();
 
-    // Until the home view is set, the brand header alone.
+    // Until the home view is set, the brand header alone. The window is as small as its
+    // content allows, so no minimum of its own.
     auto* interim = new QWidget(this);
+    interim->setMinimumSize(720, 560);
     auto* column = new QVBoxLayout(interim);
     column->setContentsMargins(20, 40, 28, 24);
     auto* header = new BrandHeader(46, interim);

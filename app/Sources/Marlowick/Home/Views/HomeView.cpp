@@ -36,6 +36,8 @@ using Kind = HomeOperationKind;
 
 // A drive this large is named before it is erased.
 constexpr std::int64_t largeDriveBytes = 200'000'000'000;
+// The hero's narrowest: the card and the padding around it.
+constexpr int heroMinimumWidth = 520;
 
 // The state's symbol on a tinted disc with a ring of the same colour. Decoration.
 class StateIcon : public QWidget {
@@ -128,7 +130,7 @@ bool HomeView::continueOnPhone(const HomeDriveState& state) {
 HomeView::HomeView(std::shared_ptr<HomeViewModel> model, HomeViewPanels givenPanels, QWidget* parent)
     : QWidget(parent), homeModel(std::move(model)), catalog(homeModel->catalogModel()), panels(std::move(givenPanels)) {
     setObjectName(QStringLiteral("home.view"));
-    setMinimumSize(720, 560);
+    setMinimumSize(heroMinimumWidth, 560);
 
     backdrop = new HomeBackground(BrandStyle::color(BrandColor::primary), this);
     backdrop->setObjectName(QStringLiteral("home.backdrop"));
@@ -292,6 +294,10 @@ void HomeView::renderContent() {
         }
         if (panels.phoneApp) phonePanel = panels.phoneApp(flag);
         if (phonePanel != nullptr) row->addWidget(phonePanel, 0);
+        // At its narrowest the window still shows the hero whole beside the panel; what is
+        // too tall for it scrolls.
+        setMinimumWidth(heroMinimumWidth + scroll->verticalScrollBar()->sizeHint().width() +
+                        (phonePanel != nullptr ? phonePanel->minimumSizeHint().width() : 0));
     }
     header->raise();
 }
@@ -304,9 +310,9 @@ QWidget* HomeView::makeHero() {
 
     auto* hero = new QWidget;
     ui::identify(*hero, "home.root");
-    hero->setMinimumSize(520, 560);
+    hero->setMinimumSize(heroMinimumWidth, 560);
     auto* outer = new QVBoxLayout(hero);
-    outer->setContentsMargins(40, 40, 40, 40);
+    outer->setContentsMargins(40, viewkit::topPaddingUnderHeader, 40, 40);
     outer->setSpacing(0);
     outer->addStretch(1);
     outer->addSpacing(24);
@@ -316,7 +322,9 @@ QWidget* HomeView::makeHero() {
     outer->addSpacing(24);
     outer->addStretch(1);
 
-    column->addWidget(new StateIcon(presentation.systemImage, presentation.iconColor, hero), 0, Qt::AlignHCenter);
+    auto* icon = new StateIcon(presentation.systemImage, presentation.iconColor, hero);
+    icon->setObjectName(QStringLiteral("home.hero.icon"));
+    column->addWidget(icon, 0, Qt::AlignHCenter);
 
     auto* card = new BrandCard(16, hero);
     card->setObjectName(QStringLiteral("home.hero.card"));

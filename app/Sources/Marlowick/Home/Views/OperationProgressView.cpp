@@ -90,7 +90,7 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
     setMinimumSize(520, 400);
 
     auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(40, 40, 40, 40);
+    root->setContentsMargins(40, viewkit::topPaddingUnderHeader, 40, 40);
     root->setSpacing(0);
     root->addStretch(1);
     root->addSpacing(24);

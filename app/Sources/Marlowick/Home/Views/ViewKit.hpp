@@ -21,6 +21,11 @@ class QHBoxLayout;
 
 namespace marlowick::viewkit {
 
+// The top padding of a screen under the brand header, which overlays the window's top-left
+// corner (40 points down, 46 high): with the 24 points a screen keeps above its centred
+// column, the column starts below the header even in the smallest window.
+inline constexpr int topPaddingUnderHeader = 78;
+
 // A word-wrapping plain-text label in the font and colour given.
 [[nodiscard]] QLabel* text(std::string_view value, BrandFont font, BrandColor color, QWidget* parent = nullptr);
 void setTextColor(QWidget& widget, BrandColor color);

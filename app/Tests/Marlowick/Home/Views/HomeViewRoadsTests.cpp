@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTest>
 
 #include "Home/Views/ViewElements.hpp"
@@ -166,6 +167,7 @@ TEST(HomeView, AnImageIsAddedToAReadyDriveAndListedOnIt) {
         EXPECT_EQ(home.text("home.hero.title"), QStringLiteral("Added Tom <b>&amp;</b>.iso"));
         EXPECT_EQ(home.text("home.hero.subtitle"), QStringLiteral("You can safely eject the drive now."));
         EXPECT_FALSE(HomeView::continueOnPhone(home.harness.model->state()));
+        EXPECT_EQ(home.text("home.done.getApp.title"), QStringLiteral("Marlowick for your phone"));
         auto* another = home.element<QPushButton>("home.secondary.addAnother");
         ASSERT_NE(another, nullptr);
         EXPECT_EQ(another->text(), QStringLiteral("Add another"));
@@ -253,6 +255,54 @@ TEST(HomeView, APreparesOptionsShowTheOlderReleaseNoteAndBlockTheButtonWhileInva
         EXPECT_EQ(findElement(*sheet, QStringLiteral("home.confirm.advanced.reserveToggle"))->accessibleName(),
                   QStringLiteral("Leave free space at the end of the disk"));
         testing::saveScreenshot(*sheet, std::string("home-confirm-prepare-reserve-") + appearance);
+    }
+}
+
+TEST(HomeView, AtItsMinimumSizeTheWindowShowsEachStateWhole) {
+    const struct {
+        const char* name;
+        HelperResult answer;
+    } rows[] = {
+        {"prepare", testing::detectedNotVentoy()},
+        {"ready", testing::detectedVentoy(testing::ventoyLayout(), "1.1.15")},
+        {"unreadable",
+         HelperResult{HelperResult::DetectReadFailed{HelperBlockError{BlockError::DeviceFailure{"read", "I/O error"}}}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        HomeWindow home;
+        home.harness.runner->script([&row](const HelperCommand& command, const HelperProgressHandler&,
+                                           const HelperCancelCheck&) -> HelperResult {
+            if (std::holds_alternative<HelperCommand::ListImages>(command.value)) {
+                return testing::imageListing({HelperImageEntry("/a.iso", "a.iso", 700'000'000, false)});
+            }
+            return row.answer;
+        });
+        home.show();
+        home.window->resize(home.window->minimumSize());
+        home.settle();
+        EXPECT_EQ(home.window->size(), home.window->minimumSize());
+        // The card keeps its width; what the window cannot hold scrolls into view.
+        auto* card = home.element("home.hero.card");
+        ASSERT_NE(card, nullptr);
+        EXPECT_EQ(card->width(), 440);
+        auto* content = home.element<QScrollArea>("home.content");
+        ASSERT_NE(content, nullptr);
+        // The brand header over the corner leaves the state's icon clear.
+        const auto placed = [&home](const char* identifier) {
+            QWidget* widget = home.element(identifier);
+            return widget != nullptr ? QRect(widget->mapTo(home.window.get(), QPoint(0, 0)), widget->size()) : QRect();
+        };
+        EXPECT_FALSE(placed("home.brandHeader").intersects(placed("home.hero.icon")));
+        testing::saveScreenshot(*home.window, std::string("home-minimum-size-") + row.name);
+        auto* primary = home.element("home.primaryAction");
+        ASSERT_NE(primary, nullptr);
+        content->ensureWidgetVisible(primary);
+        QApplication::processEvents();
+        const QRect shown = content->viewport()->rect();
+        const QRect button(primary->mapTo(content->viewport(), QPoint(0, 0)), primary->size());
+        EXPECT_TRUE(shown.contains(button)) << row.name;
+        testing::saveScreenshot(*home.window, std::string("home-minimum-size-scrolled-") + row.name);
     }
 }
 

@@ -145,6 +145,8 @@ TEST(HomeView, PreparesADriveThroughTheSheetThatReturnNeverConfirms) {
         EXPECT_NE(home.element("home.secondary.addAnother"), nullptr);
         EXPECT_NE(home.element("home.secondary.bootGuide"), nullptr);
         EXPECT_TRUE(HomeView::continueOnPhone(home.harness.model->state()));
+        // The panel beside the hero now invites to go on with the phone.
+        EXPECT_EQ(home.text("home.done.getApp.title"), QStringLiteral("Next: continue on your phone"));
         testing::saveScreenshot(*home.window, std::string("home-done-prepare-") + appearance);
     }
 }
