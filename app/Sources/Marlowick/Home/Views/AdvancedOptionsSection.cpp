@@ -17,6 +17,7 @@
 #include "Design/BrandCard.hpp"
 #include "Design/BrandStyle.hpp"
 #include "Home/Views/DriveContextViews.hpp"
+#include "Home/Views/ViewElements.hpp"
 #include "Home/Views/ViewKit.hpp"
 #include "Text/PlatformWording.hpp"
 #include "UI/Accessibility.hpp"
@@ -58,7 +59,7 @@ QWidget* rowLabel(const std::string& title, const std::string& help, QWidget* pa
     auto* row = new QHBoxLayout(cell);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
-    QLabel* text = viewkit::text(title, BrandFont::callout, BrandColor::textMuted, cell);
+    QLabel* text = views::styledLabel(title, BrandFont::callout, BrandColor::textMuted, cell);
     text->setWordWrap(false);
     row->addWidget(text);
     row->addWidget(new InfoHint(title, help, cell));
@@ -68,7 +69,7 @@ QWidget* rowLabel(const std::string& title, const std::string& help, QWidget* pa
 
 void styleCheckBox(QCheckBox& box) {
     box.setFont(BrandStyle::font(BrandFont::callout));
-    viewkit::setTextColor(box, BrandColor::text);
+    views::setTextColor(box, BrandColor::text);
 }
 
 void styleField(QWidget& field) {
@@ -147,7 +148,7 @@ AdvancedOptionsSection::AdvancedOptionsSection(HomeOperationKind operationKind,
         grid->addWidget(formatCell, row, 1, Qt::AlignTop);
         ++row;
     } else {
-        QLabel* fixed = viewkit::text("exFAT", BrandFont::callout, BrandColor::textMuted, this);
+        QLabel* fixed = views::styledLabel("exFAT", BrandFont::callout, BrandColor::textMuted, this);
         fixed->setObjectName(QStringLiteral("home.confirm.advanced.filesystem"));
         addRow("Format", formatHelp, fixed, true);
     }

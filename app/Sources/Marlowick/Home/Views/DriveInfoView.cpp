@@ -109,16 +109,9 @@ DriveInfoView::DriveInfoView(std::string name, HelperVentoyLayout driveLayout, s
     if (const auto model = usageModel(usage)) {
         auto* usageColumn = new QVBoxLayout;
         usageColumn->setSpacing(5);
-        auto* bar = new QProgressBar(card);
+        QProgressBar* bar = views::flatBar(6, BrandColor::border, usageScale, card);
         bar->setObjectName(QStringLiteral("home.driveInfo.usageBar"));
-        bar->setRange(0, usageScale);
         bar->setValue(static_cast<int>(model->usedFraction * usageScale + 0.5));
-        bar->setTextVisible(false);
-        bar->setFixedHeight(6);
-        bar->setStyleSheet(QStringLiteral("QProgressBar { background: %1; border: none; border-radius: 3px; }"
-                                          "QProgressBar::chunk { background: %2; border-radius: 3px; }")
-                               .arg(BrandStyle::color(BrandColor::border).name(),
-                                    BrandStyle::color(BrandColor::primary).name()));
         usageColumn->addWidget(bar);
         auto* line = views::styledLabel(model->line, BrandFont::caption, BrandColor::textMuted, card);
         line->setObjectName(QStringLiteral("home.driveInfo.usage"));

@@ -22,6 +22,7 @@
 #include "Home/Views/HomeStatePresentation.hpp"
 #include "Home/Views/OperationConfirmationView.hpp"
 #include "Home/Views/OperationProgressView.hpp"
+#include "Home/Views/ViewElements.hpp"
 #include "Home/Views/ViewKit.hpp"
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"
@@ -342,12 +343,12 @@ QWidget* HomeView::makeHero() {
     // 2. Title, subtitle and the explanation link.
     auto* texts = new QVBoxLayout;
     texts->setSpacing(8);
-    QLabel* title = viewkit::text(presentation.title, BrandFont::heroTitle, BrandColor::textHeading, card);
+    QLabel* title = views::styledLabel(presentation.title, BrandFont::heroTitle, BrandColor::textHeading, card);
     title->setAlignment(Qt::AlignHCenter);
     ui::identify(*title, "home.hero.title", presentation.title, "heading");
     texts->addWidget(title);
     if (presentation.subtitle) {
-        QLabel* subtitle = viewkit::text(*presentation.subtitle, BrandFont::body, BrandColor::textMuted, card);
+        QLabel* subtitle = views::styledLabel(*presentation.subtitle, BrandFont::body, BrandColor::textMuted, card);
         subtitle->setAlignment(Qt::AlignHCenter);
         ui::identify(*subtitle, "home.hero.subtitle", *presentation.subtitle);
         texts->addWidget(subtitle);
@@ -459,7 +460,7 @@ QWidget* HomeView::makeHero() {
         closeRow(*links);
         if (model.hiddenFixedStorageCount() >= 1) {
             const std::string notice = HomeAccessibility::hiddenFixedStorageNotice(model.hiddenFixedStorageCount());
-            QLabel* hidden = viewkit::text(notice, BrandFont::caption, BrandColor::textMuted, hero);
+            QLabel* hidden = views::styledLabel(notice, BrandFont::caption, BrandColor::textMuted, hero);
             hidden->setAlignment(Qt::AlignHCenter);
             hidden->setFixedWidth(440);  // the card's width
             ui::identify(*hidden, "home.drive.hiddenFixedStorage", notice);

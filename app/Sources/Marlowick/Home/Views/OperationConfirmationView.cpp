@@ -12,6 +12,7 @@
 #include "Design/SymbolIcons.hpp"
 #include "Home/Views/AdvancedOptionsSection.hpp"
 #include "Home/Views/DriveContextViews.hpp"
+#include "Home/Views/ViewElements.hpp"
 #include "Home/Views/ViewKit.hpp"
 #include "Image/ByteCountText.hpp"
 #include "UI/Accessibility.hpp"
@@ -121,15 +122,15 @@ OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_p
     // 1. What is asked, with a warning symbol for what erases.
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
-    header->addWidget(viewkit::symbol(destructive ? "exclamationmark.triangle.fill" : "arrow.triangle.2.circlepath", 28,
+    header->addWidget(views::symbolLabel(destructive ? "exclamationmark.triangle.fill" : "arrow.triangle.2.circlepath", 28,
                                       destructive ? BrandColor::errorText : BrandColor::primary, this));
-    QLabel* heading = viewkit::text(title(kind), BrandFont::sectionTitle, BrandColor::textHeading, this);
+    QLabel* heading = views::styledLabel(title(kind), BrandFont::sectionTitle, BrandColor::textHeading, this);
     ui::identify(*heading, "home.confirm.title", title(kind), "heading");
     header->addWidget(heading, 1);
     root->addLayout(header);
 
     // 2. What happens to the drive.
-    QLabel* sentence = viewkit::text(explanation(kind, inputs.deviceName, inputs.deviceCapacityBytes), BrandFont::body,
+    QLabel* sentence = views::styledLabel(explanation(kind, inputs.deviceName, inputs.deviceCapacityBytes), BrandFont::body,
                                      BrandColor::textMuted, this);
     sentence->setObjectName(QStringLiteral("home.confirm.explanation"));
     root->addWidget(sentence);
@@ -143,10 +144,10 @@ OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_p
         auto* row = new QHBoxLayout(card);
         row->setContentsMargins(12, 12, 12, 12);
         row->setSpacing(8);
-        row->addWidget(viewkit::symbol("arrow.down.circle", 16, BrandColor::primary, card), 0, Qt::AlignTop);
+        row->addWidget(views::symbolLabel("arrow.down.circle", 16, BrandColor::primary, card), 0, Qt::AlignTop);
         auto* texts = new QVBoxLayout;
         texts->setSpacing(4);
-        QLabel* line = viewkit::text(notice, BrandFont::callout, BrandColor::text, card);
+        QLabel* line = views::styledLabel(notice, BrandFont::callout, BrandColor::text, card);
         ui::hideFromAccessibility(*line);
         texts->addWidget(line);
         // The source of the release to be installed; an update always installs the pinned one.
@@ -169,9 +170,9 @@ OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_p
         QVBoxLayout* column = cardColumn(*card, 4);
         auto* imageRow = new QHBoxLayout;
         imageRow->setSpacing(8);
-        imageRow->addWidget(viewkit::symbol("opticaldiscdrive", 16, BrandColor::primary, card));
+        imageRow->addWidget(views::symbolLabel("opticaldiscdrive", 16, BrandColor::primary, card));
         const std::string fileName = image.url.filename().string();
-        QLabel* name = viewkit::text(fileName, BrandFont::callout, BrandColor::text, card);
+        QLabel* name = views::styledLabel(fileName, BrandFont::callout, BrandColor::text, card);
         QFont medium = name->font();
         medium.setWeight(QFont::Medium);
         name->setFont(medium);
@@ -179,7 +180,7 @@ OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_p
         imageRow->addWidget(name, 1);
         std::string spoken = fileName;
         if (image.sizeBytes) {
-            QLabel* size = viewkit::text(sizeText(*image.sizeBytes), BrandFont::caption, BrandColor::textMuted, card);
+            QLabel* size = views::styledLabel(sizeText(*image.sizeBytes), BrandFont::caption, BrandColor::textMuted, card);
             size->setWordWrap(false);
             size->setObjectName(QStringLiteral("home.confirm.rawImage.size"));
             imageRow->addWidget(size);
@@ -187,7 +188,7 @@ OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_p
         }
         column->addLayout(imageRow);
         if (const std::optional<std::string> note = image.verdict.bootabilityNote()) {
-            QLabel* noteLabel = viewkit::text(*note, BrandFont::caption, BrandColor::textMuted, card);
+            QLabel* noteLabel = views::styledLabel(*note, BrandFont::caption, BrandColor::textMuted, card);
             noteLabel->setObjectName(QStringLiteral("home.confirm.rawImage.bootability"));
             column->addWidget(noteLabel);
             spoken += ". " + *note;
@@ -198,10 +199,10 @@ OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_p
             auto* noticeRow = new QHBoxLayout(notice);
             noticeRow->setContentsMargins(0, 4, 0, 0);
             noticeRow->setSpacing(6);
-            noticeRow->addWidget(viewkit::symbol("exclamationmark.triangle.fill", 12, BrandColor::warningText, notice), 0,
+            noticeRow->addWidget(views::symbolLabel("exclamationmark.triangle.fill", 12, BrandColor::warningText, notice), 0,
                                  Qt::AlignTop);
             const std::string message = image.notices[index].message();
-            QLabel* text = viewkit::text(message, BrandFont::caption, BrandColor::text, notice);
+            QLabel* text = views::styledLabel(message, BrandFont::caption, BrandColor::text, notice);
             text->setObjectName(QStringLiteral("home.confirm.rawImage.notice.%1.text").arg(index));
             noticeRow->addWidget(text, 1);
             column->addWidget(notice);
@@ -227,7 +228,7 @@ OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_p
         disclosure->setAutoRaise(true);
         disclosure->setCursor(Qt::PointingHandCursor);
         disclosure->setFont(BrandStyle::font(BrandFont::callout));
-        viewkit::setTextColor(*disclosure, BrandColor::text);
+        views::setTextColor(*disclosure, BrandColor::text);
         disclosure->setStyleSheet(QStringLiteral("QToolButton { border: 1px solid transparent; border-radius: 4px;"
                                                  " color: %1; padding: 2px; }"
                                                  "QToolButton:focus { border: 1px solid %2; }")
@@ -265,7 +266,7 @@ OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_p
         caption->setText(QStringLiteral("I understand this permanently erases everything on <b>%1</b>.")
                              .arg(ui::qtText(inputs.deviceName).toHtmlEscaped()));
         caption->setFont(BrandStyle::font(BrandFont::callout));
-        viewkit::setTextColor(*caption, BrandColor::text);
+        views::setTextColor(*caption, BrandColor::text);
         row->addWidget(acknowledge, 0, Qt::AlignTop);
         row->addWidget(caption, 1);
         root->addLayout(row);

@@ -12,6 +12,7 @@
 #include "Design/BrandCard.hpp"
 #include "Design/BrandStyle.hpp"
 #include "Design/HomeAccessibility.hpp"
+#include "Home/Views/ViewElements.hpp"
 #include "Home/Views/ViewKit.hpp"
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"
@@ -97,7 +98,7 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
 
     auto* column = new QVBoxLayout;
     column->setSpacing(24);
-    column->addWidget(viewkit::symbol(symbol(kind), 44, BrandColor::primary, this), 0, Qt::AlignHCenter);
+    column->addWidget(views::symbolLabel(symbol(kind), 44, BrandColor::primary, this), 0, Qt::AlignHCenter);
 
     auto* card = new BrandCard(16, this);
     card->setObjectName(QStringLiteral("home.operation.card"));
@@ -109,21 +110,14 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
 
     auto* barColumn = new QVBoxLayout;
     barColumn->setSpacing(6);
-    stageLabel = viewkit::text("", BrandFont::cardTitle, BrandColor::textHeading, card);
+    stageLabel = views::styledLabel("", BrandFont::cardTitle, BrandColor::textHeading, card);
     stageLabel->setObjectName(QStringLiteral("home.operation.stage"));
     stageLabel->setAlignment(Qt::AlignLeft);
     barColumn->addWidget(stageLabel);
-    bar = new QProgressBar(card);
+    bar = views::flatBar(8, BrandColor::surfaceSunken, barSteps, card);
     bar->setObjectName(QStringLiteral("home.operation.progress"));
-    bar->setRange(0, barSteps);
-    bar->setTextVisible(false);
-    bar->setFixedHeight(8);
-    bar->setStyleSheet(QStringLiteral("QProgressBar { background: %1; border: none; border-radius: 4px; }"
-                                      "QProgressBar::chunk { background: %2; border-radius: 4px; }")
-                           .arg(BrandStyle::color(BrandColor::surfaceSunken).name(),
-                                BrandStyle::color(BrandColor::primary).name()));
     barColumn->addWidget(bar);
-    percentLabel = viewkit::text("", BrandFont::readout, BrandColor::textMuted, card);
+    percentLabel = views::styledLabel("", BrandFont::readout, BrandColor::textMuted, card);
     percentLabel->setObjectName(QStringLiteral("home.operation.progress.percent"));
     ui::hideFromAccessibility(*percentLabel);
     barColumn->addWidget(percentLabel);
@@ -136,12 +130,12 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
     detailLabel = elided;
     detailLabel->setObjectName(QStringLiteral("home.operation.progress.detail"));
     detailLabel->setFont(BrandStyle::font(BrandFont::caption));
-    viewkit::setTextColor(*detailLabel, BrandColor::textMuted);
-    separatorLabel = viewkit::text("·", BrandFont::caption, BrandColor::textMuted, detailRow);
+    views::setTextColor(*detailLabel, BrandColor::textMuted);
+    separatorLabel = views::styledLabel("·", BrandFont::caption, BrandColor::textMuted, detailRow);
     separatorLabel->setWordWrap(false);
     separatorLabel->setObjectName(QStringLiteral("home.operation.progress.separator"));
     ui::hideFromAccessibility(*separatorLabel);
-    etaLabel = viewkit::text("", BrandFont::caption, BrandColor::textMuted, detailRow);
+    etaLabel = views::styledLabel("", BrandFont::caption, BrandColor::textMuted, detailRow);
     etaLabel->setWordWrap(false);
     etaLabel->setObjectName(QStringLiteral("home.operation.progress.eta"));
     QFont digits = etaLabel->font();
@@ -161,8 +155,8 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
     warningRow->setContentsMargins(0, 0, 0, 0);
     warningRow->setSpacing(6);
     warningRow->addStretch(1);
-    warningRow->addWidget(viewkit::symbol("bolt.horizontal.circle", 14, BrandColor::textMuted, warning));
-    auto* warningText = viewkit::text("Don't disconnect the drive.", BrandFont::callout, BrandColor::textMuted, warning);
+    warningRow->addWidget(views::symbolLabel("bolt.horizontal.circle", 14, BrandColor::textMuted, warning));
+    auto* warningText = views::styledLabel("Don't disconnect the drive.", BrandFont::callout, BrandColor::textMuted, warning);
     warningText->setWordWrap(false);
     warningRow->addWidget(warningText);
     warningRow->addStretch(1);
@@ -181,7 +175,7 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
         auto* noticeColumn = new QVBoxLayout(notice);
         noticeColumn->setContentsMargins(0, 0, 0, 0);
         noticeColumn->setSpacing(4);
-        auto* noticeText = viewkit::text(sentence, BrandFont::caption, BrandColor::textMuted, notice);
+        auto* noticeText = views::styledLabel(sentence, BrandFont::caption, BrandColor::textMuted, notice);
         noticeText->setAlignment(Qt::AlignHCenter);
         noticeText->setObjectName(QStringLiteral("home.operation.gplNotice.text"));
         noticeColumn->addWidget(noticeText);

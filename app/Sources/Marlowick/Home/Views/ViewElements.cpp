@@ -32,6 +32,8 @@ void setTextColor(QWidget& widget, const QColor& color) {
     widget.setPalette(palette);
 }
 
+void setTextColor(QWidget& widget, BrandColor color) { setTextColor(widget, BrandStyle::color(color)); }
+
 QFrame* divider(QWidget* parent) {
     auto* line = new QFrame(parent);
     line->setFixedHeight(1);
@@ -47,8 +49,21 @@ QLabel* symbolLabel(std::string_view symbol, int pixels, BrandColor color, QWidg
     auto* label = new QLabel(parent);
     label->setPixmap(SymbolIcons::tinted(symbol, pixels, BrandStyle::color(color), label->devicePixelRatioF()));
     label->setFixedSize(pixels, pixels);
+    label->setAlignment(Qt::AlignCenter);
     ui::hideFromAccessibility(*label);
     return label;
+}
+
+QProgressBar* flatBar(int height, BrandColor track, int steps, QWidget* parent) {
+    auto* bar = new QProgressBar(parent);
+    bar->setRange(0, steps);
+    bar->setTextVisible(false);
+    bar->setFixedHeight(height);
+    bar->setStyleSheet(QStringLiteral("QProgressBar { background: %1; border: none; border-radius: %3px; }"
+                                      "QProgressBar::chunk { background: %2; border-radius: %3px; }")
+                           .arg(BrandStyle::color(track).name(), BrandStyle::color(BrandColor::primary).name())
+                           .arg(height / 2));
+    return bar;
 }
 
 ElidedLabel::ElidedLabel(QString text, BrandFont font, BrandColor textColor, QWidget* parent, Qt::TextElideMode mode)

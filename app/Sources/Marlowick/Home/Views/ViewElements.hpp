@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QFrame>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -27,9 +28,14 @@ inline constexpr std::string_view middleDot = " \xC2\xB7 ";
 // A word-wrapping label showing `text` as plain text in `font` and `color`.
 [[nodiscard]] QLabel* styledLabel(std::string_view text, BrandFont font, BrandColor color, QWidget* parent);
 void setTextColor(QWidget& widget, const QColor& color);
+void setTextColor(QWidget& widget, BrandColor color);
 
 // A symbol `pixels` square tinted with `color`, hidden from accessibility.
 [[nodiscard]] QLabel* symbolLabel(std::string_view symbol, int pixels, BrandColor color, QWidget* parent);
+
+// A thin bar without text: the primary colour over `track`, rounded at half its height,
+// from 0 to `steps`.
+[[nodiscard]] QProgressBar* flatBar(int height, BrandColor track, int steps, QWidget* parent);
 
 // One line of plain text, cut with an ellipsis when it does not fit: in the middle by
 // default, so both the start and the extension of a long file name stay readable.

@@ -9,6 +9,7 @@
 #include "Design/BrandStyle.hpp"
 #include "Design/HomeAccessibility.hpp"
 #include "Design/SymbolIcons.hpp"
+#include "Home/Views/ViewElements.hpp"
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"
 
@@ -38,29 +39,6 @@ QString prominentStyle(BrandColor tint) {
 }
 
 }  // namespace
-
-void setTextColor(QWidget& widget, BrandColor color) {
-    QPalette palette = widget.palette();
-    palette.setColor(QPalette::WindowText, BrandStyle::color(color));
-    palette.setColor(QPalette::Text, BrandStyle::color(color));
-    widget.setPalette(palette);
-}
-
-QLabel* text(std::string_view value, BrandFont font, BrandColor color, QWidget* parent) {
-    QLabel* label = ui::plainTextLabel(value, parent);
-    label->setFont(BrandStyle::font(font));
-    setTextColor(*label, color);
-    return label;
-}
-
-QLabel* symbol(std::string_view name, int pixels, BrandColor color, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setPixmap(SymbolIcons::tinted(name, pixels, BrandStyle::color(color), label->devicePixelRatioF()));
-    label->setFixedSize(pixels, pixels);
-    label->setAlignment(Qt::AlignCenter);
-    ui::hideFromAccessibility(*label);
-    return label;
-}
 
 QPushButton* linkButton(std::string_view title, BrandFont font, BrandColor tint, QWidget* parent) {
     auto* button = new QPushButton(ui::qtText(title), parent);
@@ -135,7 +113,7 @@ QHBoxLayout* captionedCheckBox(QCheckBox& box, std::string_view caption, BrandFo
     label->setObjectName(box.objectName() + QStringLiteral(".caption"));
     ui::setPlainText(*label, caption);
     label->setFont(BrandStyle::font(font));
-    setTextColor(*label, color);
+    views::setTextColor(*label, color);
     box.setAccessibleName(ui::qtText(caption));
     row->addWidget(&box, 0, Qt::AlignTop);
     row->addWidget(label, 1);
@@ -148,8 +126,8 @@ Note::Note(const std::string& identifier, std::string_view symbolName, BrandColo
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
-    row->addWidget(symbol(symbolName, 12, color, this), 0, Qt::AlignTop);
-    label = viewkit::text("", BrandFont::caption, color, this);
+    row->addWidget(views::symbolLabel(symbolName, 12, color, this), 0, Qt::AlignTop);
+    label = views::styledLabel("", BrandFont::caption, color, this);
     ui::hideFromAccessibility(*label);
     row->addWidget(label, 1);
 }

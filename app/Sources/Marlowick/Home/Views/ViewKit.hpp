@@ -1,9 +1,9 @@
 #pragma once
-// The few building blocks the home screen's views share, in the brand style: labels that
-// show model text as plain text, tinted symbols hidden from accessibility, link-style and
-// prominent buttons with a visible focus ring, and the "View source" link. Colours are
-// resolved for the appearance in force when the widget is made; the home view remakes
-// its content when the drive state changes.
+// The building blocks of the home screen's screens and sheets, over the pieces of
+// ViewElements: link-style, prominent and outlined buttons with a visible focus ring, the
+// "View source" link, notes under a control, captioned check boxes, and the centred column
+// of a screen. Colours are resolved for the appearance in force when the widget is made;
+// the home view remakes its content when the drive state changes.
 
 #include <optional>
 #include <string>
@@ -25,13 +25,6 @@ namespace marlowick::viewkit {
 // corner (40 points down, 46 high): with the 24 points a screen keeps above its centred
 // column, the column starts below the header even in the smallest window.
 inline constexpr int topPaddingUnderHeader = 78;
-
-// A word-wrapping plain-text label in the font and colour given.
-[[nodiscard]] QLabel* text(std::string_view value, BrandFont font, BrandColor color, QWidget* parent = nullptr);
-void setTextColor(QWidget& widget, BrandColor color);
-
-// The symbol `pixels` square in `color`, as decoration.
-[[nodiscard]] QLabel* symbol(std::string_view name, int pixels, BrandColor color, QWidget* parent = nullptr);
 
 // A borderless button that reads like a link, in `tint`.
 [[nodiscard]] QPushButton* linkButton(std::string_view title, BrandFont font, BrandColor tint,
