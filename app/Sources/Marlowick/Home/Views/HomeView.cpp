@@ -312,16 +312,14 @@ QWidget* HomeView::makeHero() {
     auto* hero = new QWidget;
     ui::identify(*hero, "home.root");
     hero->setMinimumSize(heroMinimumWidth, 560);
-    auto* outer = new QVBoxLayout(hero);
-    outer->setContentsMargins(40, viewkit::topPaddingUnderHeader, 40, 40);
-    outer->setSpacing(0);
-    outer->addStretch(1);
-    outer->addSpacing(24);
-    auto* column = new QVBoxLayout;
-    column->setSpacing(24);
-    outer->addLayout(column);
-    outer->addSpacing(24);
-    outer->addStretch(1);
+    QVBoxLayout* column = viewkit::screenColumn(*hero);
+    // "Boot guide" opens the guide's sheet, under the card or in the drive row.
+    const auto bootGuideLink = [this](QWidget* parent, const char* identifier) {
+        QPushButton* guide = link(parent, HomeAccessibility::bootGuideLabel, identifier,
+                                  HomeAccessibility::bootGuideLabel, HomeAccessibility::bootGuideHint);
+        connect(guide, &QPushButton::clicked, this, [model = homeModel] { model->setIsShowingBootGuide(true); });
+        return guide;
+    };
 
     auto* icon = new StateIcon(presentation.systemImage, presentation.iconColor, hero);
     icon->setObjectName(QStringLiteral("home.hero.icon"));
@@ -433,10 +431,7 @@ QWidget* HomeView::makeHero() {
             connect(add, &QPushButton::clicked, this, [model = homeModel] { model->addAnother(); });
             secondary->addWidget(add);
         }
-        QPushButton* guide = link(card, HomeAccessibility::bootGuideLabel, "home.secondary.bootGuide",
-                                  HomeAccessibility::bootGuideLabel, HomeAccessibility::bootGuideHint);
-        connect(guide, &QPushButton::clicked, this, [model = homeModel] { model->setIsShowingBootGuide(true); });
-        secondary->addWidget(guide);
+        secondary->addWidget(bootGuideLink(card, "home.secondary.bootGuide"));
         closeRow(*secondary);
     }
 
@@ -453,10 +448,7 @@ QWidget* HomeView::makeHero() {
             connect(choose, &QPushButton::clicked, this, [model = homeModel] { model->presentDiskPicker(); });
             links->addWidget(choose);
         }
-        QPushButton* guide = link(hero, HomeAccessibility::bootGuideLabel, "home.drive.bootGuide",
-                                  HomeAccessibility::bootGuideLabel, HomeAccessibility::bootGuideHint);
-        connect(guide, &QPushButton::clicked, this, [model = homeModel] { model->setIsShowingBootGuide(true); });
-        links->addWidget(guide);
+        links->addWidget(bootGuideLink(hero, "home.drive.bootGuide"));
         closeRow(*links);
         if (model.hiddenFixedStorageCount() >= 1) {
             const std::string notice = HomeAccessibility::hiddenFixedStorageNotice(model.hiddenFixedStorageCount());

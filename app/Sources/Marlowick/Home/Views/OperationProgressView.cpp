@@ -90,14 +90,7 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
     ui::identify(*this, "home.root");
     setMinimumSize(520, 400);
 
-    auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(40, viewkit::topPaddingUnderHeader, 40, 40);
-    root->setSpacing(0);
-    root->addStretch(1);
-    root->addSpacing(24);
-
-    auto* column = new QVBoxLayout;
-    column->setSpacing(24);
+    QVBoxLayout* column = viewkit::screenColumn(*this);
     column->addWidget(views::symbolLabel(symbol(kind), 44, BrandColor::primary, this), 0, Qt::AlignHCenter);
 
     auto* card = new BrandCard(16, this);
@@ -193,10 +186,6 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
         if (cancel) cancel();
     });
     column->addWidget(cancelButton, 0, Qt::AlignHCenter);
-
-    root->addLayout(column);
-    root->addSpacing(24);
-    root->addStretch(1);
 
     render(progress);
 }

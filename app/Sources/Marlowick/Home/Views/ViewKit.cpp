@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include "Design/BrandStyle.hpp"
 #include "Design/HomeAccessibility.hpp"
@@ -84,6 +85,21 @@ QPushButton* borderedButton(std::string_view title, QWidget* parent) {
                                    BrandStyle::color(BrandColor::surfaceSunken).name(),
                                    BrandStyle::color(BrandColor::primary).name()));
     return button;
+}
+
+QVBoxLayout* screenColumn(QWidget& screen) {
+    constexpr int topPaddingUnderHeader = 78;
+    auto* outer = new QVBoxLayout(&screen);
+    outer->setContentsMargins(40, topPaddingUnderHeader, 40, 40);
+    outer->setSpacing(0);
+    outer->addStretch(1);
+    outer->addSpacing(24);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(24);
+    outer->addLayout(column);
+    outer->addSpacing(24);
+    outer->addStretch(1);
+    return column;
 }
 
 void addCentred(QBoxLayout& column, QWidget* widget) {

@@ -15,16 +15,13 @@
 class QBoxLayout;
 class QCheckBox;
 class QHBoxLayout;
+class QVBoxLayout;
 
 #include "Design/BrandColor.hpp"
 #include "Design/BrandFont.hpp"
 
 namespace marlowick::viewkit {
 
-// The top padding of a screen under the brand header, which overlays the window's top-left
-// corner (40 points down, 46 high): with the 24 points a screen keeps above its centred
-// column, the column starts below the header even in the smallest window.
-inline constexpr int topPaddingUnderHeader = 78;
 
 // A borderless button that reads like a link, in `tint`.
 [[nodiscard]] QPushButton* linkButton(std::string_view title, BrandFont font, BrandColor tint,
@@ -39,6 +36,12 @@ void setProminentTint(QPushButton& button, BrandColor tint);
 // "View source" for a release page; none when the address is not a usable URL. Clicking
 // opens it in the desktop's browser.
 [[nodiscard]] QPushButton* sourceLink(const std::string& address, BrandFont font, QWidget* parent = nullptr);
+// Lays `screen` out as a screen under the brand header and returns its column (24 points
+// between children), centred vertically with at least 24 points above and below it. The
+// screen is padded 40; at the top more, because the header overlays the window's top-left
+// corner (40 points down, 46 high) and the column starts below it even in the smallest window.
+[[nodiscard]] QVBoxLayout* screenColumn(QWidget& screen);
+
 // Adds `widget`, whose width is fixed, centred to `column`, so that its height is measured
 // at its own width. (A centred item of a column is measured at the column's width, and the
 // lines it wraps at its narrower width would be cut.)
