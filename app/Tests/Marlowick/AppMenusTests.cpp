@@ -9,14 +9,13 @@
 #include "AppUpdater.hpp"
 #include "MainWindow.hpp"
 #include "Support/HomeModelHarness.hpp"
+#include "WidgetSupport/WidgetTesting.hpp"
 
 namespace marlowick {
 namespace {
 
 using testing::HomeModelHarness;
 using State = HomeDriveState;
-
-const char* const driveItems[] = {"Prepare…", "Update…", "Reinstall…", "Remove Ventoy…", "Write a Disk Image…", "Eject"};
 
 struct MenuCase {
     const char* name;
@@ -39,11 +38,10 @@ TEST_P(MenusPerDriveState, EnableWhatTheStateAllows) {
     AppMenus menus(window, updater);
     if (c.state) menus.setModel(harness.make(HelperDiskRef(testing::usbStick("sdc")), *c.state));
     std::string enabled;
-    const char letters[] = "PURXWE";
-    for (std::size_t i = 0; i < std::size(driveItems); ++i) {
-        QAction* item = menus.action(QStringLiteral("Drive"), QString::fromUtf8(driveItems[i]));
-        ASSERT_NE(item, nullptr) << driveItems[i];
-        enabled += item->isEnabled() ? letters[i] : '-';
+    for (std::size_t i = 0; i < std::size(testing::driveMenuItems); ++i) {
+        QAction* item = menus.action(QStringLiteral("Drive"), QString::fromUtf8(testing::driveMenuItems[i]));
+        ASSERT_NE(item, nullptr) << testing::driveMenuItems[i];
+        enabled += item->isEnabled() ? testing::driveMenuLetters[i] : '-';
     }
     EXPECT_EQ(enabled, c.driveItems);
     EXPECT_EQ(menus.action(QStringLiteral("Drive"), QStringLiteral("Verify Copied Images (SHA-256)"))->isEnabled(),

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-#include <QThread>
 #include <filesystem>
 #include <fstream>
 
@@ -33,17 +31,6 @@ namespace fs = std::filesystem;
 using testing::ProgramDriver;
 
 constexpr const char* releaseVersion = "1.1.90";
-const char* const driveItems[] = {"Prepare…", "Update…", "Reinstall…", "Remove Ventoy…", "Write a Disk Image…", "Eject"};
-
-std::string driveMenu(ProgramDriver& app) {
-    std::string enabled;
-    const char letters[] = "PURXWE";
-    for (std::size_t i = 0; i < std::size(driveItems); ++i) {
-        enabled += app.send(std::string("menu Drive/") + driveItems[i]).starts_with("ok enabled=1") ? letters[i] : '-';
-    }
-    return enabled;
-}
-
 class LiveWorldOnLoop : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -112,21 +99,15 @@ protected:
         (void)test::runCommand("partx -d " + drive->devicePath());
     }
 
-    // Polls the Drive menu until it reads `expected`; the last reading.
+    // Reads the Drive menu until it is `expected`; the last reading. Other work on this
+    // machine may have loop devices attached: then the picker lists them all, and the test
+    // picks its own.
     std::string awaitDriveMenu(ProgramDriver& app, const std::string& expected, int milliseconds = 120'000) {
-        QElapsedTimer clock;
-        clock.start();
-        std::string seen = driveMenu(app);
-        while (seen != expected && clock.elapsed() < milliseconds) {
-            // Other work on this machine may have loop devices attached: then the picker
-            // lists them all, and the test picks its own.
+        return app.awaitDriveMenu(expected, milliseconds, [this, &app] {
             if (app.send("state home.picker.row." + loopName).starts_with("ok visible=1")) {
                 (void)app.send("click home.picker.row." + loopName);
             }
-            QThread::msleep(200);
-            seen = driveMenu(app);
-        }
-        return seen;
+        });
     }
 
     // Acknowledges and confirms the open confirmation sheet.

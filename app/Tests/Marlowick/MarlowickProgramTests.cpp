@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-#include <QThread>
 #include <filesystem>
 
 #include "Home/UITestScenario.hpp"
@@ -22,30 +20,6 @@ std::string screenshotPath(const std::string& name) {
     return std::string(MARLOWICK_SCREENSHOT_DIR) + "/" + name + ".png";
 }
 
-const char* const driveItems[] = {"Prepare…", "Update…", "Reinstall…", "Remove Ventoy…", "Write a Disk Image…", "Eject"};
-
-// The Drive menu as letters, P U R X W E for the enabled items and '-' for the others.
-std::string driveMenu(ProgramDriver& app) {
-    std::string enabled;
-    const char letters[] = "PURXWE";
-    for (std::size_t i = 0; i < std::size(driveItems); ++i) {
-        enabled += app.send(std::string("menu Drive/") + driveItems[i]).starts_with("ok enabled=1") ? letters[i] : '-';
-    }
-    return enabled;
-}
-
-// Polls the Drive menu until it reads `expected` or 20 seconds pass; the last reading.
-std::string awaitDriveMenu(ProgramDriver& app, const std::string& expected) {
-    QElapsedTimer clock;
-    clock.start();
-    std::string seen = driveMenu(app);
-    while (seen != expected && clock.elapsed() < 20'000) {
-        QThread::msleep(100);
-        seen = driveMenu(app);
-    }
-    return seen;
-}
-
 struct ProgramCase {
     UITestScenario scenario;
     const char* driveMenu;  // once the window has settled in the scenario's state
@@ -61,7 +35,7 @@ TEST_P(ProgramUnderScenario, SettlesInItsStateWithoutDriveHelperOrNetwork) {
     ASSERT_TRUE(app.started());
     ASSERT_EQ(app.send("wait home.window"), "ok") << app.errors();
     EXPECT_EQ(app.send("text home.window"), "ok Marlowick");
-    EXPECT_EQ(awaitDriveMenu(app, c.driveMenu), c.driveMenu);
+    EXPECT_EQ(app.awaitDriveMenu(c.driveMenu, 20'000), c.driveMenu);
     EXPECT_EQ(app.send("menu Drive/Verify Copied Images (SHA-256)"),
               std::string("ok enabled=") + (c.verifyEnabled ? "1" : "0") + " checked=0");
     EXPECT_EQ(app.send("menu View/Show Non-USB Disks"), "ok enabled=1 checked=0");
@@ -99,7 +73,7 @@ TEST_P(ProgramRoad, GoesOnThroughTheHomeScreen) {
     ASSERT_EQ(app.send("wait home.window"), "ok") << app.errors();
     if (app.send("wait home.root 3000") != "ok") GTEST_SKIP() << "the window shows no home screen yet";
     for (const std::string& step : c.steps) ASSERT_EQ(app.send(step), "ok") << step;
-    EXPECT_EQ(awaitDriveMenu(app, c.driveMenu), c.driveMenu);
+    EXPECT_EQ(app.awaitDriveMenu(c.driveMenu, 20'000), c.driveMenu);
     EXPECT_EQ(app.send("grab home.window " + screenshotPath("program-road-" + name)), "ok");
     EXPECT_EQ(app.quit(), 0) << app.errors();
 }

@@ -2,6 +2,9 @@
 
 #include <QElapsedTimer>
 #include <QProcessEnvironment>
+#include <QThread>
+
+#include "WidgetSupport/WidgetTesting.hpp"
 
 namespace marlowick::testing {
 
@@ -32,6 +35,28 @@ ProgramDriver::~ProgramDriver() {
             process.waitForFinished(5'000);
         }
     }
+}
+
+std::string ProgramDriver::driveMenu() {
+    std::string enabled;
+    for (std::size_t i = 0; i < std::size(driveMenuItems); ++i) {
+        const bool on = send(std::string("menu Drive/") + driveMenuItems[i]).starts_with("ok enabled=1");
+        enabled += on ? driveMenuLetters[i] : '-';
+    }
+    return enabled;
+}
+
+std::string ProgramDriver::awaitDriveMenu(const std::string& expected, int milliseconds,
+                                          const std::function<void()>& between) {
+    QElapsedTimer clock;
+    clock.start();
+    std::string seen = driveMenu();
+    while (seen != expected && clock.elapsed() < milliseconds) {
+        if (between) between();
+        QThread::msleep(100);
+        seen = driveMenu();
+    }
+    return seen;
 }
 
 std::string ProgramDriver::send(const std::string& command, int timeoutMilliseconds) {

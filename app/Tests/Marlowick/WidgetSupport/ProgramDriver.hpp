@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "Support/TestSupport.hpp"
@@ -26,6 +27,13 @@ public:
     [[nodiscard]] bool started() const { return process.state() == QProcess::Running; }
     // One command; its answer without the line end ("ok …", "error …"), or "error no answer".
     std::string send(const std::string& command, int timeoutMilliseconds = 30'000);
+    // The Drive menu as a word: the letter of each enabled item (driveMenuLetters), '-' for
+    // a disabled one.
+    std::string driveMenu();
+    // Reads the Drive menu until it is `expected` or `milliseconds` pass, running `between`
+    // (when given) before each further reading; the last reading.
+    std::string awaitDriveMenu(const std::string& expected, int milliseconds,
+                               const std::function<void()>& between = {});
     // Sends quit and waits for the program to end; its exit code, or -1.
     int quit();
     // What the program wrote on standard error so far.

@@ -25,6 +25,12 @@ T* findElement(QWidget& root, const QString& identifier) {
     return found.size() == 1 ? found.front() : nullptr;
 }
 
+// The Drive menu's items in menu order, and the letter that stands for each when a test
+// writes the enabled ones as a word ("PURXWE"; '-' for a disabled item).
+inline constexpr const char* driveMenuItems[] = {"Prepare…",       "Update…", "Reinstall…", "Remove Ventoy…",
+                                                 "Write a Disk Image…", "Eject"};
+inline constexpr char driveMenuLetters[] = "PURXWE";
+
 // Fills the window with a brand colour of the appearance in force, as the screen behind a
 // card would be, and returns a column with `margin` around it to put the card in.
 QVBoxLayout* brandColumn(QWidget& window, BrandColor background, int margin = 20);
