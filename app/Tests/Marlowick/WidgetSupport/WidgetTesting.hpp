@@ -27,7 +27,7 @@ T* findElement(QWidget& root, const QString& identifier) {
 
 // The Drive menu's items in menu order, and the letter that stands for each when a test
 // writes the enabled ones as a word ("PURXWE"; '-' for a disabled item).
-inline constexpr const char* driveMenuItems[] = {"Prepare…",       "Update…", "Reinstall…", "Remove Ventoy…",
+inline constexpr const char* driveMenuItems[] = {"Prepare…", "Update…", "Reinstall…", "Remove Ventoy…",
                                                  "Write a Disk Image…", "Eject"};
 inline constexpr char driveMenuLetters[] = "PURXWE";
 

@@ -12,16 +12,15 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "Design/BrandColor.hpp"
+#include "Design/BrandFont.hpp"
+
 class QBoxLayout;
 class QCheckBox;
 class QHBoxLayout;
 class QVBoxLayout;
 
-#include "Design/BrandColor.hpp"
-#include "Design/BrandFont.hpp"
-
 namespace marlowick::viewkit {
-
 
 // A borderless button that reads like a link, in `tint`.
 [[nodiscard]] QPushButton* linkButton(std::string_view title, BrandFont font, BrandColor tint,
@@ -36,6 +35,7 @@ void setProminentTint(QPushButton& button, BrandColor tint);
 // "View source" for a release page; none when the address is not a usable URL. Clicking
 // opens it in the desktop's browser.
 [[nodiscard]] QPushButton* sourceLink(const std::string& address, BrandFont font, QWidget* parent = nullptr);
+
 // Lays `screen` out as a screen under the brand header and returns its column (24 points
 // between children), centred vertically with at least 24 points above and below it. The
 // screen is padded 40; at the top more, because the header overlays the window's top-left
