@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "Design/BrandStyle.hpp"
+#include "Home/Views/ViewElements.hpp"
 
 namespace marlowick::testing {
 
@@ -44,6 +45,15 @@ void expectNoCutText(QWidget& root, const std::string& where) {
     }
 }
 
+void expectNoEmptySymbol(QWidget& root, const std::string& where) {
+    for (QLabel* label : root.findChildren<QLabel*>()) {
+        const QVariant symbol = label->property(views::symbolProperty);
+        if (!symbol.isValid() || !label->isVisibleTo(&root)) continue;
+        EXPECT_FALSE(label->pixmap().isNull()) << where << ": the symbol " << symbol.toString().toStdString()
+                                               << " shows as an empty slot";
+    }
+}
+
 std::string saveScreenshot(QWidget& window, const std::string& name) {
     const QString folder = QStringLiteral(MARLOWICK_SCREENSHOT_DIR);
     QDir().mkpath(folder);
@@ -52,6 +62,7 @@ std::string saveScreenshot(QWidget& window, const std::string& name) {
     const QString path = folder + QLatin1Char('/') + QString::fromStdString(name) + QStringLiteral(".png");
     const QPixmap picture = window.grab();
     expectNoCutText(window, name);
+    expectNoEmptySymbol(window, name);
     EXPECT_FALSE(picture.isNull()) << name;
     EXPECT_TRUE(picture.save(path, "PNG")) << path.toStdString();
     return path.toStdString();

@@ -40,8 +40,13 @@ QVBoxLayout* brandColumn(QWidget& window, BrandColor background, int margin = 20
 // for elision are not texts of this kind.
 void expectNoCutText(QWidget& root, const std::string& where);
 
+// Fails the test for every visible symbol under `root` whose slot is empty (a symbol the
+// icon theme does not have).
+void expectNoEmptySymbol(QWidget& root, const std::string& where);
+
 // Lays the window out at its size, grabs it and writes "<name>.png" into the build tree's
-// screenshot folder; what it shows is checked for cut text too. Returns the file written.
+// screenshot folder; what it shows is checked for cut text and empty symbols too. Returns
+// the file written.
 std::string saveScreenshot(QWidget& window, const std::string& name);
 
 }  // namespace marlowick::testing

@@ -48,6 +48,7 @@ QFrame* divider(QWidget* parent) {
 QLabel* symbolLabel(std::string_view symbol, int pixels, BrandColor color, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setPixmap(SymbolIcons::tinted(symbol, pixels, BrandStyle::color(color), label->devicePixelRatioF()));
+    label->setProperty(symbolProperty, ui::qtText(symbol));
     label->setFixedSize(pixels, pixels);
     label->setAlignment(Qt::AlignCenter);
     ui::hideFromAccessibility(*label);

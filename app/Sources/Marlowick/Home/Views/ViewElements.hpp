@@ -30,8 +30,10 @@ inline constexpr std::string_view middleDot = " \xC2\xB7 ";
 void setTextColor(QWidget& widget, const QColor& color);
 void setTextColor(QWidget& widget, BrandColor color);
 
-// A symbol `pixels` square tinted with `color`, hidden from accessibility.
+// A symbol `pixels` square tinted with `color`, hidden from accessibility. The label names
+// its symbol in the property `symbolProperty`, so that a slot left empty can be told.
 [[nodiscard]] QLabel* symbolLabel(std::string_view symbol, int pixels, BrandColor color, QWidget* parent);
+inline constexpr const char* symbolProperty = "brandSymbol";
 
 // A thin bar without text: the primary colour over `track`, rounded at half its height,
 // from 0 to `steps`.

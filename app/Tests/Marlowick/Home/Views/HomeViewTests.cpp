@@ -240,6 +240,8 @@ TEST(HomeView, AReadyDriveOffersUpdateAndRemove) {
         ASSERT_NE(action, nullptr);
         EXPECT_TRUE(action->isEnabled());
         EXPECT_TRUE(action->isDefault());
+        // Its header shows the update's symbol (the sheet's screenshot checks every symbol slot).
+        if (older) testing::saveScreenshot(*sheet, "home-confirm-update-light");
         QTest::keyClick(sheet, Qt::Key_Return);
         QApplication::processEvents();
         EXPECT_EQ(home.harness.model->pendingOperation(), std::nullopt);
