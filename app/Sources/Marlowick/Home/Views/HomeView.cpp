@@ -266,8 +266,10 @@ void HomeView::renderContent() {
             const bool chosenRelease = holdsKind(running->kind, {Kind::prepare, Kind::reinstall, Kind::removeVentoy});
             const std::optional<std::string> version =
                 chosenRelease ? std::optional(homeModel->advancedOptions().selectedVentoyVersion) : std::nullopt;
-            progress = new OperationProgressView(running->kind, running->progress, version, *catalog->catalog(),
-                                                 [model = homeModel] { model->cancelOperation(); });
+            progress = new OperationProgressView(
+                running->kind, running->progress, version, *catalog->catalog(),
+                [model = homeModel] { model->cancelOperation(); },
+                OperationProgressView::Target{homeModel->deviceName(), capacity(*homeModel).value_or(-1)});
             QWidget* old = scroll->takeWidget();
             scroll->setWidget(progress);
             if (old != nullptr) old->deleteLater();
