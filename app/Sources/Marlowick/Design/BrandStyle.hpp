@@ -31,6 +31,8 @@ namespace marlowick::BrandStyle {
 [[nodiscard]] QColor hexColor(std::string_view text);
 
 [[nodiscard]] QFont font(BrandFont style);
+// The brand's monospaced face at `pixelSize`, regular weight.
+[[nodiscard]] QFont monospacedFont(int pixelSize);
 
 // Gives a text widget a brand font and text colour, with links in the primary colour.
 void styleText(QWidget& widget, BrandFont font, BrandColor color);
