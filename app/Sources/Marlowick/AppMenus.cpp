@@ -88,7 +88,7 @@ AppMenus::AppMenus(QMainWindow& mainWindow, AppUpdater& appUpdater)
     help->addSeparator();
     for (const LegalDocument document : allLegalDocuments) {
         help->addAction(menuText(title(document), title(document).front()), this,
-                        [document] { LegalWindowPresenter::show(document); });
+                        [this, document] { LegalWindowPresenter::show(document, &window); });
     }
     help->addSeparator();
     help->addAction(QStringLiteral("&Quenmoor Labworks"), this, [] { QDesktopServices::openUrl(StudioLinks::website()); });
@@ -98,7 +98,8 @@ AppMenus::AppMenus(QMainWindow& mainWindow, AppUpdater& appUpdater)
     check->setMenuRole(QAction::ApplicationSpecificRole);
     check->setEnabled(updater.canCheckForUpdates());
     connect(&updater, &AppUpdater::canCheckForUpdatesChanged, check, &QAction::setEnabled);
-    QAction* about = help->addAction(QStringLiteral("&About Marlowick"), this, [] { AboutWindowPresenter::show(); });
+    QAction* about =
+        help->addAction(QStringLiteral("&About Marlowick"), this, [this] { AboutWindowPresenter::show(&window); });
     about->setMenuRole(QAction::AboutRole);
 
     refresh();

@@ -2,13 +2,18 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QPixmap>
+#include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "Design/BrandStyle.hpp"
 #include "Home/Views/ViewElements.hpp"
+#include "UI/Popover.hpp"
+#include "UI/Sheet.hpp"
 
 namespace marlowick::testing {
 
@@ -52,6 +57,66 @@ void expectNoEmptySymbol(QWidget& root, const std::string& where) {
         EXPECT_FALSE(label->pixmap().isNull()) << where << ": the symbol " << symbol.toString().toStdString()
                                                << " shows as an empty slot";
     }
+}
+
+namespace {
+
+std::string nameOf(const QWidget& widget) {
+    return widget.objectName().isEmpty() ? widget.metaObject()->className() : widget.objectName().toStdString();
+}
+
+void expectPopoversWhole(const std::string& where) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* popover = qobject_cast<ui::Popover*>(top);
+        if (popover == nullptr || !popover->isVisible()) continue;
+        const std::string place = where + ", popover " + nameOf(*popover);
+        if (const QScreen* screen = popover->screen()) {
+            EXPECT_TRUE(screen->availableGeometry().contains(popover->frameGeometry())) << place << " leaves the screen";
+        }
+        for (QLabel* label : popover->findChildren<QLabel*>()) {
+            const QRect placed(label->mapTo(popover, QPoint(0, 0)), label->size());
+            EXPECT_TRUE(popover->contentsRect().contains(placed))
+                << place << ": " << nameOf(*label) << " leaves its box";
+        }
+        expectNoCutText(*popover, place);
+    }
+}
+
+void expectDialogsInside(QWidget& window, const std::string& where) {
+    const QRect frame = window.frameGeometry();
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(top);
+        if (dialog == nullptr || !dialog->isVisible() || dialog->parentWidget() == nullptr ||
+            dialog->parentWidget()->window() != &window) {
+            continue;
+        }
+        const std::string place = where + ", " + nameOf(*dialog);
+        EXPECT_TRUE(frame.contains(dialog->frameGeometry())) << place << " is not inside its window";
+        const auto* sheet = qobject_cast<ui::Sheet*>(dialog);
+        if (sheet == nullptr) continue;
+        if (sheet->footer() == nullptr) {
+            ADD_FAILURE() << place << " has no footer: its buttons scroll away with its body";
+            continue;
+        }
+        const QWidget& footer = *sheet->footer();
+        EXPECT_TRUE(footer.isVisible()) << place << ": the footer is hidden";
+        EXPECT_FALSE(sheet->bodyArea()->isAncestorOf(&footer)) << place << ": the footer scrolls with the body";
+        EXPECT_GE(footer.height(), footer.minimumSizeHint().height()) << place << ": the footer is squeezed";
+        for (const QWidget* part : footer.findChildren<QWidget*>()) {
+            if (!part->isVisibleTo(sheet)) continue;
+            const QRect placed(part->mapTo(sheet, QPoint(0, 0)), part->size());
+            EXPECT_TRUE(sheet->rect().contains(placed)) << place << ": " << nameOf(*part) << " is out of view";
+        }
+        expectNoCutText(*dialog, place);
+    }
+}
+
+}  // namespace
+
+void expectSoundLayout(QWidget& window, const std::string& where) {
+    QApplication::processEvents();
+    expectPopoversWhole(where);
+    expectDialogsInside(window, where);
 }
 
 std::string saveScreenshot(QWidget& window, const std::string& name) {

@@ -44,6 +44,12 @@ void expectNoCutText(QWidget& root, const std::string& where);
 // icon theme does not have).
 void expectNoEmptySymbol(QWidget& root, const std::string& where);
 
+// What must hold of a window's layout whatever it shows, at any size and scrolled anywhere:
+// - every popover that is open is as tall as its texts need and lies inside its screen;
+// - every sheet and dialog open over the window lies inside it, and a sheet's footer is
+//   whole and in view.
+void expectSoundLayout(QWidget& window, const std::string& where);
+
 // Lays the window out at its size, grabs it and writes "<name>.png" into the build tree's
 // screenshot folder; what it shows is checked for cut text and empty symbols too. Returns
 // the file written.

@@ -20,6 +20,7 @@
 #include "Home/Views/ViewElements.hpp"
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"
+#include "UI/WindowPlacement.hpp"
 
 namespace marlowick {
 namespace {
@@ -86,6 +87,8 @@ DriveBrowserView::DriveBrowserView(std::shared_ptr<DriveBrowserModel> model, QWi
     fill(*this, BrandColor::surface);
     setMinimumSize(minimumWidth, minimumHeight);
     resize(idealWidth, idealHeight);
+    // Over the window it is opened from, centred on it.
+    if (parent != nullptr) ui::centreOn(*this, parent);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

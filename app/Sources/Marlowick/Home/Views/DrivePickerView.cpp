@@ -98,7 +98,8 @@ std::string DrivePickerView::accessibilityLabel(const DiscoveredDisk& disk) {
 DrivePickerView::DrivePickerView(QWidget& window, std::vector<DiscoveredDisk> disks, SelectAction select,
                                  Action onRescan, Action onCancel)
     : ui::Sheet(window, QStringLiteral("home.picker.sheet")), shown(std::move(disks)), onSelect(std::move(select)) {
-    content = views::sheetColumn(*this, QStringLiteral("Choose a drive"), sheetWidth);
+    const views::SheetParts parts = views::sheetParts(*this, QStringLiteral("Choose a drive"), sheetWidth);
+    content = parts.body;
 
     auto* header = new QVBoxLayout;
     header->setSpacing(6);
@@ -110,7 +111,7 @@ DrivePickerView::DrivePickerView(QWidget& window, std::vector<DiscoveredDisk> di
                                          BrandFont::callout, BrandColor::textMuted, this));
     content->addLayout(header);
 
-    auto* buttons = new QHBoxLayout;
+    QHBoxLayout* buttons = parts.footer;
     auto* rescan = rescanButton = new QPushButton(QStringLiteral("Rescan"), this);
     ui::identify(*rescan, "home.picker.rescan");
     views::applyButtonLook(*rescan, views::ButtonLook::bordered);
@@ -120,7 +121,6 @@ DrivePickerView::DrivePickerView(QWidget& window, std::vector<DiscoveredDisk> di
     buttons->addWidget(rescan);
     buttons->addStretch(1);
     buttons->addWidget(cancel);
-    content->addLayout(buttons);
     rebuildList();
 
     // Neither button is pressed by Return: a row has the focus more often than not.
@@ -185,7 +185,7 @@ void DrivePickerView::rebuildList() {
     }
     if (previous != nullptr) setTabOrder(previous, rescanButton);
     setTabOrder(rescanButton, cancelButton);
-    views::fitSheetHeight(*this);
+    fit();
 }
 
 }  // namespace marlowick

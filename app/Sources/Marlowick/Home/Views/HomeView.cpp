@@ -502,43 +502,10 @@ ui::Sheet* HomeView::makeConfirmation(QWidget& window) {
                 model->setPendingRawImage(std::nullopt);
             },
     };
-    const bool erases = isDestructive(inputs.kind);
-    auto* sheet = new ui::Sheet(window, QStringLiteral("home.confirm.sheet"));
-    sheet->setWindowTitle(ui::qtText(OperationConfirmationView::title(inputs.kind)));
-    auto* layout = new QVBoxLayout(sheet);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* area = new QScrollArea(sheet);
-    area->setObjectName(QStringLiteral("home.confirm.scroll"));
-    area->setFrameShape(QFrame::NoFrame);
-    area->setWidgetResizable(true);
-    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    confirmationView = new OperationConfirmationView(std::move(inputs), catalog);
-    area->setWidget(confirmationView);
-    layout->addWidget(area);
-    QPalette surface = sheet->palette();
-    surface.setColor(QPalette::Window, BrandStyle::color(BrandColor::surface));
-    sheet->setPalette(surface);
-    sheet->setAutoFillBackground(true);
-    if (erases) sheet->makeReturnSafe();
-    connect(confirmationView, &OperationConfirmationView::resized, sheet, [this, sheet] { fitSheet(*sheet); });
+    auto* sheet = new OperationConfirmationView(window, std::move(inputs), catalog);
+    confirmationView = sheet;
     connect(sheet, &QObject::destroyed, this, [this] { confirmationView = nullptr; });
-    fitSheet(*sheet);
     return sheet;
-}
-
-void HomeView::fitSheet(ui::Sheet& sheet) {
-    // A sheet never outgrows its window: what does not fit scrolls.
-    auto* area = sheet.findChild<QScrollArea*>();
-    if (area == nullptr || area->widget() == nullptr) return;
-    QWidget* content = area->widget();
-    content->adjustSize();
-    const int width = 460;
-    content->setMinimumWidth(width);
-    const int wanted = content->heightForWidth(width) > 0 ? content->heightForWidth(width) : content->sizeHint().height();
-    const int room = std::max(240, window()->height() - 48);
-    // When the content scrolls, the scroll bar gets its own room beside it.
-    const int bar = wanted > room ? area->verticalScrollBar()->sizeHint().width() : 0;
-    sheet.setFixedSize(width + bar, std::min(wanted, room));
 }
 
 void HomeView::renderSheets() {

@@ -11,11 +11,16 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QHBoxLayout>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "Design/BrandColor.hpp"
 #include "Design/BrandFont.hpp"
+
+namespace marlowick::ui {
+class Sheet;
+}
 
 namespace marlowick::views {
 
@@ -61,12 +66,16 @@ private:
     Qt::TextElideMode elideMode;
 };
 
-// Gives a sheet its title, its fixed width and the surface colour, and returns its column
-// (24 points of padding, 16 between the parts).
-[[nodiscard]] QVBoxLayout* sheetColumn(QWidget& sheet, const QString& title, int width);
+// Where a sheet's content goes: the column of its body and the row of its footer's buttons,
+// which stays in view when the body scrolls.
+struct SheetParts {
+    QVBoxLayout* body;
+    QHBoxLayout* footer;
+};
 
-// Makes a sheet of fixed width exactly as tall as its content at that width.
-void fitSheetHeight(QWidget& sheet);
+// Gives a sheet its title, its fixed width and the surface colour, and lays it out as a body
+// (24 points of padding, 16 between the parts) above a footer, 16 below it.
+[[nodiscard]] SheetParts sheetParts(ui::Sheet& sheet, const QString& title, int width);
 
 // A drive card's box: `fill` in a rounded rectangle with a 1-pixel border line inside its
 // edge, painted behind the children laid out in it.
