@@ -65,6 +65,30 @@ std::string nameOf(const QWidget& widget) {
     return widget.objectName().isEmpty() ? widget.metaObject()->className() : widget.objectName().toStdString();
 }
 
+// Where `widget` shows inside `window`: its rectangle, cut by every widget around it.
+QRect shownRect(const QWidget& window, const QWidget& widget) {
+    QRect shown(widget.mapTo(&window, QPoint(0, 0)), widget.size());
+    for (const QWidget* up = widget.parentWidget(); up != nullptr && up != &window; up = up->parentWidget()) {
+        shown &= QRect(up->mapTo(&window, QPoint(0, 0)), up->size());
+    }
+    return shown;
+}
+
+void expectClearOfHeader(QWidget& window, const std::string& where) {
+    const QWidget* header = window.findChild<QWidget*>(QStringLiteral("home.brandHeader"));
+    if (header == nullptr || !header->isVisibleTo(&window)) return;
+    const QRect headerRect = shownRect(window, *header);
+    for (const QWidget* widget : window.findChildren<QWidget*>()) {
+        if (widget->window() != &window || !widget->isVisibleTo(&window)) continue;
+        if (widget == header || header->isAncestorOf(widget) || widget->isAncestorOf(header)) continue;
+        if (widget->objectName() == QStringLiteral("home.backdrop")) continue;
+        const QRect shown = shownRect(window, *widget);
+        EXPECT_FALSE(shown.intersects(headerRect))
+            << where << ": " << nameOf(*widget) << " shows under the brand header (at " << shown.x() << ","
+            << shown.y() << " " << shown.width() << "x" << shown.height() << ")";
+    }
+}
+
 void expectPopoversWhole(const std::string& where) {
     for (QWidget* top : QApplication::topLevelWidgets()) {
         auto* popover = qobject_cast<ui::Popover*>(top);
@@ -115,6 +139,7 @@ void expectDialogsInside(QWidget& window, const std::string& where) {
 
 void expectSoundLayout(QWidget& window, const std::string& where) {
     QApplication::processEvents();
+    expectClearOfHeader(window, where);
     expectPopoversWhole(where);
     expectDialogsInside(window, where);
 }

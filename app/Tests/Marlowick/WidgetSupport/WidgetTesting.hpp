@@ -45,6 +45,8 @@ void expectNoCutText(QWidget& root, const std::string& where);
 void expectNoEmptySymbol(QWidget& root, const std::string& where);
 
 // What must hold of a window's layout whatever it shows, at any size and scrolled anywhere:
+// - nothing visible is drawn under the brand header ("home.brandHeader") but what lies
+//   behind it by design (the backdrop, "home.backdrop");
 // - every popover that is open is as tall as its texts need and lies inside its screen;
 // - every sheet and dialog open over the window lies inside it, and a sheet's footer is
 //   whole and in view.

@@ -39,6 +39,11 @@ using Kind = HomeOperationKind;
 constexpr std::int64_t largeDriveBytes = 200'000'000'000;
 // The hero's narrowest: the card and the padding around it.
 constexpr int heroMinimumWidth = 520;
+// The brand header's place: 20 from the leading edge, 40 from the top, and the room kept
+// between it and the content scrolling below it.
+constexpr int headerLeading = 20;
+constexpr int headerTop = 40;
+constexpr int headerClearance = 12;
 
 // The state's symbol on a tinted disc with a ring of the same colour. Decoration.
 class StateIcon : public QWidget {
@@ -139,6 +144,19 @@ HomeView::HomeView(std::shared_ptr<HomeViewModel> model, HomeViewPanels givenPan
     row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
+    // The brand header has its own strip at the top of the content column, and the content
+    // scrolls below it: nothing is ever drawn under the header.
+    auto* column = new QVBoxLayout;
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    header = new BrandHeader(46, this);
+    header->setObjectName(QStringLiteral("home.brandHeader"));
+    ui::hideFromAccessibility(*header);
+    auto* headerStrip = new QHBoxLayout;
+    headerStrip->setContentsMargins(headerLeading, headerTop, 0, headerClearance);
+    headerStrip->addWidget(header);
+    headerStrip->addStretch(1);
+    column->addLayout(headerStrip);
     scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("home.content"));
     scroll->setFrameShape(QFrame::NoFrame);
@@ -146,12 +164,8 @@ HomeView::HomeView(std::shared_ptr<HomeViewModel> model, HomeViewPanels givenPan
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     scroll->viewport()->setAutoFillBackground(false);
-    row->addWidget(scroll, 1);
-
-    header = new BrandHeader(46, this);
-    header->setObjectName(QStringLiteral("home.brandHeader"));
-    header->setAttribute(Qt::WA_TransparentForMouseEvents);
-    ui::hideFromAccessibility(*header);
+    column->addWidget(scroll, 1);
+    row->addLayout(column, 1);
 
     // The sheets, each bound to its one model property.
     auto slot = [this](std::function<bool()> presented, std::function<void()> dismiss,
@@ -302,7 +316,6 @@ void HomeView::renderContent() {
         setMinimumWidth(heroMinimumWidth + scroll->verticalScrollBar()->sizeHint().width() +
                         (phonePanel != nullptr ? phonePanel->minimumSizeHint().width() : 0));
     }
-    header->raise();
 }
 
 QWidget* HomeView::makeHero() {
@@ -587,9 +600,6 @@ void HomeView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     backdrop->setGeometry(rect());
     backdrop->lower();
-    header->move(20, 40);
-    header->resize(header->sizeHint());
-    header->raise();
 }
 
 }  // namespace marlowick

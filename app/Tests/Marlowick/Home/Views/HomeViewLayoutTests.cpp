@@ -1,7 +1,8 @@
-// Each sheet, dialog and popover of the home window, reached as a user reaches them, in light
-// and dark, at the window's minimum and default sizes, scrolled to the top and to the
-// bottom: the layout holds (testing::expectSoundLayout), and a screenshot of each is left in
-// the build tree for a person to look at. Child windows open centred on the main window.
+// The home window in each of its states, each sheet and each popover, reached as a user
+// reaches them, in light and dark, at the window's minimum and default sizes, scrolled to the
+// top and to the bottom: the layout holds (testing::expectSoundLayout), and a screenshot of
+// each is left in the build tree for a person to look at. Child windows open centred on the
+// main window.
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,94 @@ void answerWith(HomeWindow& home, HelperResult detected) {
     });
 }
 
+// Starts a prepare through its sheet, as a user confirms it.
+void confirmPrepare(HomeWindow& home) {
+    home.click("home.primaryAction");
+    ui::Sheet* sheet = home.sheet("home.confirm.sheet");
+    ASSERT_NE(sheet, nullptr);
+    QTest::mouseClick(findElement<QCheckBox>(*sheet, QStringLiteral("home.confirm.acknowledge")), Qt::LeftButton);
+    QTest::mouseClick(findElement<QPushButton>(*sheet, QStringLiteral("home.confirm.action")), Qt::LeftButton);
+}
+
+HelperResult detectedIncompatible() {
+    const std::string reason = "Foreign 32 MB EFI layout with a partition table Marlowick can't update.";
+    return {HelperResult::Detected{HelperDriveStatus{HelperDriveStatus::IncompatibleVentoy{reason}}}};
+}
+
+struct Scene {
+    const char* name;
+    std::vector<DiscoveredDisk> disks;
+    // Before the window shows: what the drive answers.
+    std::function<void(HomeWindow&)> script;
+    // After it shows: what the user does to get there.
+    std::function<void(HomeWindow&)> reach;
+    // What shows whole at the default size without scrolling: the main action and the drive
+    // row, where the card leaves room for them (the cards of a ready drive do not).
+    std::vector<const char*> wholeAtDefault;
+};
+
+std::vector<Scene> scenes() {
+    const auto detect = [](HelperResult result) { return [result](HomeWindow& home) { answerWith(home, result); }; };
+    const auto nothing = [](HomeWindow&) {};
+    const HelperResult unreadable{
+        HelperResult::DetectReadFailed{HelperBlockError{BlockError::DeviceFailure{"read", "I/O error"}}}};
+    return {
+        {"no-drive", {}, nothing, nothing, {"home.drive.rescan", "home.drive.bootGuide"}},
+        {"no-drive-hidden-ssd", {testing::portableSsd("sdb")}, nothing, nothing, {"home.drive.hiddenFixedStorage"}},
+        {"prepare", {testing::usbStick("sdb")}, detect(testing::detectedNotVentoy()), nothing,
+         {"home.primaryAction", "home.drive.rescan"}},
+        {"prepare-two-drives", {testing::usbStick("sdb"), testing::usbStick("sdc", "SER2", "Other Stick")},
+         detect(testing::detectedNotVentoy()),
+         [](HomeWindow& home) {
+             home.harness.model->selectDisk(home.harness.model->availableDisks().front());
+             home.settle();
+         },
+         {"home.primaryAction", "home.drive.change"}},
+        {"ready-update", {testing::usbStick("sdb")},
+         detect(testing::detectedVentoy(testing::ventoyLayout(), "1.1.15",
+                                        HelperDriveUsage{9'000'000'000, 16'000'000'000, "exfat"})),
+         nothing, {}},
+        {"incompatible-large", {largeStick("sdc")}, detect(detectedIncompatible()), nothing, {"home.primaryAction"}},
+        {"unreadable", {testing::usbStick("sdb")}, detect(unreadable), nothing, {"home.primaryAction"}},
+        {"error",
+         {testing::usbStick("sdb")},
+         detect(HelperResult::failed(HelperCommandError::CouldNotOpenDevice{"The drive was taken away."})),
+         nothing,
+         {"home.primaryAction", "home.drive.rescan"}},
+        {"progress", {testing::usbStick("sdb")}, detect(testing::detectedNotVentoy()),
+         [](HomeWindow& home) {
+             confirmPrepare(home);
+             // The download waits in the background: the progress screen shows.
+             home.harness.main.runAll();
+             QApplication::processEvents();
+             home.view->renderPending();
+         },
+         {"home.operation.cancel"}},
+        {"done-prepare", {testing::usbStick("sdb")}, detect(testing::detectedNotVentoy()),
+         [](HomeWindow& home) {
+             confirmPrepare(home);
+             home.settle();
+         },
+         {"home.primaryAction"}},
+        {"done-failed",
+         {testing::usbStick("sdb")},
+         [](HomeWindow& home) {
+             answerWith(home, testing::detectedNotVentoy());
+             home.harness.runner->script([](const HelperCommand& command, const HelperProgressHandler&,
+                                            const HelperCancelCheck&) -> HelperResult {
+                 if (std::holds_alternative<HelperCommand::Detect>(command.value)) return testing::detectedNotVentoy();
+                 return HelperResult::failed(HelperCommandError::CouldNotOpenDevice{"The drive was taken away."});
+             });
+         },
+         [](HomeWindow& home) {
+             confirmPrepare(home);
+             home.settle();
+             home.click("home.diagnostics.toggle");
+         },
+         {"home.primaryAction"}},
+    };
+}
+
 enum class Size { minimum, standard };
 
 const char* sizeName(Size size) { return size == Size::minimum ? "minimum" : "default"; }
@@ -69,6 +158,15 @@ void resize(HomeWindow& home, Size size) {
     QApplication::processEvents();
 }
 
+// Every part of `widget` lies in the content's visible area.
+bool wholeInView(HomeWindow& home, const char* identifier) {
+    auto* content = home.element<QScrollArea>("home.content");
+    QWidget* widget = home.element(identifier);
+    if (content == nullptr || widget == nullptr) return false;
+    const QRect placed(widget->mapTo(content->viewport(), QPoint(0, 0)), widget->size());
+    return content->viewport()->rect().contains(placed);
+}
+
 // Runs `check` in light and dark, at the default and the minimum size, each case named
 // "<prefix>-<size>-<appearance>".
 using Check = std::function<void(const char* appearance, Size size, const std::string& name)>;
@@ -79,6 +177,42 @@ void eachAppearanceAndSize(const std::string& prefix, const Check& check) {
             SCOPED_TRACE(name);
             check(appearance, size, name);
         }
+    }
+}
+
+void scrollContent(HomeWindow& home, bool toBottom) {
+    QScrollBar* bar = home.element<QScrollArea>("home.content")->verticalScrollBar();
+    bar->setValue(toBottom ? bar->maximum() : bar->minimum());
+    QApplication::processEvents();
+}
+
+TEST(HomeViewLayout, EachStateAtEachSizeScrolledEachWay) {
+    for (const Scene& scene : scenes()) {
+        eachAppearanceAndSize(scene.name, [&scene](const char* appearance, Size size, const std::string& name) {
+            HomeWindow home(appearance, scene.disks);
+            scene.script(home);
+            home.show();
+            // The menu bar takes its room, as in the program.
+            AppUpdater updater(UpdaterConfiguration{});
+            AppMenus menus(*home.window, updater);
+            scene.reach(home);
+            resize(home, size);
+            if (size == Size::standard) {
+                for (const char* identifier : scene.wholeAtDefault) {
+                    EXPECT_TRUE(wholeInView(home, identifier)) << identifier << " is below the fold";
+                }
+            }
+            bool primaryShown = !home.has("home.primaryAction");
+            for (const bool toBottom : {false, true}) {
+                scrollContent(home, toBottom);
+                const std::string where = name + (toBottom ? "-bottom" : "-top");
+                testing::expectSoundLayout(*home.window, where);
+                testing::saveScreenshot(*home.window, "layout-" + where);
+                primaryShown = primaryShown || wholeInView(home, "home.primaryAction");
+            }
+            // However small the window, the main action can be scrolled into view.
+            EXPECT_TRUE(primaryShown);
+        });
     }
 }
 
