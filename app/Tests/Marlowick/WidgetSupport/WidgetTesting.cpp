@@ -149,7 +149,8 @@ std::string saveScreenshot(QWidget& window, const std::string& name) {
     QDir().mkpath(folder);
     window.show();
     QApplication::processEvents();
-    const QString path = folder + QLatin1Char('/') + QString::fromStdString(name) + QStringLiteral(".png");
+    const QString scale = window.devicePixelRatioF() > 1.5 ? QStringLiteral("@2x") : QString();
+    const QString path = folder + QLatin1Char('/') + QString::fromStdString(name) + scale + QStringLiteral(".png");
     const QPixmap picture = window.grab();
     expectNoCutText(window, name);
     expectNoEmptySymbol(window, name);

@@ -52,9 +52,9 @@ void expectNoEmptySymbol(QWidget& root, const std::string& where);
 //   whole and in view.
 void expectSoundLayout(QWidget& window, const std::string& where);
 
-// Lays the window out at its size, grabs it and writes "<name>.png" into the build tree's
-// screenshot folder; what it shows is checked for cut text and empty symbols too. Returns
-// the file written.
+// Lays the window out at its size, grabs it and writes "<name>.png" (at a device pixel
+// ratio of 2, "<name>@2x.png") into the build tree's screenshot folder; what it shows is
+// checked for cut text and empty symbols too. Returns the file written.
 std::string saveScreenshot(QWidget& window, const std::string& name);
 
 }  // namespace marlowick::testing

@@ -2,7 +2,8 @@
 // reaches them, in light and dark, at the window's minimum and default sizes, scrolled to the
 // top and to the bottom: the layout holds (testing::expectSoundLayout), and a screenshot of
 // each is left in the build tree for a person to look at. Child windows open centred on the
-// main window.
+// main window. The same tests run a second time at twice the scale (a test of its own in
+// CTest).
 
 #include <gtest/gtest.h>
 
