@@ -1,12 +1,14 @@
 // Adding an image to a drive prepared by the real helper program, end to end on a loop
 // device (root only): prepare, detect, resolve and mount the data partition through
 // udisks2 or mount(8), add a 300 MiB image with verification, compare it with cmp, list
-// it, delete it, and find the file system clean with fsck.exfat afterwards.
+// it, delete it, and find the file system clean with fsck.exfat afterwards. Also: a source
+// that is no file is refused at once.
 #include <gtest/gtest.h>
 
 #include "Files/MountCommandVolumeProbe.hpp"
 #include "Files/MountedDriveFileAccess.hpp"
 #include "Files/MountedVolumeEngineRunner.hpp"
+#include "Files/NotAFileSources.hpp"
 #include "Files/UdisksFixture.hpp"
 #include "Files/UdisksVolumeProbe.hpp"
 #include "Helper/EngineTestSupport.hpp"
@@ -65,6 +67,14 @@ protected:
         return ventoy->layout;
     }
 
+    // The mount point of the drive's data partition, once something has mounted it.
+    std::optional<fs::path> dataRoot(VolumeMountProbe& volumes) {
+        for (const PartitionVolumeInfo& partition : volumes.partitions(drive->disk().rawDevicePath.substr(5))) {
+            if (partition.mountPoint) return partition.mountPoint;
+        }
+        return std::nullopt;
+    }
+
     std::shared_ptr<VolumeMountProbe> probeFor(std::string& whyNot) {
         if (std::string(GetParam()) == "mount") {
             return std::make_shared<MountCommandVolumeProbe>(std::chrono::seconds(120), mounts.path().string());
@@ -113,11 +123,7 @@ TEST_P(MountedImageOnPreparedDrive, AddsListsAndDeletesAVerifiedImage) {
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back(), HelperProgress(HelperProgress::Stage::verifyImage, imageBytes, imageBytes));
 
-    const std::vector<PartitionVolumeInfo> partitions = volumes->partitions(drive->disk().rawDevicePath.substr(5));
-    std::optional<fs::path> root;
-    for (const PartitionVolumeInfo& partition : partitions) {
-        if (partition.mountPoint) root = partition.mountPoint;
-    }
+    const std::optional<fs::path> root = dataRoot(*volumes);
     ASSERT_TRUE(root);
     mounted.push_back(*root);
     EXPECT_EQ(test::runCommand("cmp '" + source.string() + "' '" + (*root / "linux.iso").string() + "'").exitCode, 0);
@@ -169,6 +175,40 @@ TEST_P(MountedImageOnPreparedDrive, OnFat32RefusesAnImageOver4GiBBeforeWriting) 
         mounted.push_back(*partition.mountPoint);
         EXPECT_EQ(test::runCommand("ls -A '" + partition.mountPoint->string() + "'").output, "");
     }
+}
+
+// Picked as the image, none of these is a file: each is refused at once, in words that say
+// what it is, before the drive is mounted or a byte of it changes.
+TEST_P(MountedImageOnPreparedDrive, RefusesAnImageThatIsNoFileAtOnceWithTheDriveUnchanged) {
+    const std::optional<HelperVentoyLayout> layout = prepare("exfat");
+    ASSERT_TRUE(layout);
+    std::string whyNot;
+    const std::shared_ptr<VolumeMountProbe> volumes = probeFor(whyNot);
+    if (!volumes) GTEST_SKIP() << whyNot;
+    MountedVolumeEngineRunner runner(helper, std::make_shared<SysfsDeviceProbe>(), volumes,
+                                     MountedImageCopier(MountedImageCopier::defaultChunkBytes));
+    const std::vector<test::NotAFileSource> notFiles = test::makeNotAFileSources(sources.path());
+    ASSERT_FALSE(notFiles.empty());
+    const std::string before = drive->sha256();
+    for (const test::NotAFileSource& source : notFiles) {
+        SCOPED_TRACE(source.name);
+        const std::string name = source.path.filename().string();
+        std::optional<HelperResult> result;
+        const bool finished = test::finishesWithin(
+            std::chrono::seconds(10),
+            [&] {
+                result = runner.run(HelperCommand{
+                    HelperCommand::AddImage{drive->disk(), *layout, name, 0, source.path.string(), true}});
+            },
+            notFiles);
+        EXPECT_TRUE(finished) << "adding the image waited on it";
+        EXPECT_EQ(result, (HelperResult{HelperResult::AddImage{Outcome{Outcome::Invalid{
+                              "“" + name + "” is " + source.kind +
+                              ", not an image file, so nothing was copied. Pick an image file, such as an .iso, and "
+                              "try again."}}}}));
+    }
+    EXPECT_EQ(dataRoot(*volumes), std::nullopt) << "the data partition was mounted";
+    EXPECT_EQ(drive->sha256(), before) << "the drive changed";
 }
 
 INSTANTIATE_TEST_SUITE_P(Probes, MountedImageOnPreparedDrive, ::testing::Values("udisks", "mount"));

@@ -16,6 +16,7 @@
 #include "Block/ErrnoText.hpp"
 #include "Files/MountedFileSystemType.hpp"
 #include "Files/VolumePath.hpp"
+#include "Image/SourceFile.hpp"
 #include "Text/UnicodeText.hpp"
 
 namespace marlowick {
@@ -63,7 +64,7 @@ void syncFolder(int folderFd) { (void)::fsync(folderFd); }
 
 // Everything one copy holds open, released on every way out.
 struct Resources {
-    int source = -1;
+    std::optional<SourceFile> source;
     int folder = -1;
     int partial = -1;
     std::string partialName;
@@ -81,9 +82,16 @@ struct Resources {
     ~Resources() {
         removePartial();
         if (folder >= 0) ::close(folder);
-        if (source >= 0) ::close(source);
     }
 };
+
+MountedImageCopyResult sourceRefused(const SourceFile::Refusal& refusal) {
+    if (const auto* other = std::get_if<SourceFile::NotAFile>(&refusal)) {
+        return {MountedImageCopyResult::SourceNotAFile{describe(other->kind)}};
+    }
+    return {MountedImageCopyResult::SourceUnreadable{
+        MountedImageCopier::errnoDetail(std::get<SourceFile::Unopenable>(refusal).errorNumber)}};
+}
 
 struct ReadBack {
     struct Digest {
@@ -137,6 +145,12 @@ std::int64_t MountedImageCopier::readFully(int fd, std::uint8_t* buffer, std::in
     return done;
 }
 
+std::optional<MountedImageCopyResult> MountedImageCopier::sourceRefusal(const std::string& sourcePath) {
+    const auto opened = SourceFile::open(sourcePath);
+    if (const auto* refusal = std::get_if<SourceFile::Refusal>(&opened)) return sourceRefused(*refusal);
+    return std::nullopt;
+}
+
 std::optional<VolumeSpace> MountedImageCopier::statfsSpace(const std::string& path) {
     struct statvfs info {};
     if (::statvfs(path.c_str(), &info) != 0) return std::nullopt;
@@ -163,15 +177,15 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
     if (!VolumePath::isStorable(name)) return {Result::NameNotStorable{}};
 
     Resources held;
-    held.source = ::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (held.source < 0) return {Result::SourceUnreadable{errnoDetail(errno)}};
+    // Opened without waiting, and only a regular file: a FIFO must not hang the copy.
+    auto opened = SourceFile::open(sourcePath);
+    if (const auto* refusal = std::get_if<SourceFile::Refusal>(&opened)) return sourceRefused(*refusal);
+    held.source.emplace(std::move(std::get<SourceFile>(opened)));
     // The declared size must be the file's: a caller that could not measure it declares 0,
     // and copying 0 bytes of a whole image would be reported as a finished copy.
-    struct stat source {};
-    if (::fstat(held.source, &source) != 0) return {Result::SourceUnreadable{errnoDetail(errno)}};
-    if (!S_ISREG(source.st_mode)) return {Result::SourceUnreadable{"the source is not a regular file"}};
-    if (source.st_size < sizeBytes) return {Result::SourceTooShort{sizeBytes, source.st_size}};
-    if (source.st_size > sizeBytes) return {Result::SourceSizeMismatch{sizeBytes, source.st_size}};
+    const std::int64_t sourceBytes = held.source->sizeBytes();
+    if (sourceBytes < sizeBytes) return {Result::SourceTooShort{sizeBytes, sourceBytes}};
+    if (sourceBytes > sizeBytes) return {Result::SourceSizeMismatch{sizeBytes, sourceBytes}};
 
     const std::string folderPath = into.string();
     if (fileSizeLimitProbe) {
@@ -205,7 +219,7 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
     while (done < sizeBytes) {
         if (isCancelled && isCancelled()) return {Result::Cancelled{}};
         const std::int64_t length = std::min<std::int64_t>(sizeBytes - done, chunkBytes);
-        const std::int64_t got = readFully(held.source, buffer.data(), length);
+        const std::int64_t got = readFully(held.source->descriptor(), buffer.data(), length);
         if (got < 0) return {Result::SourceUnreadable{errnoDetail(static_cast<int>(-got))}};
         if (got < length) return {Result::SourceTooShort{sizeBytes, done + got}};
         if (const std::int64_t written = writeFully(held.partial, buffer.data(), length); written < 0) {

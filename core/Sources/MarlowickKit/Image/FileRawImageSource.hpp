@@ -2,6 +2,7 @@
 // An image file on local storage. Only a regular file is an image: a block device, FIFO,
 // directory or other special file is refused when opened, and has no size, so that a
 // device node is never copied as an endless image and a directory never as an empty one.
+// Opening never waits (SourceFile).
 
 #include <cstdint>
 #include <optional>
@@ -13,7 +14,7 @@ namespace marlowick {
 
 class FileRawImageSource final : public RawImageSource {
 public:
-    // Takes the size once, now, from the file's attributes (symbolic links followed).
+    // Takes the size once, now, from the file opened (symbolic links followed).
     explicit FileRawImageSource(std::string path);
 
     [[nodiscard]] const std::string& path() const { return pathValue; }
