@@ -14,6 +14,7 @@
 #include "Assets/Sha256.hpp"
 #include "Files/MountedImageCopier.hpp"
 #include "Files/NotAFileSources.hpp"
+#include "Files/OtherProcessLock.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick {
@@ -126,6 +127,18 @@ TEST_F(MountedImageCopierTest, RefusesASourceThatIsNoFileAtOnce) {
         EXPECT_EQ(refusal, result);
         EXPECT_TRUE(namesIn(volume).empty());
     }
+}
+
+// A copy killed mid-way left its partial file; the next copy into the folder removes it,
+// but not the partial file of a copy that another process is still writing.
+TEST_F(MountedImageCopierTest, RemovesPartialFilesThatNoCopyIsWriting) {
+    test::writeFile(volume / ".marlowick-partial-0badf00d", pattern(4096));
+    test::writeFile(volume / ".marlowick-partial-1i7e0000", pattern(4096));
+    const std::unique_ptr<test::OtherProcessLock> live =
+        test::OtherProcessLock::take(volume / ".marlowick-partial-1i7e0000");
+    ASSERT_TRUE(live);
+    EXPECT_EQ(copy("image.iso", sourceSize), (Result{Result::Copied{sourceSize, 1 << 30, 1LL << 31}}));
+    EXPECT_EQ(namesIn(volume), (std::vector<std::string>{".marlowick-partial-1i7e0000", "image.iso"}));
 }
 
 TEST_F(MountedImageCopierTest, ChecksTheFileSizeLimitAndFreeSpaceBeforeCreatingAnything) {

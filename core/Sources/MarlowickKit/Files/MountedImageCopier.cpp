@@ -2,12 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/random.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "Assets/Sha256.hpp"
 #include "Block/ErrnoText.hpp"
 #include "Files/MountedFileSystemType.hpp"
+#include "Files/PartialCopyFile.hpp"
 #include "Files/VolumePath.hpp"
 #include "Image/SourceFile.hpp"
 #include "Text/UnicodeText.hpp"
@@ -25,23 +24,6 @@ namespace {
 using Result = MountedImageCopyResult;
 
 constexpr std::int64_t maxNameUnits = 255;
-
-// ".marlowick-partial-" and 8 lower-case hexadecimal digits.
-std::string partialName() {
-    std::array<std::uint8_t, 4> random{};
-    if (::getrandom(random.data(), random.size(), 0) != static_cast<ssize_t>(random.size())) {
-        // getrandom only fails before the kernel's pool is ready; a clash is refused by O_EXCL anyway.
-        const auto fallback = static_cast<std::uint32_t>(::getpid()) ^ static_cast<std::uint32_t>(::time(nullptr));
-        for (std::size_t i = 0; i < random.size(); ++i) random[i] = static_cast<std::uint8_t>(fallback >> (8 * i));
-    }
-    static constexpr char hexDigits[] = "0123456789abcdef";
-    std::string name(MountedImageCopier::partialPrefix);
-    for (const std::uint8_t byte : random) {
-        name += hexDigits[byte >> 4];
-        name += hexDigits[byte & 0x0F];
-    }
-    return name;
-}
 
 std::int64_t writeFully(int fd, const std::uint8_t* buffer, std::int64_t count) {
     std::int64_t done = 0;
@@ -62,25 +44,15 @@ void dropCachedPages(int fd) { (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNE
 
 void syncFolder(int folderFd) { (void)::fsync(folderFd); }
 
-// Everything one copy holds open, released on every way out.
+// Everything one copy holds open, released on every way out: the partial file (removed
+// unless it got its final name) before the folder it lies in.
 struct Resources {
     std::optional<SourceFile> source;
     int folder = -1;
-    int partial = -1;
-    std::string partialName;
-    bool partialExists = false;
+    std::optional<PartialCopyFile> partial;
 
-    void closePartial() {
-        if (partial >= 0) ::close(partial);
-        partial = -1;
-    }
-    void removePartial() {
-        closePartial();
-        if (partialExists) ::unlinkat(folder, partialName.c_str(), 0);
-        partialExists = false;
-    }
     ~Resources() {
-        removePartial();
+        partial.reset();
         if (folder >= 0) ::close(folder);
     }
 };
@@ -188,6 +160,8 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
     if (sourceBytes > sizeBytes) return {Result::SourceSizeMismatch{sizeBytes, sourceBytes}};
 
     const std::string folderPath = into.string();
+    // Partial files of copies that were killed go first: they hold space this copy may need.
+    PartialCopyFile::removeStale(into);
     if (fileSizeLimitProbe) {
         if (const std::optional<std::int64_t> limit = fileSizeLimitProbe(folderPath); limit && *limit < sizeBytes) {
             return {Result::TooLargeForFilesystem{sizeBytes, *limit}};
@@ -205,12 +179,13 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
     struct stat existing {};
     if (::fstatat(held.folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) return {Result::AlreadyExists{}};
 
-    held.partialName = partialName();
-    held.partial = ::openat(held.folder, held.partialName.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (held.partial < 0) return {Result::IoFailed{"create", "write", errnoDetail(errno)}};
-    held.partialExists = true;
-    const std::string partialPath = (into / held.partialName).string();
+    auto created = PartialCopyFile::create(held.folder);
+    if (const int* error = std::get_if<int>(&created)) {
+        return {Result::IoFailed{"create", "write", errnoDetail(*error)}};
+    }
+    held.partial.emplace(std::move(std::get<PartialCopyFile>(created)));
+    PartialCopyFile& partial = *held.partial;
+    const std::string partialPath = (into / partial.name()).string();
 
     std::optional<Sha256::Hasher> hasher;
     if (verifyContentHash) hasher.emplace();
@@ -222,10 +197,10 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
         const std::int64_t got = readFully(held.source->descriptor(), buffer.data(), length);
         if (got < 0) return {Result::SourceUnreadable{errnoDetail(static_cast<int>(-got))}};
         if (got < length) return {Result::SourceTooShort{sizeBytes, done + got}};
-        if (const std::int64_t written = writeFully(held.partial, buffer.data(), length); written < 0) {
+        if (const std::int64_t written = writeFully(partial.writer(), buffer.data(), length); written < 0) {
             const int error = static_cast<int>(-written);
             if (error == ENOSPC) {
-                held.removePartial();  // measure the space with our partial file gone
+                partial.remove();  // measure the space with our partial file gone
                 const std::optional<VolumeSpace> space = spaceProbe ? spaceProbe(folderPath) : std::nullopt;
                 return {Result::NotEnoughSpace{sizeBytes, space ? space->free : -1}};
             }
@@ -236,14 +211,14 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
         if (progress) progress(ByteProgress{done, sizeBytes});
     }
 
-    if (::fsync(held.partial) != 0) return {Result::IoFailed{"flush", "write", errnoDetail(errno)}};
-    dropCachedPages(held.partial);
-    const int closeResult = ::close(held.partial);
-    held.partial = -1;
-    if (closeResult != 0) return {Result::IoFailed{"flush", "write", errnoDetail(errno)}};
+    if (::fsync(partial.writer()) != 0) return {Result::IoFailed{"flush", "write", errnoDetail(errno)}};
+    dropCachedPages(partial.writer());
+    if (const int error = partial.closeWriter(); error != 0) {
+        return {Result::IoFailed{"flush", "write", errnoDetail(error)}};
+    }
 
     struct stat flushed {};
-    if (::fstatat(held.folder, held.partialName.c_str(), &flushed, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(held.folder, partial.name().c_str(), &flushed, AT_SYMLINK_NOFOLLOW) != 0) {
         return {Result::VerificationFailed{"the flushed copy could not be examined: " + errnoDetail(errno)}};
     }
     if (flushed.st_size != sizeBytes) {
@@ -254,7 +229,7 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
 
     if (hasher) {
         const std::string written = hasher->finalHex();
-        const int readFd = ::openat(held.folder, held.partialName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int readFd = ::openat(held.folder, partial.name().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         if (readFd < 0) return {Result::VerificationFailed{"the copy could not be re-opened: " + errnoDetail(errno)}};
         // Nothing of the file may come from memory: what we wrote and anything read since.
         dropCachedPages(readFd);
@@ -289,8 +264,8 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
         }
     }
 
-    if (std::optional<Result> refused = renameExclusive(held.folder, held.partialName, name)) return *refused;
-    held.partialExists = false;
+    if (std::optional<Result> refused = renameExclusive(held.folder, partial.name(), name)) return *refused;
+    partial.keep();
     syncFolder(held.folder);
 
     const std::optional<VolumeSpace> after = spaceProbe ? spaceProbe(folderPath) : std::nullopt;

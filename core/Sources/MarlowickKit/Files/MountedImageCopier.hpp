@@ -4,7 +4,8 @@
 // drops it from the page cache, checks its size, reads it back from the medium and compares
 // SHA-256 (hash and read-back only when asked), and only then gives the file its final name
 // with a rename that never replaces anything. A failure or cancel at any point removes the
-// partial file, so a file under the image's name is always complete. The source must be
+// partial file, so a file under the image's name is always complete. Partial files that
+// killed copies left in the folder are removed first (PartialCopyFile). The source must be
 // a regular file; anything else is refused at once, before anything is written.
 //
 // Every name is opened relative to a descriptor of the destination folder and never
@@ -19,6 +20,7 @@
 
 #include "Bytes/ByteProgress.hpp"
 #include "Files/MountedImageCopyResult.hpp"
+#include "Files/PartialCopyFile.hpp"
 
 namespace marlowick {
 
@@ -31,7 +33,7 @@ struct VolumeSpace {
 class MountedImageCopier {
 public:
     static constexpr int defaultChunkBytes = 4194304;
-    static constexpr std::string_view partialPrefix = ".marlowick-partial-";
+    static constexpr std::string_view partialPrefix = PartialCopyFile::prefix;
 
     using SpaceProbe = std::function<std::optional<VolumeSpace>(const std::string& folder)>;
     // The largest file the folder's file system can hold; absent when there is no limit or it is unknown.
