@@ -20,14 +20,16 @@ std::string lastPathComponent(std::string path) {
 
 }  // namespace
 
-FileRawImageSource::FileRawImageSource(std::string path) : pathValue(std::move(path)) {
-    const auto opened = SourceFile::open(pathValue);
+FileRawImageSource::FileRawImageSource(std::string path, std::shared_ptr<const FileOpener> opener)
+    : pathValue(std::move(path)),
+      fileOpener(opener ? std::move(opener) : std::make_shared<const DefaultFileOpener>()) {
+    const auto opened = SourceFile::open(pathValue, *fileOpener);
     if (const auto* file = std::get_if<SourceFile>(&opened)) sizeValue = file->sizeBytes();
 }
 
 RawImageOpenResult FileRawImageSource::open() const {
     const std::string refusal = "could not open " + lastPathComponent(pathValue) + " for reading";
-    auto opened = SourceFile::open(pathValue);
+    auto opened = SourceFile::open(pathValue, *fileOpener);
     if (auto* file = std::get_if<SourceFile>(&opened)) {
         return RawImageOpenResult::opened(std::make_unique<FileRawImageStream>(file->release()));
     }

@@ -20,9 +20,9 @@ SourceFile::Kind kindOf(mode_t mode) {
 
 // open(2) answers ENXIO for a socket, which it cannot open at all; looked at without
 // opening it (O_PATH), such a node is refused for what it is.
-SourceFile::Refusal unopenable(const std::string& path, int error) {
+SourceFile::Refusal unopenable(const std::string& path, const FileOpener& opener, int error) {
     if (error == ENXIO) {
-        const int node = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+        const int node = opener.open(path, O_PATH | O_CLOEXEC);
         if (node >= 0) {
             struct stat attributes {};
             const bool examined = ::fstat(node, &attributes) == 0;
@@ -35,9 +35,9 @@ SourceFile::Refusal unopenable(const std::string& path, int error) {
 
 }  // namespace
 
-std::variant<SourceFile, SourceFile::Refusal> SourceFile::open(const std::string& path) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (descriptor < 0) return unopenable(path, errno);
+std::variant<SourceFile, SourceFile::Refusal> SourceFile::open(const std::string& path, const FileOpener& opener) {
+    const int descriptor = opener.open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (descriptor < 0) return unopenable(path, opener, errno);
     struct stat attributes {};
     if (::fstat(descriptor, &attributes) != 0) {
         const int error = errno;
@@ -51,6 +51,10 @@ std::variant<SourceFile, SourceFile::Refusal> SourceFile::open(const std::string
     const int flags = ::fcntl(descriptor, F_GETFL);
     if (flags >= 0) (void)::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
     return SourceFile(descriptor, static_cast<std::int64_t>(attributes.st_size));
+}
+
+std::variant<SourceFile, SourceFile::Refusal> SourceFile::open(const std::string& path) {
+    return open(path, DefaultFileOpener());
 }
 
 SourceFile::SourceFile(SourceFile&& other) noexcept : fd(other.fd), size(other.size) { other.fd = -1; }
