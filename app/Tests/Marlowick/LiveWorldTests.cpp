@@ -110,6 +110,31 @@ protected:
         });
     }
 
+    // A catalog of the built-in releases alone: no registry, no network.
+    std::shared_ptr<VentoyCatalogModel> offlineCatalog(testing::ManualExecutor& main) const {
+        return std::make_shared<VentoyCatalogModel>(
+            main.executor(), VentoyCatalogModel::Options{.cache = VentoyRegistryCache(home.path() / "no-registry"),
+                                                         .buildNumber = std::nullopt,
+                                                         .registryEnabled = false,
+                                                         .publicKeyBase64 = {},
+                                                         .registryUrl = {},
+                                                         .fetch = {}});
+    }
+
+    // Lists the drives through the model, picks this test's loop device and waits for its
+    // detection to end.
+    void pickOurDrive(HomeViewModel& model, testing::ManualExecutor& main) const {
+        model.refreshDisks();
+        const auto& offered = model.availableDisks();
+        const auto ours = std::find_if(offered.begin(), offered.end(),
+                                       [&](const DiscoveredDisk& disk) { return disk.bsdName == loopName; });
+        ASSERT_NE(ours, offered.end()) << "the scan did not list " << drive->devicePath();
+        if (model.disk() != HelperDiskRef(*ours)) model.selectDisk(*ours);
+        ASSERT_TRUE(main.runUntil([&] {
+            return !model.state().is<HomeDriveState::Detecting>() && !model.state().is<HomeDriveState::NoDrive>();
+        }));
+    }
+
     // Acknowledges and confirms the open confirmation sheet.
     void confirm(ProgramDriver& app) {
         ASSERT_EQ(app.send("wait home.confirm.sheet 10000"), "ok");
@@ -199,13 +224,7 @@ TEST_F(LiveWorldOnLoop, PreparesAddsAnImageAndRemovesVentoyThroughTheWindow) {
 // hand: the model reaches the helper beside the prefix, as a plain child since we are root.
 TEST_F(LiveWorldOnLoop, ReachesTheInstalledHelperAndWithoutItFailsEveryDetection) {
     testing::ManualExecutor main;
-    const auto catalog = std::make_shared<VentoyCatalogModel>(
-        main.executor(), VentoyCatalogModel::Options{.cache = VentoyRegistryCache(home.path() / "no-registry"),
-                                                     .buildNumber = std::nullopt,
-                                                     .registryEnabled = false,
-                                                     .publicKeyBase64 = {},
-                                                     .registryUrl = {},
-                                                     .fetch = {}});
+    const auto catalog = offlineCatalog(main);
     AppSettings::Startup settings;
     settings.showNonUsbDisks = true;
     const fs::path elsewhere = home.path() / "elsewhere" / "bin";
@@ -218,15 +237,7 @@ TEST_F(LiveWorldOnLoop, ReachesTheInstalledHelperAndWithoutItFailsEveryDetection
         const auto model =
             LiveWorld::makeModel(main.executor(), catalog, settings, {}, installed ? prefix / "bin" : elsewhere);
         EXPECT_EQ(model->driveVisibility(), DriveVisibility::allExternal);
-        model->refreshDisks();
-        const auto& offered = model->availableDisks();
-        const auto ours = std::find_if(offered.begin(), offered.end(),
-                                       [&](const DiscoveredDisk& disk) { return disk.bsdName == loopName; });
-        ASSERT_NE(ours, offered.end()) << "the scan did not list " << drive->devicePath();
-        if (model->disk() != HelperDiskRef(*ours)) model->selectDisk(*ours);
-        ASSERT_TRUE(main.runUntil([&] {
-            return !model->state().is<HomeDriveState::Detecting>() && !model->state().is<HomeDriveState::NoDrive>();
-        }));
+        ASSERT_NO_FATAL_FAILURE(pickOurDrive(*model, main));
         if (installed) {
             EXPECT_TRUE(model->state().is<HomeDriveState::Prepare>()) << render(model->state());
         } else {
@@ -234,6 +245,41 @@ TEST_F(LiveWorldOnLoop, ReachesTheInstalledHelperAndWithoutItFailsEveryDetection
         }
         main.runUntilIdle(std::chrono::milliseconds(200));
     }
+}
+
+// The live world over the real sysfs listing: the picked loop device grows under the same
+// name, as another stick taking its place would read, and eject lets nothing go. Back at
+// its size, it is the picked drive again and eject goes ahead.
+TEST_F(LiveWorldOnLoop, EjectRefusesTheDriveWhenItIsNoLongerThePickedOne) {
+    testing::ManualExecutor main;
+    AppSettings::Startup settings;
+    settings.showNonUsbDisks = true;
+    const auto model = LiveWorld::makeModel(main.executor(), offlineCatalog(main), settings, {}, prefix / "bin");
+    const auto pick = [&] {
+        ASSERT_NO_FATAL_FAILURE(pickOurDrive(*model, main));
+        ASSERT_TRUE(model->state().is<HomeDriveState::Prepare>()) << render(model->state());
+    };
+    const auto resize = [&](std::uintmax_t bytes) {
+        fs::resize_file(drive->imagePath(), bytes);
+        ASSERT_EQ(test::runCommand("losetup -c " + drive->devicePath()).exitCode, 0);
+    };
+    const std::uintmax_t size = fs::file_size(drive->imagePath());
+
+    ASSERT_NO_FATAL_FAILURE(pick());
+    ASSERT_NO_FATAL_FAILURE(resize(size + 1024 * 1024));
+    model->ejectDrive();
+    const TargetVerification::Verdict swapped{
+        TargetVerification::Verdict::FingerprintMismatch{loopName, DeviceFingerprint::Field::capacity}};
+    EXPECT_EQ(model->state(), HomeDriveState(HomeDriveState::Error{userMessage(swapped)}));
+    EXPECT_FALSE(model->disk().has_value());
+    ASSERT_TRUE(model->lastDiagnostics().has_value());
+    EXPECT_EQ(model->lastDiagnostics()->details, std::vector<std::string>{diagnosticDescription(swapped)});
+
+    ASSERT_NO_FATAL_FAILURE(resize(size));
+    ASSERT_NO_FATAL_FAILURE(pick());
+    model->ejectDrive();
+    EXPECT_EQ(model->state(), HomeDriveState(HomeDriveState::NoDrive{}));
+    main.runUntilIdle(std::chrono::milliseconds(200));
 }
 
 TEST(MarlowickAppWorld, AScenarioNameSelectsItsWorldAndAnyOtherTheLiveOne) {

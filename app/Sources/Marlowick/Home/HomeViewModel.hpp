@@ -200,6 +200,8 @@ public:
     void selectDisk(const DiscoveredDisk& disk);
     void presentDiskPicker();
     void detect();
+    // Identifies the selected drive afresh, as before a write, and lets it go; a drive that
+    // is no longer the one picked is refused: its message shows and the drives are listed again.
     void ejectDrive();
     // Each is ignored when the value is the current one, while an operation runs, or while
     // one waits for confirmation.
@@ -286,6 +288,9 @@ private:
 
     [[nodiscard]] std::optional<TargetVerification::Verdict> verifySelection(bool writes);
     void refuseOperation(HomeOperationKind kind, const TargetVerification::Verdict& verdict);
+    // Records and logs the refusal under `operation`'s name, drops the selection and what
+    // waited for confirmation, shows `shown` and lists the drives afresh.
+    void refuseTarget(std::string_view operation, const TargetVerification::Verdict& verdict, HomeDriveState shown);
     void beginAddImage();
 
     void finishAcquisition(HomeOperationKind kind, const VentoyAcquisitionResult& result);

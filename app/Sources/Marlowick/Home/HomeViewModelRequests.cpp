@@ -101,16 +101,22 @@ std::optional<TargetVerification::Verdict> HomeViewModel::verifySelection(bool w
 }
 
 void HomeViewModel::refuseOperation(HomeOperationKind kind, const TargetVerification::Verdict& verdict) {
+    refuseTarget(diagnosticName(kind), verdict,
+                 HomeDriveState::Done{kind, HomeOperationOutcome::failed(userMessage(verdict))});
+}
+
+void HomeViewModel::refuseTarget(std::string_view operation, const TargetVerification::Verdict& verdict,
+                                 HomeDriveState shown) {
     // The summary is read before the selection is dropped, so that both name the drive.
     const std::optional<DiagnosticReport::DriveSummary> drive = driveSummary();
     const std::string description = diagnosticDescription(verdict);
-    setLastDiagnostics(DiagnosticReport{diagnosticEnvironment(), std::string(diagnosticName(kind)), "refused", drive,
-                                        {description}});
+    setLastDiagnostics(
+        DiagnosticReport{diagnosticEnvironment(), std::string(operation), "refused", drive, {description}});
     MarlowickLog::targetRefused(drive ? drive->bsdName : "?", description);
     setPendingOperation(std::nullopt);
     setPendingRawImage(std::nullopt);
     clearSelection();
-    setState(HomeDriveState::Done{kind, HomeOperationOutcome::failed(userMessage(verdict))});
+    setState(std::move(shown));
     observerList.assign(availableDisksValue,
                         DiscoveredDisk::eligibleTargets(listDisks(), driveVisibilityValue, includeFixedStorageValue),
                         Property::availableDisks);
