@@ -4,7 +4,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -19,6 +18,7 @@
 #include "Home/DriveBrowserPresentation.hpp"
 #include "Home/Views/ViewElements.hpp"
 #include "UI/Accessibility.hpp"
+#include "UI/DestructiveQuestion.hpp"
 #include "UI/PlainText.hpp"
 
 namespace marlowick {
@@ -52,7 +52,7 @@ QProgressBar* busyIndicator(std::string_view identifier, std::string_view label,
 
 // An alert that was answered or withdrawn: it goes at the next turn of the event loop, and
 // until then it is no longer the browser's alert.
-void retire(QMessageBox& box) {
+void retire(QDialog& box) {
     box.disconnect();
     box.setObjectName(QString());
     box.hide();
@@ -407,29 +407,17 @@ void DriveBrowserView::showNotice() {
 
 void DriveBrowserView::showAlert() {
     const std::optional<DriveBrowserModel::DeleteConfirmation>& asked = shown->pendingDelete();
-    if (!asked) {
-        if (alert) retire(*alert);
-        return;
-    }
     if (alert) retire(*alert);
-    alert = new QMessageBox(this);
-    alert->setObjectName(QStringLiteral("browser.deleteAlert"));
-    alert->setIcon(QMessageBox::Warning);
-    alert->setTextFormat(Qt::PlainText);
-    alert->setWindowTitle(ui::qtText(asked->title));
-    alert->setText(ui::qtText(asked->title));
-    alert->setInformativeText(ui::qtText(asked->message));
-    QPushButton* confirm = alert->addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
-    confirm->setObjectName(QStringLiteral("browser.deleteAlert.delete"));
-    QPushButton* cancel = alert->addButton(QMessageBox::Cancel);
-    cancel->setObjectName(QStringLiteral("browser.deleteAlert.cancel"));
+    if (!asked) return;
     // Return answers Cancel: files on the drive go only by a deliberate click.
-    alert->setDefaultButton(cancel);
-    alert->setEscapeButton(cancel);
-    connect(alert, &QMessageBox::finished, this, [this, box = alert.data(), confirm] {
-        const bool confirmed = box->clickedButton() == confirm;
+    alert = new ui::DestructiveQuestion(*this, QStringLiteral("browser.deleteAlert"),
+                                        {asked->title,
+                                         asked->message,
+                                         {"Delete", "browser.deleteAlert.delete"},
+                                         {"Cancel", "browser.deleteAlert.cancel"}});
+    connect(alert, &QDialog::finished, this, [this, box = alert.data()](int answer) {
         retire(*box);
-        if (confirmed) {
+        if (answer == QDialog::Accepted) {
             shown->confirmDelete();
         } else {
             shown->cancelDelete();
