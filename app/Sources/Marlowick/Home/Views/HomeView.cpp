@@ -272,6 +272,7 @@ void HomeView::renderContent() {
             scroll->setWidget(progress);
             if (old != nullptr) old->deleteLater();
         }
+        progress->setStopping(homeModel->isStoppingOperation());
     } else {
         progress = nullptr;
         QWidget* hero = makeHero();
