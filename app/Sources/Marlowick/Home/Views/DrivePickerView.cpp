@@ -8,6 +8,7 @@
 #include "Design/BrandStyle.hpp"
 #include "Home/Views/DriveContextViews.hpp"
 #include "Home/Views/ViewElements.hpp"
+#include "Text/PlatformWording.hpp"
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"
 
@@ -106,7 +107,8 @@ DrivePickerView::DrivePickerView(QWidget& window, std::vector<DiscoveredDisk> di
     title->setObjectName(QStringLiteral("home.picker.title"));
     header->addWidget(title);
     header->addWidget(views::styledLabel("Pick the USB drive to use. Only external, removable drives appear here "
-                                         "\xE2\x80\x94 your startup disk is never listed.",
+                                         "\xE2\x80\x94 " + std::string(PlatformWording::ownSystemDisk) +
+                                             " is never listed.",
                                          BrandFont::callout, BrandColor::textMuted, this));
     content->addLayout(header);
 
