@@ -11,12 +11,15 @@ TEST(MountTable, ReadsFieldsAroundAnyNumberOfOptionalFields) {
     const auto entries = MountTable::parse(
         "36 35 98:0 /mnt1 /mnt2 rw,noatime master:1 - ext3 /dev/root rw,errors=continue\n"
         "29 1 8:17 / /media/u/MY\\040STICK rw,nosuid shared:5 master:2 - exfat /dev/sdb1 rw\n"
-        "30 1 259:3 / /boot/efi rw - vfat /dev/nvme0n1p1 rw\n");
-    ASSERT_EQ(entries.size(), 3U);
+        "30 1 259:3 / /boot/efi rw - vfat /dev/nvme0n1p1 rw\n"
+        // The kernel escapes only blank, tab, line feed and backslash; other white space stays.
+        "31 1 8:33 / /media/u/A\vB\fC\rD\011E rw - exfat /dev/sdc1 rw\n");
+    ASSERT_EQ(entries.size(), 4U);
     EXPECT_EQ(entries[0], (MountEntry{36, 35, 98, 0, "/mnt1", "/mnt2", "ext3", "/dev/root"}));
     EXPECT_EQ(entries[1], (MountEntry{29, 1, 8, 17, "/", "/media/u/MY STICK", "exfat", "/dev/sdb1"}));
     EXPECT_EQ(entries[2].mountPoint, "/boot/efi");
     EXPECT_EQ(entries[2].major, 259U);
+    EXPECT_EQ(entries[3].mountPoint, "/media/u/A\vB\fC\rD\tE");
 }
 
 TEST(MountTable, SkipsLinesWithoutTheTablesShape) {

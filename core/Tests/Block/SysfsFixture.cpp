@@ -97,9 +97,18 @@ void SysfsFixture::addMount(const std::string& mountPoint, DeviceNumber number, 
 }
 
 void SysfsFixture::addSwap(const std::string& path, const std::string& type) {
-    std::string escaped;  // as the kernel writes it
-    for (const char c : path) escaped += c == ' ' ? std::string("\\040") : std::string(1, c);
-    swapLines.push_back(escaped + "\t\t\t" + type + "\t\t8388604\t\t0\t\t-2");
+    // As the kernel writes it: blank, tab, line feed and backslash escaped, the path padded
+    // to 40 columns with blanks, a tab after the type.
+    std::string escaped;
+    for (const char c : path) {
+        if (c == ' ') escaped += "\\040";
+        else if (c == '\t') escaped += "\\011";
+        else if (c == '\n') escaped += "\\012";
+        else if (c == '\\') escaped += "\\134";
+        else escaped += c;
+    }
+    escaped += std::string(escaped.size() < 40 ? 40 - escaped.size() : 1, ' ');
+    swapLines.push_back(escaped + type + "\t8388604\t\t0\t\t-2");
     rewriteMountInfo();
 }
 

@@ -59,24 +59,58 @@ TEST_F(SystemDiskUseFixture, SwapPartitionsThroughDeviceMapperLinksProtectTheirD
     EXPECT_EQ(SystemDiskUse(tree.roots()).systemDisks(), (std::vector<std::string>{"sda", "sdb"}));
 }
 
+// Swap files named with each character the kernel escapes in /proc/swaps (blank, tab, line
+// feed, backslash) and with those it leaves as they are (vertical tab, form feed, carriage
+// return), which must not split the path.
 TEST_F(SystemDiskUseFixture, ASwapFileProtectsTheDiskOfItsFileSystem) {
-    const auto swapFile = tree.path() / "swap file";
-    test::writeFile(swapFile, {0});
-    const auto number = test::deviceNumberOf(swapFile);
+    const char* const names[] = {"swap file", "swap\tfile", "swap\nfile", "swap\\file",
+                                 "swap\vfile", "swap\ffile", "swap\rfile", "swap\v\f\r \\file"};
+    const auto number = test::deviceNumberOf(tree.path());
     if (number.major == 0) GTEST_SKIP() << "the temp folder is on no block device";
-    tree.addDisk("virtual/block/vdq", number, 2097152);
-    tree.addSwap(swapFile.string(), "file");
-    EXPECT_EQ(SystemDiskUse(tree.roots()).systemDisks(), (std::vector<std::string>{"vdq"}));
+    for (const char* name : names) {
+        SCOPED_TRACE(testing::PrintToString(std::string(name)));
+        test::SysfsFixture swapping;
+        swapping.addDisk("virtual/block/vdq", number, 2097152);
+        const auto swapFile = swapping.path() / name;
+        test::writeFile(swapFile, {0});
+        swapping.addSwap(swapFile.string(), "file");
+        EXPECT_EQ(SystemDiskUse(swapping.roots()).systemDisks(), (std::vector<std::string>{"vdq"}));
+    }
 }
 
+struct SwapsCase {
+    const char* name;
+    const char* line;  // as the kernel writes it
+    const char* path;
+    const char* type;
+};
+
 TEST(SystemDiskUse, ReadsSwapsWithEscapedPathsAndSkipsTheHeading) {
-    const auto areas = SystemDiskUse::parseSwaps(
-        "Filename\t\t\t\tType\t\tSize\t\tUsed\t\tPriority\n"
-        "/dev/dm-1                               partition\t8388604\t\t0\t\t-2\n"
-        "/var/swap\\040file                     file\t\t1048572\t\t0\t\t-3\n"
-        "\n");
-    const std::vector<SwapArea> expected{{"/dev/dm-1", "partition"}, {"/var/swap file", "file"}};
-    EXPECT_EQ(areas, expected);
+    const SwapsCase cases[] = {
+        {"partition", "/dev/dm-1                               partition\t8388604\t\t0\t\t-2", "/dev/dm-1",
+         "partition"},
+        {"blank", "/var/swap\\040file                     file\t\t1048572\t\t0\t\t-3", "/var/swap file", "file"},
+        {"tab", "/var/swap\\011file                     file\t\t1048572\t\t0\t\t-3", "/var/swap\tfile", "file"},
+        {"lineFeed", "/var/swap\\012file                     file\t\t1048572\t\t0\t\t-3", "/var/swap\nfile",
+         "file"},
+        {"backslash", "/var/swap\\134file                     file\t\t1048572\t\t0\t\t-3", "/var/swap\\file",
+         "file"},
+        {"verticalTab", "/var/swap\vfile                          file\t\t1048572\t\t0\t\t-3", "/var/swap\vfile",
+         "file"},
+        {"formFeed", "/var/swap\ffile                          file\t\t1048572\t\t0\t\t-3", "/var/swap\ffile",
+         "file"},
+        {"carriageReturn", "/var/swap\rfile                          file\t\t1048572\t\t0\t\t-3",
+         "/var/swap\rfile", "file"},
+        {"pathOf40", "/var/lib/swap/a-long-name-of-40-bytes.sw file\t\t1048572\t\t0\t\t-3",
+         "/var/lib/swap/a-long-name-of-40-bytes.sw", "file"},
+    };
+    for (const SwapsCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto areas =
+            SystemDiskUse::parseSwaps(std::string("Filename\t\t\t\tType\t\tSize\t\tUsed\t\tPriority\n") + c.line + "\n\n");
+        const std::vector<SwapArea> expected{{c.path, c.type}};
+        EXPECT_EQ(areas, expected);
+    }
 }
 
 }  // namespace

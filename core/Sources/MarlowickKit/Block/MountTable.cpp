@@ -6,21 +6,18 @@
 #include <sstream>
 
 namespace marlowick {
-namespace {
 
-std::vector<std::string_view> splitFields(std::string_view line) {
-    std::vector<std::string_view> fields;
+std::vector<std::string_view> MountTable::fields(std::string_view line, std::string_view separators) {
+    std::vector<std::string_view> found;
     std::size_t start = 0;
     while (start < line.size()) {
-        const auto end = line.find(' ', start);
+        const auto end = line.find_first_of(separators, start);
         const auto stop = end == std::string_view::npos ? line.size() : end;
-        if (stop > start) fields.push_back(line.substr(start, stop - start));
+        if (stop > start) found.push_back(line.substr(start, stop - start));
         start = stop + 1;
     }
-    return fields;
+    return found;
 }
-
-}  // namespace
 
 // The kernel writes blank, tab, line feed and backslash as three octal digits after a backslash.
 std::string MountTable::unescape(std::string_view field) {
@@ -51,7 +48,7 @@ std::optional<Number> number(std::string_view text) {
 }
 
 std::optional<MountEntry> parseLine(std::string_view line) {
-    const auto fields = splitFields(line);
+    const auto fields = MountTable::fields(line);
     // id parent major:minor root mount-point options [optional fields…] - type source super-options
     if (fields.size() < 10) return std::nullopt;
     std::size_t separator = 6;

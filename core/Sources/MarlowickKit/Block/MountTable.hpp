@@ -28,6 +28,10 @@ struct MountTable {
 
     // Undoes the kernel's octal escapes (\040 for a blank, \011, \012, \134); /proc/swaps uses them too.
     [[nodiscard]] static std::string unescape(std::string_view field);
+    // The fields of one line of such a table: the text between runs of `separators`. The
+    // kernel escapes those characters inside a field, and no others (a vertical tab, a form
+    // feed or a carriage return in a path stays as it is and belongs to its field).
+    [[nodiscard]] static std::vector<std::string_view> fields(std::string_view line, std::string_view separators = " ");
     // Lines that do not have the table's shape are skipped.
     [[nodiscard]] static std::vector<MountEntry> parse(std::string_view text);
     // Empty when the file cannot be read.

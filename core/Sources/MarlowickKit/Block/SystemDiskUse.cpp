@@ -1,7 +1,6 @@
 #include "Block/SystemDiskUse.hpp"
 
 #include <algorithm>
-#include <sstream>
 #include <utility>
 
 #include <sys/stat.h>
@@ -26,18 +25,16 @@ SystemDiskUse::SystemDiskUse(const SystemRoots& roots) : tree(roots.sys) {
     disks.erase(std::unique(disks.begin(), disks.end()), disks.end());
 }
 
+// The kernel pads the path with blanks and ends the type with a tab; inside the path it
+// escapes blank, tab, line feed and backslash, and nothing else.
 std::vector<SwapArea> SystemDiskUse::parseSwaps(std::string_view text) {
     std::vector<SwapArea> areas;
-    std::istringstream lines{std::string(text)};
-    std::string line;
     bool heading = true;
-    while (std::getline(lines, line)) {
+    for (const std::string_view line : MountTable::fields(text, "\n")) {
         if (std::exchange(heading, false)) continue;
-        std::istringstream fields(line);
-        std::string path;
-        std::string type;
-        if (!(fields >> path >> type)) continue;
-        areas.push_back({MountTable::unescape(path), type});
+        const auto fields = MountTable::fields(line, " \t");
+        if (fields.size() < 2) continue;
+        areas.push_back({MountTable::unescape(fields[0]), std::string(fields[1])});
     }
     return areas;
 }
