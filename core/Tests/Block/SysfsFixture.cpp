@@ -89,11 +89,24 @@ void SysfsFixture::stack(const std::string& holder, const std::string& slave) {
 }
 
 void SysfsFixture::addMount(const std::string& mountPoint, DeviceNumber number, const std::string& source,
-                            const std::string& fsType) {
+                            const std::string& fsType, const std::string& superOptions) {
     const auto id = std::to_string(30 + mountLines.size());
     mountLines.push_back(id + " 1 " + numberText(number) + " / " + mountPoint + " rw,relatime shared:1 - " + fsType +
-                         " " + source + " rw");
+                         " " + source + " " + superOptions);
     rewriteMountInfo();
+}
+
+void SysfsFixture::addLoopDevice(const std::string& name, DeviceNumber number, const std::string& backingFile) {
+    addDisk("virtual/block/" + name, number, 2097152);
+    writeDeviceFile("virtual/block/" + name + "/loop/backing_file", backingFile + "\n");
+}
+
+void SysfsFixture::addBtrfs(const std::string& uuid, const std::vector<std::string>& devices) {
+    const fs::path folder = sys() / "fs" / "btrfs" / uuid / "devices";
+    fs::create_directories(folder);
+    for (const auto& device : devices) {
+        fs::create_directory_symlink(fs::relative(diskFolder(device), folder), folder / device);
+    }
 }
 
 void SysfsFixture::addSwap(const std::string& path, const std::string& type) {
