@@ -18,6 +18,7 @@
 #include "Home/Views/HomeView.hpp"
 #include "LiveWorld.hpp"
 #include "MainWindow.hpp"
+#include "UI/ApplicationLook.hpp"
 #include "UI/QtMainExecutor.hpp"
 #include "UITestDriver.hpp"
 
@@ -107,7 +108,7 @@ void configure(QApplication& application) {
     QApplication::setDesktopFileName(QString::fromLatin1(desktopFileName));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/Marlowick/marlowick.svg")));
     SymbolIcons::useIconTheme();
-    (void)application;
+    ui::useApplicationLook(application);
 }
 
 World makeWorld(MainExecutor executor, const AppSettings::Startup& settings, BackgroundStarter startBackground) {

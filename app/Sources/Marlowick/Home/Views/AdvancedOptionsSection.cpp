@@ -27,6 +27,9 @@
 namespace marlowick {
 namespace {
 
+// The section is a recessed box; its notes stand on it.
+constexpr TextBackground inBox{BrandColor::surfaceSunken};
+
 constexpr const char* partitionHelp =
     "MBR boots the widest range of PCs; GPT suits UEFI-only machines and very large drives. Leave on MBR unless you "
     "know you need GPT.";
@@ -130,7 +133,7 @@ AdvancedOptionsSection::AdvancedOptionsSection(HomeOperationKind operationKind,
                                               formatCell);
         filesystem->setAccessibleName(QStringLiteral("Format"));
         formatColumn->addWidget(filesystem, 0, Qt::AlignLeft);
-        fat32Note = new viewkit::Note("home.confirm.advanced.fat32Note", "info.circle", BrandColor::warningText,
+        fat32Note = new viewkit::Note("home.confirm.advanced.fat32Note", "info.circle", BrandColor::warningText, inBox,
                                       formatCell);
         fat32Note->setText("FAT32 can't hold files over 4 GB — Marlowick will refuse larger images for this drive.");
         formatColumn->addWidget(fat32Note);
@@ -244,7 +247,7 @@ AdvancedOptionsSection::AdvancedOptionsSection(HomeOperationKind operationKind,
         });
         versionColumn->addWidget(version, 0, Qt::AlignLeft);
         versionOlderNote = new viewkit::Note("home.confirm.advanced.versionOlderNote", "info.circle",
-                                             BrandColor::warningText, versionCell);
+                                             BrandColor::warningText, inBox, versionCell);
         versionColumn->addWidget(versionOlderNote);
         grid->addWidget(rowLabel("Ventoy version", versionHelp, this), row, 0, Qt::AlignTop);
         grid->addWidget(versionCell, row, 1, Qt::AlignTop);
@@ -259,7 +262,7 @@ AdvancedOptionsSection::AdvancedOptionsSection(HomeOperationKind operationKind,
     column->addLayout(grid);
 
     validation = new viewkit::Note("home.confirm.advanced.validation", "exclamationmark.triangle.fill",
-                                   BrandColor::errorText, this);
+                                   BrandColor::errorText, inBox, this);
     column->addWidget(validation);
     reset = viewkit::linkButton("Reset to proven defaults", BrandFont::caption, BrandColor::primary, this);
     ui::identify(*reset, "home.confirm.advanced.reset", "Reset to proven defaults");

@@ -39,7 +39,7 @@ views::RowButton* driveRow(const DiscoveredDisk& disk, QWidget* parent) {
         warning->setSpacing(5);
         warning->addWidget(views::symbolLabel("exclamationmark.triangle.fill", 12, BrandColor::warningText, row), 0,
                            Qt::AlignTop);
-        auto* text = views::styledLabel(*caution, BrandFont::caption, BrandColor::warningText, row);
+        auto* text = views::styledLabel(*caution, BrandFont::caption, BrandColor::warningText, row, {BrandColor::bg});
         text->setObjectName(QStringLiteral("home.picker.row.caution"));
         warning->addWidget(text, 1);
         texts->addLayout(warning);

@@ -623,4 +623,14 @@ void HomeView::resizeEvent(QResizeEvent* event) {
     header->raise();
 }
 
+void HomeView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // The appearance changed: the content's brand colours are made again in the new one.
+    if (event->type() == QEvent::ApplicationPaletteChange) {
+        contentDirty = true;
+        phonePanelFlag.reset();
+        scheduleRender();
+    }
+}
+
 }  // namespace marlowick
