@@ -185,6 +185,10 @@ void DrivePickerView::rebuildList() {
     }
     if (previous != nullptr) setTabOrder(previous, rescanButton);
     setTabOrder(rescanButton, cancelButton);
+    // The buttons were made before the rows, so the sheet would open on Rescan: it opens on
+    // the first drive, where reading starts. After a rescan the focus stays where it is.
+    const QList<views::RowButton*> rows = listArea->findChildren<views::RowButton*>();
+    if (!rows.isEmpty() && (!isVisible() || focusWidget() == nullptr)) rows.front()->setFocus(Qt::OtherFocusReason);
     views::fitSheetHeight(*this);
 }
 
