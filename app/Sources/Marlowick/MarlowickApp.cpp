@@ -20,6 +20,7 @@
 #include "MainWindow.hpp"
 #include "QuitController.hpp"
 #include "TerminationSignals.hpp"
+#include "UI/ApplicationLook.hpp"
 #include "UI/QtMainExecutor.hpp"
 #include "UITestDriver.hpp"
 
@@ -109,7 +110,7 @@ void configure(QApplication& application) {
     QApplication::setDesktopFileName(QString::fromLatin1(desktopFileName));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/Marlowick/marlowick.svg")));
     SymbolIcons::useIconTheme();
-    (void)application;
+    ui::useApplicationLook(application);
 }
 
 World makeWorld(MainExecutor executor, const AppSettings::Startup& settings, BackgroundStarter startBackground) {

@@ -96,7 +96,7 @@ TEST(LegalDocumentView, InlineMarkdownIsRenderedAndHtmlIsShownAsText) {
 
 TEST(LegalDocumentView, ShowsTheDocumentsInLightAndDark) {
     for (const char* appearance : {"light", "dark"}) {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        testing::useAppearance(appearance);
         for (LegalDocument document : allLegalDocuments) {
             LegalDocumentView view(document);
             view.resize(760, 640);
@@ -105,7 +105,7 @@ TEST(LegalDocumentView, ShowsTheDocumentsInLightAndDark) {
             testing::saveScreenshot(view, "legal-" + std::string(rawValue(document)) + "-" + appearance);
         }
     }
-    unsetenv("MARLOWICK_APPEARANCE");
+    testing::useAppearance(nullptr);
 }
 
 }  // namespace

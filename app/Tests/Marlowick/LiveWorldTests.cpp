@@ -20,6 +20,7 @@
 #include "Assets/VentoyRegistrySignature.hpp"
 #include "HelperProgramSession.hpp"
 #include "HelperTestDrive.hpp"
+#include "Home/UnavailableEngineRunner.hpp"
 #include "Install/VentoyInstallFixture.hpp"
 #include "LiveWorld.hpp"
 #include "MarlowickApp.hpp"
@@ -353,7 +354,7 @@ TEST_F(LiveWorldOnLoop, ReachesTheInstalledHelperAndWithoutItFailsEveryDetection
         if (installed) {
             EXPECT_TRUE(model->state().is<HomeDriveState::Prepare>()) << render(model->state());
         } else {
-            EXPECT_EQ(render(model->state()), "error(message: \"No privileged helper connected yet.\")");
+            EXPECT_EQ(render(model->state()), "error(message: \"" + std::string(UnavailableEngineRunner::detail) + "\")");
         }
         main.runUntilIdle(std::chrono::milliseconds(200));
     }

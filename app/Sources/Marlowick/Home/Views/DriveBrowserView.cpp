@@ -59,6 +59,10 @@ void retire(QDialog& box) {
     box.deleteLater();
 }
 
+// The backgrounds of the file list's rows: every other one, and a selected one.
+constexpr TextBackground alternateRow{BrandColor::surface, BrandColor::surfaceSunken, 0.5};
+constexpr TextBackground selectedRow{BrandColor::surface, BrandColor::primary, 0.22};
+
 // Rows a little taller than the text, with room above and below.
 class RowSpacing : public QStyledItemDelegate {
 public:
@@ -82,7 +86,6 @@ DriveBrowserView::DriveBrowserView(std::shared_ptr<DriveBrowserModel> model, QWi
     ui::identify(*this, "browser");
     setWindowTitle(ui::qtText(shown->driveName()));
     if (parent != nullptr) setWindowModality(Qt::WindowModal);
-    setPalette(BrandStyle::palette(BrandStyle::currentAppearance()));
     fill(*this, BrandColor::surface);
     setMinimumSize(minimumWidth, minimumHeight);
     resize(idealWidth, idealHeight);
@@ -192,10 +195,10 @@ QWidget* DriveBrowserView::buildContent() {
     // A tinted selection keeps each row's own colours (and its symbol) readable.
     QPalette rows = list->palette();
     rows.setColor(QPalette::Base, BrandStyle::color(BrandColor::surface));
-    rows.setColor(QPalette::AlternateBase, BrandStyle::color(BrandColor::surfaceSunken, 0.5));
+    rows.setColor(QPalette::AlternateBase, BrandStyle::color(*alternateRow.tint, alternateRow.tintOpacity));
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        rows.setColor(group, QPalette::Highlight, BrandStyle::color(BrandColor::primary, 0.22));
-        rows.setColor(group, QPalette::HighlightedText, BrandStyle::color(BrandColor::text));
+        rows.setColor(group, QPalette::Highlight, BrandStyle::color(*selectedRow.tint, selectedRow.tintOpacity));
+        rows.setColor(group, QPalette::HighlightedText, BrandStyle::textColor(BrandColor::text, selectedRow));
     }
     list->setPalette(rows);
     list->header()->setStretchLastSection(false);
@@ -359,14 +362,15 @@ void DriveBrowserView::showListing() {
         item->setData(nameColumn, pathRole, ui::qtText(entry.path.string()));
         item->setData(nameColumn, Qt::AccessibleTextRole,
                       ui::qtText(DriveBrowserPresentation::accessibilityLabel(entry)));
-        item->setForeground(nameColumn, BrandStyle::color(BrandColor::text));
+        // Each text reads on a selected row too.
+        item->setForeground(nameColumn, BrandStyle::textColor(BrandColor::text, selectedRow));
         item->setText(dateColumn, ui::qtText(DriveBrowserPresentation::dateText(entry.modifiedAt)));
         item->setFont(dateColumn, BrandStyle::font(BrandFont::caption));
-        item->setForeground(dateColumn, BrandStyle::color(BrandColor::textSubtle));
+        item->setForeground(dateColumn, BrandStyle::textColor(BrandColor::textMuted, selectedRow));
         item->setTextAlignment(dateColumn, Qt::AlignRight | Qt::AlignVCenter);
         item->setText(sizeColumn, ui::qtText(DriveBrowserPresentation::sizeText(entry)));
         item->setFont(sizeColumn, BrandStyle::font(BrandFont::readout));
-        item->setForeground(sizeColumn, BrandStyle::color(BrandColor::textMuted));
+        item->setForeground(sizeColumn, BrandStyle::textColor(BrandColor::textMuted, selectedRow));
         item->setTextAlignment(sizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     }
     syncingSelection = false;

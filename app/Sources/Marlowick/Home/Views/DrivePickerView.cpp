@@ -40,7 +40,7 @@ views::RowButton* driveRow(const DiscoveredDisk& disk, QWidget* parent) {
         warning->setSpacing(5);
         warning->addWidget(views::symbolLabel("exclamationmark.triangle.fill", 12, BrandColor::warningText, row), 0,
                            Qt::AlignTop);
-        auto* text = views::styledLabel(*caution, BrandFont::caption, BrandColor::warningText, row);
+        auto* text = views::styledLabel(*caution, BrandFont::caption, BrandColor::warningText, row, {BrandColor::bg});
         text->setObjectName(QStringLiteral("home.picker.row.caution"));
         warning->addWidget(text, 1);
         texts->addLayout(warning);
@@ -187,6 +187,10 @@ void DrivePickerView::rebuildList() {
     }
     if (previous != nullptr) setTabOrder(previous, rescanButton);
     setTabOrder(rescanButton, cancelButton);
+    // The buttons were made before the rows, so the sheet would open on Rescan: it opens on
+    // the first drive, where reading starts. After a rescan the focus stays where it is.
+    const QList<views::RowButton*> rows = listArea->findChildren<views::RowButton*>();
+    if (!rows.isEmpty() && (!isVisible() || focusWidget() == nullptr)) rows.front()->setFocus(Qt::OtherFocusReason);
     views::fitSheetHeight(*this);
 }
 

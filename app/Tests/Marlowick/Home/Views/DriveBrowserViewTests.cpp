@@ -78,10 +78,10 @@ protected:
         files->addFile("/tools/x.efi", 10);
         files->addFolder("/tools/deep");
     }
-    void TearDown() override { unsetenv("MARLOWICK_APPEARANCE"); }
+    void TearDown() override { testing::useAppearance(nullptr); }
 
     void open(const char* appearance = "light") {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        testing::useAppearance(appearance);
         model = DriveBrowserModel::create(files, HelperDiskRef(testing::usbStick("sdb")), testing::ventoyLayout(),
                                           "Stick", main.executor(), background.starter());
         view = std::make_unique<DriveBrowserView>(model);
@@ -252,7 +252,7 @@ TEST_F(DriveBrowserViewTest, TheNoticeNamesWhatStayedUntilDismissed) {
 
 TEST_F(DriveBrowserViewTest, AnUnavailableFolderOffersTryAgain) {
     files->refuseWith(MountedVolumeRefusal{MountedVolumeRefusal::ReadOnly{"sdb1"}});
-    setenv("MARLOWICK_APPEARANCE", "light", 1);
+    testing::useAppearance("light");
     model = DriveBrowserModel::create(files, HelperDiskRef(testing::usbStick("sdb")), testing::ventoyLayout(), "Stick",
                                       main.executor(), background.starter());
     view = std::make_unique<DriveBrowserView>(model);
