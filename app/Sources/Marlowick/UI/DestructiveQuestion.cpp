@@ -33,7 +33,7 @@ QPushButton* answerButton(const DestructiveQuestion::Answer& answer, bool acts, 
     button->setCursor(Qt::PointingHandCursor);
     button->setMinimumHeight(34);
     const QColor fill = BrandStyle::color(acts ? BrandColor::errorSolid : BrandColor::surface);
-    const QColor text = acts ? QColor(Qt::white) : BrandStyle::color(BrandColor::textHeading);
+    const QColor text = acts ? BrandStyle::fillTextColor(BrandColor::errorSolid) : BrandStyle::color(BrandColor::textHeading);
     const QColor edge = acts ? fill : BrandStyle::color(BrandColor::border);
     const QColor ring = BrandStyle::color(acts ? BrandColor::textHeading : BrandColor::primary);
     button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: %2; border: 1px solid %3;"
