@@ -78,12 +78,14 @@ QPushButton* borderedButton(std::string_view title, QWidget* parent) {
     button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: %2; border: 1px solid %3;"
                                          " border-radius: 8px; padding: 6px 18px; }"
                                          "QPushButton:pressed { background: %4; }"
-                                         "QPushButton:focus { border: 2px solid %5; }")
+                                         "QPushButton:focus { border: 2px solid %5; }"
+                                         "QPushButton:disabled { color: %6; }")
                               .arg(BrandStyle::color(BrandColor::surface).name(),
                                    BrandStyle::color(BrandColor::textHeading).name(),
                                    BrandStyle::color(BrandColor::border).name(),
                                    BrandStyle::color(BrandColor::surfaceSunken).name(),
-                                   BrandStyle::color(BrandColor::primary).name()));
+                                   BrandStyle::color(BrandColor::primary).name(),
+                                   BrandStyle::color(BrandColor::textSubtle).name()));
     return button;
 }
 
