@@ -15,7 +15,14 @@ QuitController::QuitController(QWidget& mainWindow, std::shared_ptr<HomeViewMode
         };
     }
     window.installEventFilter(this);
+    subscription = model->observers().subscribe([this](HomeViewModel::Property property) {
+        const bool runChanged =
+            property == HomeViewModel::Property::state || property == HomeViewModel::Property::operationTask;
+        if (runChanged && asking && !model->quitQuestion()) dismissQuestion();
+    });
 }
+
+QuitController::~QuitController() { model->observers().unsubscribe(subscription); }
 
 bool QuitController::eventFilter(QObject* watched, QEvent* event) {
     // The window stays while an operation runs or is being stopped; quitting closes it.
@@ -53,14 +60,17 @@ void QuitController::requestQuit() {
 }
 
 void QuitController::quitWithoutAsking() {
-    if (asking) {
-        ui::DestructiveQuestion* shown = asking;
-        asking = nullptr;
-        shown->disconnect(this);
-        shown->done(QDialog::Rejected);
-        shown->deleteLater();
-    }
+    dismissQuestion();
     stopThenQuit();
+}
+
+void QuitController::dismissQuestion() {
+    if (!asking) return;
+    ui::DestructiveQuestion* shown = asking;
+    asking = nullptr;
+    shown->disconnect(this);
+    shown->done(QDialog::Rejected);
+    shown->deleteLater();
 }
 
 void QuitController::stopThenQuit() {

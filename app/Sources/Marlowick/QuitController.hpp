@@ -6,7 +6,8 @@
 // Stopping, asked for or not (SIGTERM, SIGINT and SIGHUP, the test driver's end), goes
 // through the model's stopOperation: the window shows that it waits until the helper
 // program has reported its end and the outcome is recorded, then the application quits.
-// Main thread only.
+// A question whose operation ends on its own before it is answered is taken away: there is
+// nothing left to stop, and the window shows how the operation ended. Main thread only.
 
 #include <functional>
 #include <memory>
@@ -25,6 +26,9 @@ public:
     // `quitApplication` ends the event loop once nothing runs (none: close every window
     // and quit the application).
     QuitController(QWidget& window, std::shared_ptr<HomeViewModel> model, std::function<void()> quitApplication = {});
+    ~QuitController() override;
+    QuitController(const QuitController&) = delete;
+    QuitController& operator=(const QuitController&) = delete;
 
     // As the Quit command: asks first while an operation runs.
     void requestQuit();
@@ -40,10 +44,12 @@ protected:
 private:
     void stopThenQuit();
     void finish();
+    void dismissQuestion();
 
     QWidget& window;
     std::shared_ptr<HomeViewModel> model;
     std::function<void()> quitApplication;
+    std::size_t subscription = 0;
     QPointer<ui::DestructiveQuestion> asking;
     bool stopping = false;
     bool finishing = false;

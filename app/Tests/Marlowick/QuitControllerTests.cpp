@@ -81,6 +81,7 @@ TEST_F(QuitControllerTest, WithNothingRunningTheWindowClosesAtOnce) {
 
 TEST_F(QuitControllerTest, DontQuitKeepsTheWriteAndStopAndQuitWaitsForTheHelper) {
     startWriting();
+    const QImage cancelWhileRunning = home.element<QPushButton>("home.operation.cancel")->grab().toImage();
     closeWindow();
     ui::DestructiveQuestion* question = quitter->question();
     ASSERT_NE(question, nullptr);
@@ -121,6 +122,8 @@ TEST_F(QuitControllerTest, DontQuitKeepsTheWriteAndStopAndQuitWaitsForTheHelper)
     EXPECT_TRUE(model().isStoppingOperation());
     EXPECT_EQ(home.text("home.operation.stage").toStdString(), waiting);
     EXPECT_FALSE(home.element<QPushButton>("home.operation.cancel")->isEnabled());
+    EXPECT_NE(home.element<QPushButton>("home.operation.cancel")->grab().toImage(), cancelWhileRunning)
+        << "the disabled Cancel looks like the one that can be pressed";
     EXPECT_TRUE(home.window->isVisible());
     testing::saveScreenshot(*home.window, "quit-waiting");
     closeWindow();  // asked once is enough: closing again asks nothing and waits on
@@ -150,6 +153,24 @@ TEST_F(QuitControllerTest, QuittingWithoutAskingStopsAndWaitsAllTheSame) {
     home.harness.background.runOne();
     show();
     EXPECT_EQ(quits, 1);
+}
+
+// The write ends on its own while the question is open: nothing is left to stop, so the
+// question goes away, the window stays with the outcome, and nothing quits.
+TEST_F(QuitControllerTest, AQuestionWhoseWriteEndsOnItsOwnGoesAway) {
+    startWriting();
+    closeWindow();
+    QPointer<ui::DestructiveQuestion> question = quitter->question();
+    ASSERT_FALSE(question.isNull());
+    home.harness.background.runOne();
+    show();
+    EXPECT_EQ(quitter->question(), nullptr);
+    EXPECT_TRUE(question.isNull() || !question->isVisible());
+    EXPECT_FALSE(model().isOperationCancelRequested());
+    EXPECT_TRUE(model().state().is<HomeDriveState::Done>()) << render(model().state());
+    EXPECT_TRUE(home.window->isVisible());
+    EXPECT_EQ(quits, 0);
+    EXPECT_TRUE(home.window->close());
 }
 
 }  // namespace
