@@ -1,6 +1,6 @@
 #pragma once
-// The main window: the home screen's content (the home view, with its brand header), in the brand palette of
-// the desktop's appearance (followed when it changes). The window holds no logic; what it
+// The main window: the home screen's content (the home view, with its brand header), in the
+// application's brand palette, which follows the desktop's appearance. The window holds no logic; what it
 // shows comes from the content widget it is given.
 
 #include <QMainWindow>
@@ -16,12 +16,7 @@ public:
     void setContent(QWidget* content);
     [[nodiscard]] QWidget* content() const { return currentContent; }
 
-protected:
-    void changeEvent(QEvent* event) override;
-
 private:
-    void applyAppearance();
-
     QWidget* currentContent = nullptr;
 };
 

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
+#include "UI/ApplicationLook.hpp"
+
 int main(int argc, char* argv[]) {
     // No display is needed or used, whatever the caller's environment says.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -14,5 +16,7 @@ int main(int argc, char* argv[]) {
     setenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit().constData(), 1);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
+    // The look the program sets on itself: style, brand palette, wheel guard.
+    marlowick::ui::useApplicationLook(application);
     return RUN_ALL_TESTS();
 }

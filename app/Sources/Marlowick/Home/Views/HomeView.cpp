@@ -145,6 +145,8 @@ HomeView::HomeView(std::shared_ptr<HomeViewModel> model, HomeViewPanels givenPan
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    // Not a control: Tab goes to what the page holds, and the page scrolls to show it.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->viewport()->setAutoFillBackground(false);
     row->addWidget(scroll, 1);
 
@@ -259,9 +261,11 @@ void HomeView::renderContent() {
         focused = focus->objectName();
     }
 
+    bool replaced = true;
     if (const auto* running = std::get_if<State::OperationRunning>(&state.value)) {
         if (progress != nullptr && progress->kind() == running->kind) {
             progress->setProgress(running->progress);
+            replaced = false;
         } else {
             const bool chosenRelease = holdsKind(running->kind, {Kind::prepare, Kind::reinstall, Kind::removeVentoy});
             const std::optional<std::string> version =
@@ -272,6 +276,7 @@ void HomeView::renderContent() {
             scroll->setWidget(progress);
             if (old != nullptr) old->deleteLater();
         }
+        progress->setStopping(homeModel->isStoppingOperation());
     } else {
         progress = nullptr;
         QWidget* hero = makeHero();
@@ -286,7 +291,9 @@ void HomeView::renderContent() {
     }
 
     const bool flag = continueOnPhone(state);
-    if (phonePanelFlag != flag) {
+    // Tab visits controls in the order they were made: a panel made before the content that
+    // replaced it would come first, so it is made again after it.
+    if (phonePanelFlag != flag || replaced) {
         phonePanelFlag = flag;
         if (phonePanel != nullptr) {
             row->removeWidget(phonePanel);
@@ -507,6 +514,8 @@ ui::Sheet* HomeView::makeConfirmation(QWidget& window) {
     layout->setContentsMargins(0, 0, 0, 0);
     auto* area = new QScrollArea(sheet);
     area->setObjectName(QStringLiteral("home.confirm.scroll"));
+    // Not a control: Tab goes to what the sheet holds, and the body scrolls to show it.
+    area->setFocusPolicy(Qt::NoFocus);
     area->setFrameShape(QFrame::NoFrame);
     area->setWidgetResizable(true);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -621,6 +630,16 @@ void HomeView::resizeEvent(QResizeEvent* event) {
     header->move(20, 40);
     header->resize(header->sizeHint());
     header->raise();
+}
+
+void HomeView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // The appearance changed: the content's brand colours are made again in the new one.
+    if (event->type() == QEvent::ApplicationPaletteChange) {
+        contentDirty = true;
+        phonePanelFlag.reset();
+        scheduleRender();
+    }
 }
 
 }  // namespace marlowick

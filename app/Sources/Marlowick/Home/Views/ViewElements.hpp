@@ -16,6 +16,7 @@
 
 #include "Design/BrandColor.hpp"
 #include "Design/BrandFont.hpp"
+#include "Design/BrandText.hpp"
 
 namespace marlowick::views {
 
@@ -25,10 +26,12 @@ inline constexpr std::string_view middleDot = " \xC2\xB7 ";
 // A 1-pixel line across, in the border colour; decoration.
 [[nodiscard]] QFrame* divider(QWidget* parent);
 
-// A word-wrapping label showing `text` as plain text in `font` and `color`.
-[[nodiscard]] QLabel* styledLabel(std::string_view text, BrandFont font, BrandColor color, QWidget* parent);
+// A word-wrapping label showing `text` as plain text in `font` and `color` (the colour the
+// brand draws `color` text in on `background`: a card or sheet unless said otherwise).
+[[nodiscard]] QLabel* styledLabel(std::string_view text, BrandFont font, BrandColor color, QWidget* parent,
+                                  const TextBackground& background = {});
 void setTextColor(QWidget& widget, const QColor& color);
-void setTextColor(QWidget& widget, BrandColor color);
+void setTextColor(QWidget& widget, BrandColor color, const TextBackground& background = {});
 
 // A symbol `pixels` square tinted with `color`, hidden from accessibility.
 [[nodiscard]] QLabel* symbolLabel(std::string_view symbol, int pixels, BrandColor color, QWidget* parent);
@@ -88,7 +91,7 @@ private:
 
 enum class ButtonLook {
     bordered,           // a framed button on the surface colour
-    borderedProminent,  // filled with the primary colour, white title
+    borderedProminent,  // filled with the primary colour, its title in the fill's text colour
     plain,              // title and symbol only, in the colour given
 };
 
