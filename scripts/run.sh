@@ -12,8 +12,9 @@ sudo=()
 if [ "$(id -u)" -ne 0 ]; then
   sudo=(sudo)
 fi
-# The application in bin/, the privileged helper in libexec/marlowick/ and the polkit
-# action that lets the application start it, the desktop entry and the icon under share/.
+# The application in bin/, the privileged helper in libexec/marlowick/, the desktop entry
+# and the icon under share/, and the polkit action that lets the application start the
+# helper in polkit's own folder, where polkitd reads it whatever the prefix.
 "${sudo[@]}" cmake --install build/release
 
 app=/usr/local/bin/marlowick

@@ -1,9 +1,11 @@
 #include "AboutWindow.hpp"
 
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -75,13 +77,31 @@ std::string AboutInfo::versionLine() const {
     return "Version " + shortVersion;
 }
 
-AboutView::AboutView(const AboutInfo& info, QWidget* parent) : QWidget(parent) {
+AboutView::AboutView(const AboutInfo& info, QWidget* parent) : QWidget(parent), shown(info) {
     ui::identify(*this, "about.window");
+    setAutoFillBackground(true);
+    setFixedWidth(480);
+    build();
+}
+
+void AboutView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ApplicationPaletteChange || rebuildQueued) return;
+    // On the next turn: the change is still being sent to the children made before.
+    rebuildQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        rebuildQueued = false;
+        delete layout();
+        qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+        build();
+    });
+}
+
+void AboutView::build() {
+    const AboutInfo& info = shown;
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, BrandStyle::color(BrandColor::surface));
     setPalette(palette);
-    setAutoFillBackground(true);
-    setFixedWidth(480);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(28, 28, 28, 28);

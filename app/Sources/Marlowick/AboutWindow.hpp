@@ -37,6 +37,16 @@ class AboutView : public QWidget {
     Q_OBJECT
 public:
     explicit AboutView(const AboutInfo& info, QWidget* parent = nullptr);
+
+protected:
+    // The appearance changed: the brand colours are taken again.
+    void changeEvent(QEvent* event) override;
+
+private:
+    void build();
+
+    AboutInfo shown;
+    bool rebuildQueued = false;
 };
 
 namespace AboutWindowPresenter {

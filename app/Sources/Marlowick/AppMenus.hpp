@@ -1,8 +1,8 @@
 #pragma once
 // The main window's menu bar: File (Quit), View (the two disk-visibility toggles), Drive
 // (the home model's drive commands and the verify toggle) and Help (the fixed links, the
-// legal documents, the update check and About). On Linux the items a Mac keeps in its
-// application menu (About, the update check) sit in Help, and Quit in File.
+// legal documents, the update check and About). Quit closes the windows; the main window
+// asks first while an operation runs (QuitController).
 //
 // The Drive and View items act on the window's home model; without one every drive item
 // and both visibility toggles are disabled. Enabled states follow the model as it

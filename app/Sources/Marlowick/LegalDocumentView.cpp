@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "Design/BrandCard.hpp"
@@ -102,7 +103,7 @@ QWidget* blockRow(const LegalMarkdownBlock& block) {
             layout->setContentsMargins(4, 0, 0, 8);
             layout->setSpacing(10);
             auto* marker = new QLabel(QStringLiteral("\u2022"));
-            BrandStyle::styleText(*marker, BrandFont::body, BrandColor::accent);
+            BrandStyle::styleText(*marker, BrandFont::body, BrandColor::accent, {BrandColor::bg});
             ui::hideFromAccessibility(*marker);
             layout->addWidget(marker, 0, Qt::AlignTop);
             layout->addWidget(inlineLabel(block.text, BrandFont::body, BrandColor::text), 1);
@@ -177,7 +178,14 @@ void LegalDocumentView::reload() {
 
 void LegalDocumentView::changeEvent(QEvent* event) {
     QScrollArea::changeEvent(event);
-    if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::ThemeChange) reload();
+    if (event->type() != QEvent::ApplicationPaletteChange && event->type() != QEvent::ThemeChange) return;
+    // On the next turn: the change is still being sent to the page that reload() replaces.
+    if (reloadQueued) return;
+    reloadQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        reloadQueued = false;
+        reload();
+    });
 }
 
 }  // namespace marlowick

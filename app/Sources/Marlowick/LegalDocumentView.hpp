@@ -27,6 +27,7 @@ protected:
 private:
     LegalDocument shown;
     QString folder;
+    bool reloadQueued = false;
 };
 
 // A block's inline Markdown (emphasis, code, links) as the rich text of a label, links in

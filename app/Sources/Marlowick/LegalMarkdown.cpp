@@ -5,6 +5,7 @@
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <optional>
@@ -139,7 +140,9 @@ public:
             output.push_back({Kind::rule, {}});
         } else if (line.starts_with("- ")) {
             flush();
-            bulletLines.emplace_back(line.substr(2));
+            // The blanks after the marker only separate it from the text: kept, they would
+            // hide a marker at the text's start ("-  # x") from inlineOnly.
+            bulletLines.emplace_back(trimmed(line.substr(2)));
         } else if (!bulletLines.empty()) {
             bulletLines.emplace_back(line);
         } else {
@@ -196,7 +199,9 @@ std::vector<LegalMarkdownBlock> LegalMarkdown::blocks(std::string_view text) {
 }
 
 std::string LegalMarkdown::inlineOnly(std::string_view text) {
-    std::string value(text);
+    // Leading blanks mean nothing inline, but before a marker they still open its block,
+    // and four of them an indented code block.
+    std::string value(text.substr(std::min(text.find_first_not_of(" \t"), text.size())));
     if (value.empty()) return value;
     const auto spaceAt = [&value](std::size_t index) {
         return index >= value.size() || value[index] == ' ' || value[index] == '\t';

@@ -32,8 +32,9 @@ namespace LegalMarkdown {
 // Every newline character ends a line (a CR LF pair leaves an empty line between).
 [[nodiscard]] std::vector<LegalMarkdownBlock> blocks(std::string_view text);
 
-// `text` with its leading Markdown block marker (a "#", ">", list or rule start)
-// escaped, so that a renderer of whole Markdown documents reads it as inline text only.
+// `text` without leading blanks and with its leading Markdown block marker (a "#", ">",
+// list or rule start) escaped, so that a renderer of whole Markdown documents reads it as
+// inline text only.
 [[nodiscard]] std::string inlineOnly(std::string_view text);
 
 }  // namespace LegalMarkdown

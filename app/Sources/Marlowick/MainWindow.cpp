@@ -2,15 +2,12 @@
 
 #include <algorithm>
 
-#include <QEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "AppSettings.hpp"
-
 #include "Design/BrandHeader.hpp"
-#include "Design/BrandStyle.hpp"
 #include "UI/Accessibility.hpp"
 
 namespace marlowick {
@@ -18,7 +15,8 @@ namespace marlowick {
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     ui::identify(*this, "home.window");
     setWindowTitle(QStringLiteral("Marlowick"));
-    applyAppearance();
+    // The backdrop colour comes from the application palette, which follows the appearance.
+    setAutoFillBackground(true);
 
     // Until the home view is set, the brand header alone. The window is as small as its
     // content allows, so no minimum of its own.
@@ -69,21 +67,6 @@ void MainWindow::setContent(QWidget* content) {
     // The content fills the window; the one it replaces is deleted.
     currentContent = content;
     setCentralWidget(content);
-}
-
-void MainWindow::applyAppearance() {
-    setPalette(BrandStyle::palette(BrandStyle::currentAppearance()));
-    setAutoFillBackground(true);
-    update();
-}
-
-void MainWindow::changeEvent(QEvent* event) {
-    // The desktop switched between light and dark: the application palette is the
-    // platform's, so it tells which; the window's own palette follows.
-    if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::ThemeChange) {
-        applyAppearance();
-    }
-    QMainWindow::changeEvent(event);
 }
 
 }  // namespace marlowick

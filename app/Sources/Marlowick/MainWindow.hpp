@@ -1,7 +1,7 @@
 #pragma once
 // The main window: the home screen's content (the home view, with its brand header), in the
-// brand palette of the desktop's appearance (followed when it changes). The window holds no
-// logic; what it shows comes from the content widget it is given.
+// application's brand palette, which follows the desktop's appearance. The window holds no logic; what it
+// shows comes from the content widget it is given.
 //
 // It opens at the size the user last gave it (kept in the settings), or else large enough to
 // show a drive's hero with its main action and the drive row without scrolling, and in
@@ -35,12 +35,10 @@ public:
     [[nodiscard]] static QSize startingSize(std::optional<QSize> remembered, QSize room);
 
 protected:
-    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void applyAppearance();
     void rememberSize();
 
     QWidget* currentContent = nullptr;

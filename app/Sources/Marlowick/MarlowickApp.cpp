@@ -18,6 +18,9 @@
 #include "Home/Views/HomeView.hpp"
 #include "LiveWorld.hpp"
 #include "MainWindow.hpp"
+#include "QuitController.hpp"
+#include "TerminationSignals.hpp"
+#include "UI/ApplicationLook.hpp"
 #include "UI/QtMainExecutor.hpp"
 #include "UITestDriver.hpp"
 
@@ -107,7 +110,7 @@ void configure(QApplication& application) {
     QApplication::setDesktopFileName(QString::fromLatin1(desktopFileName));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/Marlowick/marlowick.svg")));
     SymbolIcons::useIconTheme();
-    (void)application;
+    ui::useApplicationLook(application);
 }
 
 World makeWorld(MainExecutor executor, const AppSettings::Startup& settings, BackgroundStarter startBackground) {
@@ -156,8 +159,18 @@ int run(QApplication& application) {
     window.setContent(new HomeView(world.model));
     new FirstAppearance(window, [catalog = world.catalog] { catalog->refresh(); });
 
+    // Quit and every close of the window ask first while an operation runs; the three
+    // termination signals stop it without asking. Either way the application quits once
+    // the operation has ended.
+    QuitController quitter(window, world.model);
+    TerminationSignals terminations;
+    QObject::connect(&terminations, &TerminationSignals::received, &quitter,
+                     [&quitter](int) { quitter.quitWithoutAsking(); });
+
     std::unique_ptr<UITestDriver> driver;
-    if (arguments.contains(QStringLiteral("--ui-driver"))) driver = std::make_unique<UITestDriver>(window, menus);
+    if (arguments.contains(QStringLiteral("--ui-driver"))) {
+        driver = std::make_unique<UITestDriver>(window, menus, [&quitter] { quitter.quitWithoutAsking(); });
+    }
 
     QObject::connect(&application, &QCoreApplication::aboutToQuit, [quitting = world.quitting] { quitting->cancel(); });
     window.show();

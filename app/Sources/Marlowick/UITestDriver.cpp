@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "AppMenus.hpp"
+#include "Diagnostics/MarlowickLog.hpp"
 #include "MainWindow.hpp"
 
 namespace marlowick {
@@ -78,12 +79,32 @@ void later(QWidget* widget, std::function<void(QWidget&)> act) {
     });
 }
 
+// Every record goes on to the sink the program had, and a copy to standard error.
+class CopyingLogSink final : public MarlowickLog::Sink {
+public:
+    explicit CopyingLogSink(std::shared_ptr<MarlowickLog::Sink> next) : onward(std::move(next)) {}
+    [[nodiscard]] bool isEnabled(MarlowickLog::Level) const override { return true; }
+    void write(const MarlowickLog::Record& record) override {
+        if (onward && onward->isEnabled(record.level)) onward->write(record);
+        const std::string line =
+            "log [" + std::string(MarlowickLog::rawValue(record.category)) + "] " + record.message + "\n";
+        std::fwrite(line.data(), 1, line.size(), stderr);
+    }
+
+private:
+    std::shared_ptr<MarlowickLog::Sink> onward;
+};
+
 }  // namespace
 
-UITestDriver::UITestDriver(MainWindow& mainWindow, AppMenus& appMenus)
-    : window(mainWindow), menus(appMenus), notifier(STDIN_FILENO, QSocketNotifier::Read) {
+UITestDriver::UITestDriver(MainWindow& mainWindow, AppMenus& appMenus, std::function<void()> quitProgram)
+    : window(mainWindow), menus(appMenus), quit(std::move(quitProgram)), notifier(STDIN_FILENO, QSocketNotifier::Read) {
     connect(&notifier, &QSocketNotifier::activated, this, &UITestDriver::readInput);
+    formerLog = MarlowickLog::currentSink();
+    MarlowickLog::setSink(std::make_shared<CopyingLogSink>(formerLog));
 }
+
+UITestDriver::~UITestDriver() { MarlowickLog::setSink(formerLog); }
 
 void UITestDriver::reply(const QString& line) {
     const QByteArray bytes = line.toUtf8() + '\n';
@@ -96,8 +117,7 @@ void UITestDriver::readInput() {
     const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
     if (count <= 0) {
         notifier.setEnabled(false);
-        QTimer::singleShot(0, qApp, &QApplication::closeAllWindows);
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QTimer::singleShot(0, this, [this] { quit(); });
         return;
     }
     pending.append(buffer, count);
@@ -118,8 +138,7 @@ void UITestDriver::handle(const QString& line) {
 
     if (verb == QLatin1String("quit")) {
         reply(QStringLiteral("ok"));
-        QTimer::singleShot(0, qApp, &QApplication::closeAllWindows);
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QTimer::singleShot(0, this, [this] { quit(); });
     } else if (verb == QLatin1String("wait") || verb == QLatin1String("gone")) {
         const int milliseconds = words.size() > 1 ? words[1].toInt() : 5000;
         const bool present = verb == QLatin1String("wait");

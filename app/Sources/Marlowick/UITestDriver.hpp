@@ -5,7 +5,9 @@
 // "error …". Elements are found by identifier (objectName) among every window the
 // program shows, menu items by "Menu/Item". Clicks, triggers and keys are answered first
 // and then acted on, so that a modal dialog they open can be driven by the next
-// commands. End of input quits the program.
+// commands. End of input quits the program as `quit` does. While the driver runs, every
+// log line of the program is also written to standard error ("log [category] message"),
+// so that a test can read what the program recorded.
 //
 //   wait <id> [ms]        until a visible element with that identifier exists (5 s default)
 //   gone <id> [ms]        until no visible element has it
@@ -18,11 +20,16 @@
 //   trigger <Menu/Item>   triggers the item when it is enabled
 //   shortcut <keys>       the key sequence on the main window ("Ctrl+E")
 //   grab <id> <file>      writes a PNG of that window or element
-//   quit
+//   quit                  stops what runs without asking, as SIGTERM does, and quits
+
+#include <functional>
+#include <memory>
 
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
+
+#include "Diagnostics/LogRecord.hpp"
 
 namespace marlowick {
 
@@ -32,7 +39,11 @@ class MainWindow;
 class UITestDriver : public QObject {
     Q_OBJECT
 public:
-    UITestDriver(MainWindow& window, AppMenus& menus);
+    // `quit` ends the program (see the quit command).
+    UITestDriver(MainWindow& window, AppMenus& menus, std::function<void()> quit);
+    ~UITestDriver() override;
+    UITestDriver(const UITestDriver&) = delete;
+    UITestDriver& operator=(const UITestDriver&) = delete;
 
 private:
     void readInput();
@@ -41,8 +52,10 @@ private:
 
     MainWindow& window;
     AppMenus& menus;
+    std::function<void()> quit;
     QSocketNotifier notifier;
     QByteArray pending;
+    std::shared_ptr<MarlowickLog::Sink> formerLog;
 };
 
 }  // namespace marlowick

@@ -1,8 +1,11 @@
 // marlowick-helper: the privileged half of Marlowick. It runs one command per process, as
 // root: one JSON command line on standard input, zero or more progress frames and then
-// exactly one result frame on standard output, one line each. It reads no argument, no
-// environment variable and no file of its own; boot files and the signed registry arrive
-// inside the command. Exit status 1 when no command line arrived, else 0 whatever the result.
+// exactly one result frame on standard output, one line each. It reads no argument and no
+// file of its own; boot files and the signed registry arrive inside the command. Of its
+// environment it reads only PKEXEC_UID: started through pkexec, it opens the files the
+// command names (boot files, images) with the rights of that user, never with root's; a
+// plain child of root (no PKEXEC_UID) opens them as root. Exit status 1 when no command
+// line arrived, else 0 whatever the result.
 //
 // Two threads: the main thread reads the command, runs it and writes every frame; after the
 // command line, a watcher thread reads the rest of standard input and sets the cancel latch
@@ -14,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -25,6 +29,7 @@
 #include "Fat32/DefaultFat32Formatter.hpp"
 #include "Format/DriveFormatter.hpp"
 #include "Helper/FileRawImageSourceProvider.hpp"
+#include "Helper/FsuidFileOpener.hpp"
 #include "Helper/HelperCancelLatch.hpp"
 #include "Helper/HelperEngineRunner.hpp"
 #include "Helper/HelperLineCoding.hpp"
@@ -45,16 +50,28 @@ using namespace marlowick;
 
 constexpr std::string_view noCommandDetail = "helper received no command on stdin";
 
+// How the files a command names are opened: with the rights of the user in PKEXEC_UID, or
+// with root's own when the helper was not started through pkexec. A PKEXEC_UID that is no
+// number, or names no user the system knows, leaves no rights to open with: every such
+// open is refused.
+std::shared_ptr<const FileOpener> callerFileOpener() {
+    const char* pkexecUid = std::getenv("PKEXEC_UID");
+    if (pkexecUid == nullptr) return std::make_shared<const DefaultFileOpener>();
+    const std::optional<uid_t> uid = FsuidFileOpener::parseUid(pkexecUid);
+    return std::make_shared<const FsuidFileOpener>(uid ? FsuidFileOpener::identityOf(*uid) : std::nullopt);
+}
+
 // The engine behind a re-identification of the target: raw disks, image files, the Ventoy
 // installer, the drive formatter and the raw image writer, all writing 1024 sectors at a
 // time. No source-volume probe: the check that a raw-write image does not lie on the
 // target disk is the application's.
 std::unique_ptr<HelperEngineRunner> makeRunner() {
     constexpr std::int64_t chunkSectors = 1024;
+    const std::shared_ptr<const FileOpener> callerFiles = callerFileOpener();
     auto engine = std::make_shared<MarlowickEngineRunner>(
-        std::make_shared<RawDiskBlockDeviceProvider>(), std::make_shared<FileRawImageSourceProvider>(),
+        std::make_shared<RawDiskBlockDeviceProvider>(), std::make_shared<FileRawImageSourceProvider>(callerFiles),
         VentoyInstaller(std::make_shared<const DefaultExfatFormatter>(),
-                        std::make_shared<const DefaultFat32Formatter>(chunkSectors), chunkSectors),
+                        std::make_shared<const DefaultFat32Formatter>(chunkSectors), chunkSectors, callerFiles),
         DriveFormatter(std::make_shared<const DefaultExfatFormatter>(), chunkSectors), RawImageWriter(chunkSectors));
     return std::make_unique<VerifyingEngineRunner>(std::move(engine), std::make_shared<SysfsDeviceProbe>(), nullptr);
 }

@@ -91,8 +91,11 @@ TEST(LegalDocumentView, InlineMarkdownIsRenderedAndHtmlIsShownAsText) {
     EXPECT_TRUE(html.contains(QStringLiteral("&lt;b&gt;tag")));
     EXPECT_TRUE(html.contains(QStringLiteral("color:#006ac5;")));
     EXPECT_FALSE(html.contains(QStringLiteral("#0000ff")));
-    // Block markers in a block's text stay text.
+    // Block markers in a block's text stay text, also after a bullet's marker and blanks.
     EXPECT_TRUE(legalInlineHtml("### word", Qt::blue).contains(QStringLiteral("### word")));
+    const std::vector<LegalMarkdownBlock> bullet = LegalMarkdown::blocks("-  # Heading");
+    ASSERT_EQ(bullet.size(), 1U);
+    EXPECT_TRUE(legalInlineHtml(bullet.front().text, Qt::blue).contains(QStringLiteral("# Heading")));
 }
 
 // The runs of monospaced text (code, paths) in `label` that its lines break in two.
@@ -139,7 +142,7 @@ TEST(LegalDocumentView, APathOrCodeInTheTextIsNeverBrokenAcrossLines) {
 
 TEST(LegalDocumentView, ShowsTheDocumentsInLightAndDark) {
     for (const char* appearance : {"light", "dark"}) {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        testing::useAppearance(appearance);
         for (LegalDocument document : allLegalDocuments) {
             LegalDocumentView view(document);
             view.resize(760, 640);
@@ -148,7 +151,7 @@ TEST(LegalDocumentView, ShowsTheDocumentsInLightAndDark) {
             testing::saveScreenshot(view, "legal-" + std::string(rawValue(document)) + "-" + appearance);
         }
     }
-    unsetenv("MARLOWICK_APPEARANCE");
+    testing::useAppearance(nullptr);
 }
 
 }  // namespace

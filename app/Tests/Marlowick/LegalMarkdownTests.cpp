@@ -46,6 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {paragraph("----"), bullet("- -"), paragraph("###"), paragraph("word")}},
         ReaderCase{"threeHashesAndAWord", "### word", {paragraph("### word")}},
         ReaderCase{"asteriskIsNotABullet", "* item", {paragraph("* item")}},
+        ReaderCase{"bulletDropsTheBlanksAfterItsMarker", "-  # Heading\n-   1. one",
+                   {bullet("# Heading"), bullet("1. one")}},
         ReaderCase{"headingKeepsFurtherSpaces", "##  spaced\n#   title", {heading(" spaced"), title("  title")}},
         ReaderCase{"indentedHeadingAndRule", "   ## H\n\t***", {heading("H"), rule()}},
         ReaderCase{"crlfSplitsEveryLine", "# T\r\nline one\r\nline two\r\n- a\r\n- b\r\n```\r\nx\r\ny\r\n```\r\n",
@@ -87,7 +89,8 @@ TEST(LegalMarkdown, InlineTextNeverOpensABlockWhenRendered) {
         {"* * *", "\\* * *"}, {"```code", "\\```code"}, {"1. first", "1\\. first"},
         {"12) twelfth", "12\\) twelfth"}, {"2024 was", "2024 was"}, {"3.5 percent", "3.5 percent"},
         {"**bold** and [a link](https://example.org)", "**bold** and [a link](https://example.org)"},
-        {"-flag", "-flag"}, {"", ""},
+        {"-flag", "-flag"}, {"", ""}, {"  # x", "\\# x"}, {"\t> quoted", "\\> quoted"}, {"    code", "code"},
+        {"   ", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(LegalMarkdown::inlineOnly(c.text), c.expected) << c.text;
 }

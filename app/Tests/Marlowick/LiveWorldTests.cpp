@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <QThread>
 #include <filesystem>
 #include <fstream>
 
@@ -17,6 +20,7 @@
 #include "Assets/VentoyRegistrySignature.hpp"
 #include "HelperProgramSession.hpp"
 #include "HelperTestDrive.hpp"
+#include "Home/UnavailableEngineRunner.hpp"
 #include "Install/VentoyInstallFixture.hpp"
 #include "LiveWorld.hpp"
 #include "MarlowickApp.hpp"
@@ -110,6 +114,31 @@ protected:
         });
     }
 
+    // A catalog of the built-in releases alone: no registry, no network.
+    std::shared_ptr<VentoyCatalogModel> offlineCatalog(testing::ManualExecutor& main) const {
+        return std::make_shared<VentoyCatalogModel>(
+            main.executor(), VentoyCatalogModel::Options{.cache = VentoyRegistryCache(home.path() / "no-registry"),
+                                                         .buildNumber = std::nullopt,
+                                                         .registryEnabled = false,
+                                                         .publicKeyBase64 = {},
+                                                         .registryUrl = {},
+                                                         .fetch = {}});
+    }
+
+    // Lists the drives through the model, picks this test's loop device and waits for its
+    // detection to end.
+    void pickOurDrive(HomeViewModel& model, testing::ManualExecutor& main) const {
+        model.refreshDisks();
+        const auto& offered = model.availableDisks();
+        const auto ours = std::find_if(offered.begin(), offered.end(),
+                                       [&](const DiscoveredDisk& disk) { return disk.bsdName == loopName; });
+        ASSERT_NE(ours, offered.end()) << "the scan did not list " << drive->devicePath();
+        if (model.disk() != HelperDiskRef(*ours)) model.selectDisk(*ours);
+        ASSERT_TRUE(main.runUntil([&] {
+            return !model.state().is<HomeDriveState::Detecting>() && !model.state().is<HomeDriveState::NoDrive>();
+        }));
+    }
+
     // Acknowledges and confirms the open confirmation sheet.
     void confirm(ProgramDriver& app) {
         ASSERT_EQ(app.send("wait home.confirm.sheet 10000"), "ok");
@@ -195,17 +224,120 @@ TEST_F(LiveWorldOnLoop, PreparesAddsAnImageAndRemovesVentoyThroughTheWindow) {
     EXPECT_EQ(checked.exitCode, 0) << checked.output;
 }
 
+// The process that runs `program`; 0 when none does (a process that has ended and been
+// reaped has no entry left).
+pid_t processRunning(const fs::path& program) {
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::error_code unreadable;
+        if (fs::read_symlink(entry.path() / "exe", unreadable) == program) return static_cast<pid_t>(std::stol(name));
+    }
+    return 0;
+}
+
+// How the program is told to end while it writes a disk image: its Quit command, answered
+// "Stop and Quit", or one of the three termination signals, which stop without asking.
+struct StopCase {
+    const char* name;
+    int signal;  // 0: the Quit command
+};
+
+class LiveWorldStopsARawWrite : public LiveWorldOnLoop, public ::testing::WithParamInterface<StopCase> {};
+
+// The helper is held (SIGSTOP) once it has begun to write, so that everything the program
+// does before the helper answers can be watched: it must say it waits, and wait. Let go,
+// the helper sees the cancel, answers, and only then does the program record the outcome
+// and end.
+TEST_P(LiveWorldStopsARawWrite, ThroughItsCancelAndRecordsItBeforeTheProgramEnds) {
+    const StopCase& c = GetParam();
+    const fs::path rawImage = home.path() / "disk.img";
+    {
+        std::ofstream out(rawImage, std::ios::binary);
+        std::vector<char> chunk(1024 * 1024);
+        std::uint32_t state = 2463534242U;
+        for (int mebibyte = 0; mebibyte < 200; ++mebibyte) {
+            for (char& byte : chunk) {
+                state ^= state << 13;
+                state ^= state >> 17;
+                state ^= state << 5;
+                byte = static_cast<char>(state);
+            }
+            out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        }
+    }
+    const fs::path helper = prefix / "libexec" / "marlowick" / "marlowick-helper";
+
+    ProgramDriver app(QString::fromStdString((prefix / "bin" / "marlowick").string()), {}, home.path());
+    ASSERT_EQ(app.send("wait home.window"), "ok") << app.errors();
+    if (awaitDriveMenu(app, "P---WE", 60'000) != "P---WE") {
+        GTEST_SKIP() << "the loop device was not offered as a blank drive:\n"
+                     << test::runCommand("losetup -n -O NAME").output;
+    }
+    ASSERT_EQ(app.send("trigger Drive/Write a Disk Image…"), "ok");
+    ASSERT_EQ(app.send("wait app.rawImagePicker 10000"), "ok");
+    ASSERT_EQ(app.send("type fileNameEdit " + rawImage.string()), "ok");
+    ASSERT_EQ(app.send("key fileNameEdit Return"), "ok");
+    // The file dialog runs an event loop of its own, which cannot end while a driver's wait
+    // runs inside it: the sheet is looked for by quick reads until the dialog has gone.
+    for (int tries = 0; tries < 400 && !app.send("state home.confirm.sheet").starts_with("ok visible=1"); ++tries) {
+        QThread::msleep(50);
+    }
+    confirm(app);
+
+    pid_t writer = 0;
+    for (int tries = 0; tries < 600 && writer == 0; ++tries) {
+        if (app.send("text home.operation.stage") == "ok Writing image to the drive…") writer = processRunning(helper);
+        if (writer == 0) QThread::msleep(50);
+    }
+    ASSERT_NE(writer, 0) << "the helper never began to write\n" << app.errors();
+    ASSERT_EQ(::kill(writer, SIGSTOP), 0);
+    // However the test ends, the helper is not left stopped.
+    struct ResumeOnExit {
+        pid_t& pid;
+        ~ResumeOnExit() {
+            if (pid != 0) (void)::kill(pid, SIGCONT);
+        }
+    } const resume{writer};
+
+    if (c.signal == 0) {
+        ASSERT_EQ(app.send("trigger File/Quit Marlowick"), "ok");
+        ASSERT_EQ(app.send("wait app.quitQuestion 10000"), "ok");
+        EXPECT_TRUE(app.send("text app.quitQuestion.title").starts_with("ok Quit while writing a disk image to "));
+        ASSERT_EQ(app.send("click app.quitQuestion.stop"), "ok");
+    } else {
+        app.signal(c.signal);
+    }
+    const std::string waiting = "ok Stopping… Marlowick quits as soon as the operation has stopped.";
+    std::string shown;
+    for (int tries = 0; tries < 200 && shown != waiting; ++tries) {
+        shown = app.send("text home.operation.stage");
+        if (shown != waiting) QThread::msleep(50);
+    }
+    EXPECT_EQ(shown, waiting);
+    EXPECT_EQ(app.send("state home.operation.cancel"), "ok visible=1 enabled=0 checked=0");
+    EXPECT_EQ(app.awaitExit(1000), -1) << "the program ended while its helper was still writing";
+
+    ASSERT_EQ(::kill(writer, SIGCONT), 0);
+    writer = 0;
+    ASSERT_EQ(app.awaitExit(120'000), 0) << app.errors();
+    EXPECT_EQ(processRunning(helper), 0) << "the helper outlived the program";
+    const std::string written = app.errors();
+    EXPECT_NE(written.find("log [operation] Write a disk image failed: cancelled mid-write"), std::string::npos)
+        << written;
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, LiveWorldStopsARawWrite,
+                         ::testing::Values(StopCase{"quitCommand", 0}, StopCase{"sigterm", SIGTERM},
+                                           StopCase{"sigint", SIGINT}, StopCase{"sighup", SIGHUP}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // The live world built in this process over the same installed layout, the drive picked by
 // hand: the model reaches the helper beside the prefix, as a plain child since we are root.
 TEST_F(LiveWorldOnLoop, ReachesTheInstalledHelperAndWithoutItFailsEveryDetection) {
     testing::ManualExecutor main;
-    const auto catalog = std::make_shared<VentoyCatalogModel>(
-        main.executor(), VentoyCatalogModel::Options{.cache = VentoyRegistryCache(home.path() / "no-registry"),
-                                                     .buildNumber = std::nullopt,
-                                                     .registryEnabled = false,
-                                                     .publicKeyBase64 = {},
-                                                     .registryUrl = {},
-                                                     .fetch = {}});
+    const auto catalog = offlineCatalog(main);
     AppSettings::Startup settings;
     settings.showNonUsbDisks = true;
     const fs::path elsewhere = home.path() / "elsewhere" / "bin";
@@ -218,22 +350,49 @@ TEST_F(LiveWorldOnLoop, ReachesTheInstalledHelperAndWithoutItFailsEveryDetection
         const auto model =
             LiveWorld::makeModel(main.executor(), catalog, settings, {}, installed ? prefix / "bin" : elsewhere);
         EXPECT_EQ(model->driveVisibility(), DriveVisibility::allExternal);
-        model->refreshDisks();
-        const auto& offered = model->availableDisks();
-        const auto ours = std::find_if(offered.begin(), offered.end(),
-                                       [&](const DiscoveredDisk& disk) { return disk.bsdName == loopName; });
-        ASSERT_NE(ours, offered.end()) << "the scan did not list " << drive->devicePath();
-        if (model->disk() != HelperDiskRef(*ours)) model->selectDisk(*ours);
-        ASSERT_TRUE(main.runUntil([&] {
-            return !model->state().is<HomeDriveState::Detecting>() && !model->state().is<HomeDriveState::NoDrive>();
-        }));
+        ASSERT_NO_FATAL_FAILURE(pickOurDrive(*model, main));
         if (installed) {
             EXPECT_TRUE(model->state().is<HomeDriveState::Prepare>()) << render(model->state());
         } else {
-            EXPECT_EQ(render(model->state()), "error(message: \"No privileged helper connected yet.\")");
+            EXPECT_EQ(render(model->state()), "error(message: \"" + std::string(UnavailableEngineRunner::detail) + "\")");
         }
         main.runUntilIdle(std::chrono::milliseconds(200));
     }
+}
+
+// The live world over the real sysfs listing: the picked loop device grows under the same
+// name, as another stick taking its place would read, and eject lets nothing go. Back at
+// its size, it is the picked drive again and eject goes ahead.
+TEST_F(LiveWorldOnLoop, EjectRefusesTheDriveWhenItIsNoLongerThePickedOne) {
+    testing::ManualExecutor main;
+    AppSettings::Startup settings;
+    settings.showNonUsbDisks = true;
+    const auto model = LiveWorld::makeModel(main.executor(), offlineCatalog(main), settings, {}, prefix / "bin");
+    const auto pick = [&] {
+        ASSERT_NO_FATAL_FAILURE(pickOurDrive(*model, main));
+        ASSERT_TRUE(model->state().is<HomeDriveState::Prepare>()) << render(model->state());
+    };
+    const auto resize = [&](std::uintmax_t bytes) {
+        fs::resize_file(drive->imagePath(), bytes);
+        ASSERT_EQ(test::runCommand("losetup -c " + drive->devicePath()).exitCode, 0);
+    };
+    const std::uintmax_t size = fs::file_size(drive->imagePath());
+
+    ASSERT_NO_FATAL_FAILURE(pick());
+    ASSERT_NO_FATAL_FAILURE(resize(size + 1024 * 1024));
+    model->ejectDrive();
+    const TargetVerification::Verdict swapped{
+        TargetVerification::Verdict::FingerprintMismatch{loopName, DeviceFingerprint::Field::capacity}};
+    EXPECT_EQ(model->state(), HomeDriveState(HomeDriveState::Error{userMessage(swapped)}));
+    EXPECT_FALSE(model->disk().has_value());
+    ASSERT_TRUE(model->lastDiagnostics().has_value());
+    EXPECT_EQ(model->lastDiagnostics()->details, std::vector<std::string>{diagnosticDescription(swapped)});
+
+    ASSERT_NO_FATAL_FAILURE(resize(size));
+    ASSERT_NO_FATAL_FAILURE(pick());
+    model->ejectDrive();
+    EXPECT_EQ(model->state(), HomeDriveState(HomeDriveState::NoDrive{}));
+    main.runUntilIdle(std::chrono::milliseconds(200));
 }
 
 TEST(MarlowickAppWorld, AScenarioNameSelectsItsWorldAndAnyOtherTheLiveOne) {

@@ -41,7 +41,7 @@ TEST(MainWindow, ShowsTheBrandHeaderAsDecorationAndTakesNewContent) {
 
 TEST(MainWindow, FollowsTheAppearanceInLightAndDark) {
     for (const auto& [appearance, expected] : {std::pair{"light", Appearance::light}, std::pair{"dark", Appearance::dark}}) {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        testing::useAppearance(appearance);
         MainWindow window;
         window.resize(800, 600);
         EXPECT_EQ(window.palette().color(QPalette::Window), BrandStyle::color(BrandColor::bg, expected));
@@ -50,7 +50,7 @@ TEST(MainWindow, FollowsTheAppearanceInLightAndDark) {
                   BrandStyle::color(BrandColor::bg, expected).rgb());
         testing::saveScreenshot(window, std::string("main-window-") + appearance);
     }
-    unsetenv("MARLOWICK_APPEARANCE");
+    testing::useAppearance(nullptr);
 }
 
 TEST(MainWindow, OpensAtTheSizeLastGivenItWithinTheScreen) {

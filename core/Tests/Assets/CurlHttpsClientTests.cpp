@@ -116,7 +116,43 @@ TEST_F(CurlHttpsClientTest, IdleTimeOutEndsAStalledTransferButNotASlowOne) {
         ADD_FAILURE() << "a stalled transfer completed";
     } catch (const HttpsError& e) {
         EXPECT_EQ(e.kind, HttpsError::Kind::transport);
-        EXPECT_NE(std::string(e.what()).find("too slow"), std::string::npos) << e.what();
+        EXPECT_STREQ(e.what(), "Operation timed out: no data received for 1 s");
+    }
+}
+
+// The idle clock starts again at every byte, and the transfer ends with the time-out error
+// no later than a second after the last byte plus the time-out.
+TEST_F(CurlHttpsClientTest, AStalledTransferEndsWithinASecondOfItsIdleTimeOut) {
+    const CurlHttpsClient client(server->clientOptions());
+    server->serve("body", std::vector<std::uint8_t>(40'000, 0x5A));
+    const struct {
+        std::chrono::milliseconds idle;
+        const char* error;
+    } cases[] = {
+        {1000ms, "Operation timed out: no data received for 1 s"},
+        {1500ms, "Operation timed out: no data received for 1500 ms"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        std::optional<std::chrono::steady_clock::time_point> lastByte;
+        const HttpsReceiver receiver{
+            .onHead = {},
+            .onBody = [&](std::span<const std::uint8_t>) { lastByte = std::chrono::steady_clock::now(); },
+            .isCancelled = {},
+        };
+        const HttpsRequest request{
+            .url = at(LoopbackHttpsServer::archiveHost, "/stall/body"), .headers = {}, .idleTimeout = c.idle};
+        try {
+            (void)client.get(request, receiver);
+            ADD_FAILURE() << "a stalled transfer completed";
+        } catch (const HttpsError& e) {
+            EXPECT_EQ(e.kind, HttpsError::Kind::transport);
+            EXPECT_STREQ(e.what(), c.error);
+        }
+        const auto stopped = std::chrono::steady_clock::now();
+        ASSERT_TRUE(lastByte.has_value());
+        EXPECT_GE(stopped - *lastByte, c.idle);
+        EXPECT_LE(stopped - *lastByte, c.idle + 1s);
     }
 }
 

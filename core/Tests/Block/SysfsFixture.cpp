@@ -89,17 +89,39 @@ void SysfsFixture::stack(const std::string& holder, const std::string& slave) {
 }
 
 void SysfsFixture::addMount(const std::string& mountPoint, DeviceNumber number, const std::string& source,
-                            const std::string& fsType) {
+                            const std::string& fsType, const std::string& superOptions) {
     const auto id = std::to_string(30 + mountLines.size());
     mountLines.push_back(id + " 1 " + numberText(number) + " / " + mountPoint + " rw,relatime shared:1 - " + fsType +
-                         " " + source + " rw");
+                         " " + source + " " + superOptions);
     rewriteMountInfo();
 }
 
+void SysfsFixture::addLoopDevice(const std::string& name, DeviceNumber number, const std::string& backingFile) {
+    addDisk("virtual/block/" + name, number, 2097152);
+    writeDeviceFile("virtual/block/" + name + "/loop/backing_file", backingFile + "\n");
+}
+
+void SysfsFixture::addBtrfs(const std::string& uuid, const std::vector<std::string>& devices) {
+    const fs::path folder = sys() / "fs" / "btrfs" / uuid / "devices";
+    fs::create_directories(folder);
+    for (const auto& device : devices) {
+        fs::create_directory_symlink(fs::relative(diskFolder(device), folder), folder / device);
+    }
+}
+
 void SysfsFixture::addSwap(const std::string& path, const std::string& type) {
-    std::string escaped;  // as the kernel writes it
-    for (const char c : path) escaped += c == ' ' ? std::string("\\040") : std::string(1, c);
-    swapLines.push_back(escaped + "\t\t\t" + type + "\t\t8388604\t\t0\t\t-2");
+    // As the kernel writes it: blank, tab, line feed and backslash escaped, the path padded
+    // to 40 columns with blanks, a tab after the type.
+    std::string escaped;
+    for (const char c : path) {
+        if (c == ' ') escaped += "\\040";
+        else if (c == '\t') escaped += "\\011";
+        else if (c == '\n') escaped += "\\012";
+        else if (c == '\\') escaped += "\\134";
+        else escaped += c;
+    }
+    escaped += std::string(escaped.size() < 40 ? 40 - escaped.size() : 1, ' ');
+    swapLines.push_back(escaped + type + "\t8388604\t\t0\t\t-2");
     rewriteMountInfo();
 }
 

@@ -34,7 +34,11 @@ public:
     // `holder` (a device-mapper or md device) is built on `slave`.
     void stack(const std::string& holder, const std::string& slave);
     void addMount(const std::string& mountPoint, DeviceNumber number, const std::string& source,
-                  const std::string& fsType = "ext4");
+                  const std::string& fsType = "ext4", const std::string& superOptions = "rw");
+    // A loop device of that name reading from `backingFile`.
+    void addLoopDevice(const std::string& name, DeviceNumber number, const std::string& backingFile);
+    // A mounted btrfs file system spanning those devices (sys/fs/btrfs/<uuid>/devices).
+    void addBtrfs(const std::string& uuid, const std::vector<std::string>& devices);
     void addSwap(const std::string& path, const std::string& type);
     // A link below the fixture's /dev, such as mapper/vg-root → ../dm-0.
     void linkDevNode(const std::string& node, const std::string& target);

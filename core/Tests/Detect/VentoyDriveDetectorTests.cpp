@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 
 #include "Block/MemoryBlockDevice.hpp"
@@ -340,14 +341,66 @@ TEST(VentoyDriveDetector, ClosedDeviceIsAReadFailure) {
     EXPECT_EQ(render(expected), "readFailed(error: closed(operation: \"read\"))");
 }
 
+// What is wrong with a status classified from any bytes for a drive of `sectors`; empty
+// when nothing is. A layout lies inside the drive, one sector of partition 1 at least
+// and partition 2 whole before the GPT's backup area, and is exactly the layout the
+// calculator gives for that drive with the reserve partition 2's position implies. Any
+// other status gives a reason.
+std::string faultOf(const VentoyDriveStatus& status, std::int64_t sectors, int sectorSize) {
+    const auto* found = std::get_if<VentoyDriveStatus::Ventoy>(&status.value);
+    if (found == nullptr) {
+        const bool hasReason = std::visit(
+            [](const auto& other) {
+                if constexpr (requires { other.reason; }) return !other.reason.empty();
+                return false;
+            },
+            status.value);
+        return hasReason ? "" : "no reason given: " + render(status);
+    }
+    const VentoyLayout& layout = found->layout;
+    const std::int64_t tail = layout.partitionStyle == PartitionStyle::gpt ? 33 : 0;
+    if (layout.diskSectorCount != sectors || layout.sectorSize != sectorSize) return "another drive: " + render(layout);
+    if (layout.part1StartSector != 2048 || layout.part1SectorCount < 1 ||
+        layout.part2StartSector != layout.part1EndSector() + 1 || layout.part2SectorCount != 65536 ||
+        layout.part2EndSector() > sectors - 1 - tail) {
+        return "not inside the drive: " + render(layout);
+    }
+    if (layout.partitionStyle == PartitionStyle::mbr && layout.part2EndSector() >= twoTo32) {
+        return "past the MBR's reach: " + render(layout);
+    }
+    const std::int64_t reserve = sectors - tail - 65536 - layout.part2StartSector;
+    const auto recalculated = VentoyLayoutCalculator::calculate(sectors, sectorSize, layout.partitionStyle, reserve, false);
+    const auto* success = std::get_if<VentoyLayoutCalculator::Success>(&recalculated);
+    if (success == nullptr || !(success->layout == layout)) return "not a layout this system writes: " + render(layout);
+    return "";
+}
+
+// A drive of `sectors` whose first sectors hold `bytes`.
+std::unique_ptr<SparseBlockDevice> driveHolding(std::span<const std::uint8_t> bytes, std::int64_t sectors) {
+    auto device = std::make_unique<SparseBlockDevice>(sectors, 512);
+    EXPECT_TRUE(std::holds_alternative<BlockWriteSuccess>(device->writeSectors(0, {bytes.begin(), bytes.end()})));
+    return device;
+}
+
+// What detect() says of a drive: asked twice, it must say the same, and that must be sound.
+std::string faultOfDetection(BlockDevice& device) {
+    const VentoyDetectionResult first = VentoyDriveDetector::detect(device);
+    if (!(VentoyDriveDetector::detect(device) == first)) return "two answers: " + render(first);
+    const auto* detection = std::get_if<VentoyDetectionResult::Detected>(&first.value);
+    if (detection == nullptr) return "no status: " + render(first);
+    return faultOf(detection->status, device.sectorCount(), device.sectorSize());
+}
+
 // Random sector 0 and GPT bytes, with the fields the classification reads forced to
-// extreme values now and then: every input must give a status (ASan and UBSan watch).
-TEST(VentoyDriveDetector, HostileBytesNeverCrash) {
+// extreme values now and then (ASan and UBSan watch): each classification gives the same
+// status twice, and a sound one.
+TEST(VentoyDriveDetector, HostileBytesGiveOneSoundStatus) {
     std::mt19937_64 random(20261210);
     const std::int64_t extremes[] = {0, 1, -1, 65535, 65536, INT64_MAX, INT64_MIN, INT64_MAX - 65535, twoTo32};
     const std::int64_t diskSizes[] = {1, 2048, 67626, 100000, twoTo32, twoTo32 + 1, INT64_MAX};
     auto pick = [&](auto& values) { return values[random() % std::size(values)]; };
     for (int round = 0; round < 3000; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
         std::vector<std::uint8_t> bytes(512 + 512 + 16384);
         for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
         bytes[510] = 0x55;
@@ -360,12 +413,64 @@ TEST(VentoyDriveDetector, HostileBytesNeverCrash) {
         }
         const std::span<const std::uint8_t> all(bytes);
         const std::int64_t sectors = pick(diskSizes);
-        (void)VentoyDriveDetector::classify(all.first(512), sectors, 512);
-        (void)VentoyDriveDetector::classify(all.first(random() % 600), sectors, 4096);
-        (void)VentoyDriveDetector::classifyGpt(all.subspan(512, 512), all.subspan(1024), sectors, 512);
-        (void)VentoyDriveDetector::classifyGpt(all.subspan(512, random() % 512), all.subspan(1024, random() % 16384),
-                                               sectors, 512);
+        const std::size_t shortMbr = random() % 600;
+        const std::size_t shortHeader = random() % 512;
+        const std::size_t shortEntries = random() % 16384;
+        const auto classifications = [&] {
+            return std::vector<VentoyDriveStatus>{
+                VentoyDriveDetector::classify(all.first(512), sectors, 512),
+                VentoyDriveDetector::classify(all.first(shortMbr), sectors, 4096),
+                VentoyDriveDetector::classifyGpt(all.subspan(512, 512), all.subspan(1024), sectors, 512),
+                VentoyDriveDetector::classifyGpt(all.subspan(512, shortHeader), all.subspan(1024, shortEntries), sectors,
+                                                 512),
+            };
+        };
+        const std::vector<VentoyDriveStatus> statuses = classifications();
+        ASSERT_EQ(classifications(), statuses);
+        ASSERT_EQ(faultOf(statuses[0], sectors, 512), "");
+        ASSERT_EQ(faultOf(statuses[1], sectors, 4096), "");
+        ASSERT_EQ(faultOf(statuses[2], sectors, 512), "");
+        ASSERT_EQ(faultOf(statuses[3], sectors, 512), "");
+        if (sectors >= 34) {
+            ASSERT_EQ(faultOfDetection(*driveHolding(all, sectors)), "");
+        }
     }
+}
+
+// Random bytes seldom look like a layout. Genuine tables with a few bytes of their
+// partition entries or GPT header changed come close to one, and now and then stay one:
+// whatever detect() then reports must be sound.
+TEST(VentoyDriveDetector, ChangedBytesOfAGenuineTableGiveOneSoundStatus) {
+    std::mt19937_64 random(20260301);
+    const std::int64_t diskSizes[] = {67593, 70001, 70035, 80001, 1000003, twoTo32, 3 * twoTo32};
+    // Sector 0's partition entries, the GPT header's fields, the first two GPT entries.
+    const std::pair<std::size_t, std::size_t> regions[] = {{446, 66}, {512, 92}, {1024, 256}};
+    int reportedLayouts = 0;
+    for (int round = 0; round < 600; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::int64_t sectors = diskSizes[random() % std::size(diskSizes)];
+        const PartitionStyle style = random() % 2 ? PartitionStyle::gpt : PartitionStyle::mbr;
+        const auto reserve = static_cast<std::int64_t>(random() % 5000);
+        const auto result = VentoyLayoutCalculator::calculate(sectors, 512, style, reserve, random() % 2 == 0);
+        const auto* success = std::get_if<VentoyLayoutCalculator::Success>(&result);
+        if (success == nullptr) continue;
+        SparseBlockDevice genuine(sectors, 512);
+        writeTable(genuine, success->layout, VentoyLayoutCalculator::part1TypeData);
+        std::vector<std::uint8_t> bytes = std::get<BlockReadSuccess>(genuine.readSectors(0, 34)).data;
+        for (int change = 1 + static_cast<int>(random() % 3); change > 0; --change) {
+            const auto& [start, length] = regions[random() % std::size(regions)];
+            bytes[start + random() % length] ^= static_cast<std::uint8_t>(1 + random() % 255);
+        }
+        const auto changed = driveHolding(bytes, sectors);
+        ASSERT_EQ(faultOfDetection(*changed), "");
+        const auto detection = VentoyDriveDetector::detect(*changed);
+        const auto* status = std::get_if<VentoyDetectionResult::Detected>(&detection.value);
+        if (status != nullptr && std::holds_alternative<VentoyDriveStatus::Ventoy>(status->status.value)) {
+            ++reportedLayouts;
+        }
+    }
+    // Changes the classification ignores (a CRC, a name, the boot flag) leave a layout.
+    EXPECT_GT(reportedLayouts, 0);
 }
 
 }  // namespace

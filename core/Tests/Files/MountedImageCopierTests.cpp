@@ -13,6 +13,8 @@
 
 #include "Assets/Sha256.hpp"
 #include "Files/MountedImageCopier.hpp"
+#include "Files/NotAFileSources.hpp"
+#include "Files/OtherProcessLock.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick {
@@ -100,7 +102,43 @@ TEST_F(MountedImageCopierTest, RefusesBeforeWritingAnything) {
                                        [] { return false; });
     EXPECT_EQ(missing, (Result{Result::SourceUnreadable{"errno 2 (No such file or directory)"}}));
     const Result folder = copier.copy(volume.string(), "a.iso", 0, volume, true, nullptr, nullptr, [] { return false; });
-    EXPECT_TRUE(std::holds_alternative<Result::SourceUnreadable>(folder.value)) << render(folder);
+    EXPECT_EQ(folder, (Result{Result::SourceNotAFile{"a directory"}}));
+}
+
+// Picked as the image, none of these is a file. Each is refused at once with what it is,
+// before anything is created on the volume; the FIFO is the one an open would wait on.
+TEST_F(MountedImageCopierTest, RefusesASourceThatIsNoFileAtOnce) {
+    const std::vector<test::NotAFileSource> sources = test::makeNotAFileSources(dir.path());
+    ASSERT_FALSE(sources.empty());
+    for (const test::NotAFileSource& source : sources) {
+        SCOPED_TRACE(source.name);
+        std::optional<Result> result;
+        std::optional<Result> refusal;
+        const bool finished = test::finishesWithin(
+            std::chrono::seconds(10),
+            [&] {
+                result = copier.copy(source.path.string(), "a.iso", 0, volume, true, nullptr, nullptr,
+                                     [] { return false; });
+                refusal = MountedImageCopier::sourceRefusal(source.path.string());
+            },
+            sources);
+        EXPECT_TRUE(finished) << "the copy waited on the source";
+        EXPECT_EQ(result, (Result{Result::SourceNotAFile{source.kind}}));
+        EXPECT_EQ(refusal, result);
+        EXPECT_TRUE(namesIn(volume).empty());
+    }
+}
+
+// A copy killed mid-way left its partial file; the next copy into the folder removes it,
+// but not the partial file of a copy that another process is still writing.
+TEST_F(MountedImageCopierTest, RemovesPartialFilesThatNoCopyIsWriting) {
+    test::writeFile(volume / ".marlowick-partial-0badf00d", pattern(4096));
+    test::writeFile(volume / ".marlowick-partial-1i7e0000", pattern(4096));
+    const std::unique_ptr<test::OtherProcessLock> live =
+        test::OtherProcessLock::take(volume / ".marlowick-partial-1i7e0000");
+    ASSERT_TRUE(live);
+    EXPECT_EQ(copy("image.iso", sourceSize), (Result{Result::Copied{sourceSize, 1 << 30, 1LL << 31}}));
+    EXPECT_EQ(namesIn(volume), (std::vector<std::string>{".marlowick-partial-1i7e0000", "image.iso"}));
 }
 
 TEST_F(MountedImageCopierTest, ChecksTheFileSizeLimitAndFreeSpaceBeforeCreatingAnything) {

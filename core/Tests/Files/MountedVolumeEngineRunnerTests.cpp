@@ -5,6 +5,7 @@
 
 #include "Files/MountedDriveFileAccess.hpp"
 #include "Files/MountedVolumeEngineRunner.hpp"
+#include "Files/NotAFileSources.hpp"
 #include "Files/ScriptedVolumeProbe.hpp"
 #include "Helper/ExfatWriteErrorText.hpp"
 #include "Helper/FakeProbes.hpp"
@@ -82,6 +83,25 @@ TEST_F(MountedVolumeEngineRunnerTest, ChecksStyleThenSourceBeforeTouchingTheDriv
     EXPECT_TRUE(volumes->mountsAsked.empty());
 }
 
+// Not worth a mount either: a source that is no file, refused at once in words that say
+// what it is (a FIFO would hang an open that waits for its writer).
+TEST_F(MountedVolumeEngineRunnerTest, RefusesASourceThatIsNoFileBeforeTouchingTheDrive) {
+    const std::vector<test::NotAFileSource> sources = test::makeNotAFileSources(dir.path());
+    ASSERT_FALSE(sources.empty());
+    for (const test::NotAFileSource& source : sources) {
+        SCOPED_TRACE(source.name);
+        std::optional<HelperResult> result;
+        EXPECT_TRUE(test::finishesWithin(
+            std::chrono::seconds(10), [&] { result = runner().run(addImage("mbr", source.path.string())); }, sources));
+        EXPECT_EQ(result, added(Outcome::Invalid{"“image.iso” is " + std::string(source.kind) +
+                                                 ", not an image file, so nothing was copied. Pick an image file, "
+                                                 "such as an .iso, and try again."}));
+    }
+    EXPECT_TRUE(devices->asked.empty());
+    EXPECT_TRUE(volumes->partitionsAsked.empty());
+    EXPECT_TRUE(fs::is_empty(volumeRoot));
+}
+
 TEST_F(MountedVolumeEngineRunnerTest, TurnsRefusalsIntoResults) {
     devices->disks["sdb"].serialNumber = "SWAPPED";
     EXPECT_EQ(runner().run(addImage()),
@@ -144,6 +164,9 @@ TEST(MountedVolumeEngineRunnerResults, MapEveryCopyResult) {
          added(Outcome::Success{HelperImageEntry("/a.iso", "a.iso", 1000000, false), 5, 9})},
         {"sourceUnreadable", {Copy::SourceUnreadable{"errno 5 (Input/output error)"}},
          HelperResult::failed(HelperCommandError::CouldNotOpenSource{"/home/u/a.iso"})},
+        {"sourceNotAFile", {Copy::SourceNotAFile{"a FIFO"}},
+         added(Outcome::Invalid{"“a.iso” is a FIFO, not an image file, so nothing was copied. Pick an image file, "
+                                "such as an .iso, and try again."})},
         {"rejected", {Copy::Rejected{ExfatWriteError{ExfatWriteError::EmptyName{}}}},
          added(Outcome::Invalid{userMessage(ExfatWriteError{ExfatWriteError::EmptyName{}})})},
         {"notEnoughSpace", {Copy::NotEnoughSpace{10, -1}}, added(Outcome::NotEnoughSpace{10, -1})},

@@ -69,7 +69,7 @@ TEST_F(MountedVolumeFilesTest, ListsOneFolderSortedAsFileBrowsersSort) {
     file("file1.iso", 1);
     fs::create_directory(root / "b-folder");
     file(".hidden.iso");
-    fs::create_directory(root / ".Trashes");
+    fs::create_directory(root / ".Trash-1000");
     file("._x.iso");
     const MountedFileResult<std::vector<MountedEntry>> listed = files.list(VolumePath::root, false);
     EXPECT_EQ(pathsOf(listed), (std::vector<std::string>{"/b-folder", "/file1.iso", "/File2.iso", "/file10.iso"}));
@@ -82,7 +82,7 @@ TEST_F(MountedVolumeFilesTest, ListsOneFolderSortedAsFileBrowsersSort) {
     EXPECT_EQ(entries[3].modifiedAt.time_since_epoch(),
               std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec));
     EXPECT_EQ(pathsOf(files.list(VolumePath::root, true)),
-              (std::vector<std::string>{"/._x.iso", "/.hidden.iso", "/.Trashes", "/b-folder", "/file1.iso",
+              (std::vector<std::string>{"/._x.iso", "/.hidden.iso", "/.Trash-1000", "/b-folder", "/file1.iso",
                                         "/File2.iso", "/file10.iso"}));
 }
 

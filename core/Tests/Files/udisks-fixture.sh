@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Brings udisks2 up for the volume-probe tests, and takes down exactly what it brought up.
 #   udisks-fixture.sh start STATE_DIR   prints DBUS_SYSTEM_BUS_ADDRESS=… for the tests
+#   udisks-fixture.sh polkit STATE_DIR  the same for polkitd alone (a private bus with
+#                                       polkitd on it, or the polkit that already answers)
 #   udisks-fixture.sh add-user STATE_DIR USER     a system user with no home or shell,
 #                                               able to reach the private bus
 #   udisks-fixture.sh allow-user STATE_DIR USER   a polkit rule that lets USER mount and
@@ -56,31 +58,55 @@ polkit_answers() {
   busctl --system --timeout=3 status org.freedesktop.PolicyKit1 >/dev/null 2>&1
 }
 
-start() {
-  if udisks_answers; then
-    log "reusing the udisks2 that runs on the system bus"
+# Reuses what already answers on the system bus (and says so), or checks that the tools to
+# start a private one are here; exits 77 (skip) when neither.
+reuse_or_prepare() {
+  local what=$1; shift
+  if "${what}_answers"; then
+    log "reusing the $what that runs on the system bus"
     echo reused >"$state/mode"
     echo "DBUS_SYSTEM_BUS_ADDRESS=${DBUS_SYSTEM_BUS_ADDRESS:-unix:path=/run/dbus/system_bus_socket}"
-    return 0
+    return 1
   fi
-  if [ "$(id -u)" -ne 0 ]; then log "no udisks2 answers and this is not root"; exit 77; fi
-  for tool in dbus-daemon "$udisksd" "$polkitd" "$udevd" udevadm busctl; do
+  if [ "$(id -u)" -ne 0 ]; then log "no $what answers and this is not root"; exit 77; fi
+  for tool in dbus-daemon "$polkitd" busctl "$@"; do
     command -v "$tool" >/dev/null || { log "missing $tool"; exit 77; }
   done
   echo private >"$state/mode"
   # The bus socket lives in the state folder, which polkitd (it drops to its own user) and
   # any user of the tests must be able to reach.
   chmod 0755 "$state"
-  for dir in /run/udev /run/udisks2 /media/root /run/mount/utab /run/mount/utab.lock; do
-    [ -e "$dir" ] || echo "$dir" >>"$state/created-dirs"
-  done
+}
 
+start_bus() {
   sed -e '/<user>messagebus/d' -e '/<standard_system_servicedirs/d' -e '/<servicehelper>/d' -e '/<syslog/d' \
     -e "s#/run/dbus/pid#$state/bus.pid#" -e "s#/run/dbus/system_bus_socket#$state/bus.sock#" \
     -e 's#<includedir>system.d<#<includedir>/usr/share/dbus-1/system.d<#' \
     /usr/share/dbus-1/system.conf >"$state/bus.conf"
   export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$state/bus.sock"
   dbus-daemon --config-file="$state/bus.conf" --fork --print-pid >"$state/dbus.pid"
+}
+
+start_polkitd() {
+  setsid "$polkitd" --no-debug </dev/null >"$state/polkitd.log" 2>&1 &
+  echo $! >"$state/polkitd.pid"
+  for _ in $(seq 1 100); do polkit_answers && break; sleep 0.05; done
+}
+
+start_polkit() {
+  reuse_or_prepare polkit || return 0
+  start_bus
+  start_polkitd
+  polkit_answers || { log "polkitd did not come up"; stop; exit 1; }
+  echo "DBUS_SYSTEM_BUS_ADDRESS=$DBUS_SYSTEM_BUS_ADDRESS"
+}
+
+start() {
+  reuse_or_prepare udisks "$udisksd" "$udevd" udevadm || return 0
+  for dir in /run/udev /run/udisks2 /media/root /run/mount/utab /run/mount/utab.lock; do
+    [ -e "$dir" ] || echo "$dir" >>"$state/created-dirs"
+  done
+  start_bus
 
   if ! udevadm control --ping >/dev/null 2>&1; then
     setsid "$udevd" </dev/null >/dev/null 2>&1 &
@@ -90,11 +116,9 @@ start() {
   udevadm trigger --action=add --subsystem-match=block
   udevadm settle --timeout=20 || true
 
-  setsid "$polkitd" --no-debug </dev/null >"$state/polkitd.log" 2>&1 &
-  echo $! >"$state/polkitd.pid"
   # udisksd asks for the polkit authority once, when it starts: polkitd must be on the bus
   # by then, or every caller but root is refused for good.
-  for _ in $(seq 1 100); do polkit_answers && break; sleep 0.05; done
+  start_polkitd
   polkit_answers || log "polkitd did not come up: udisks2 will serve root alone"
   setsid "$udisksd" </dev/null >"$state/udisksd.log" 2>&1 &
   echo $! >"$state/udisksd.pid"
@@ -176,6 +200,7 @@ stop() {
 
 case "$command" in
   start) start ;;
+  polkit) start_polkit ;;
   add-user) add_user "${3:?user name}" ;;
   allow-user) allow_user "${3:?user name}" ;;
   stop) stop ;;

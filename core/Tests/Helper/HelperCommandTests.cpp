@@ -13,7 +13,7 @@ HelperDiskRef exampleDisk() {
     fingerprint.capacityBytes = 32010928128;
     fingerprint.sectorSize = 512;
     fingerprint.isRemovable = true;
-    return HelperDiskRef("/dev/rdisk4", 512, 62521344, fingerprint);
+    return HelperDiskRef("/dev/sdb", 512, 62521344, fingerprint);
 }
 
 HelperAssetRefSet exampleAssets() {
@@ -26,7 +26,7 @@ HelperVentoyLayout exampleLayout() {
 }
 
 constexpr std::string_view diskJson =
-    R"({"rawDevicePath":"\/dev\/rdisk4","sectorSize":512,"sectorCount":62521344,)"
+    R"({"rawDevicePath":"\/dev\/sdb","sectorSize":512,"sectorCount":62521344,)"
     R"("fingerprint":{"capacityBytes":32010928128,"sectorSize":512,"isRemovable":true,"isInternal":false}})";
 constexpr std::string_view layoutJson =
     R"({"diskSectorCount":62521344,"sectorSize":512,"part1StartSector":2048,"part1SectorCount":62453760,)"

@@ -2,6 +2,7 @@
 
 #include "Helper/ExfatWriteErrorText.hpp"
 #include "Helper/HelperCommandError.hpp"
+#include "Helper/PrivilegedSubprocessEngineRunner.hpp"
 
 namespace marlowick {
 namespace {
@@ -35,13 +36,61 @@ TEST(ExfatWriteErrorText, EachCaseHasItsSentence) {
     for (const auto& c : cases) EXPECT_EQ(userMessage(ExfatWriteError{c.error}), c.text);
 }
 
+// What the engine, the runner and the scripted worlds put in the detail of a device that
+// could not be opened, and what of it the user sees: a sentence, never a technical line.
+TEST(HelperCommandErrorText, ADeviceDetailReachesTheUserOnlyAsASentence) {
+    const std::string couldNotOpen =
+        "Marlowick couldn't open the drive, so nothing was changed. Check that it's still plugged in, then try again.";
+    const std::string notFound =
+        "Marlowick couldn't find this drive as it was chosen. It may have been unplugged or replaced \u2014 choose "
+        "it again and try again.";
+    const struct {
+        const char* name;
+        std::string detail;
+        std::string shown;
+    } cases[] = {
+        {"engine sentence", notFound, notFound},
+        {"engine sentence and its reason", notFound + " (the kernel lists no block device sdb)", notFound},
+        {"reason with parentheses of its own", notFound + " (stat /dev/sdb: errno 2 (No such file or directory))",
+         notFound},
+        {"parentheses inside the sentence stay",
+         "There isn't enough free space (it needs 3 blocks and 1 are free).",
+         "There isn't enough free space (it needs 3 blocks and 1 are free)."},
+        {"authorisation cancelled", std::string(PrivilegedSubprocessEngineRunner::authorizationCancelledDetail),
+         "Marlowick needs an administrator's permission to work with drives, and the request was cancelled, so "
+         "nothing was changed. Try again and enter the password when you're asked."},
+        {"authorisation refused", std::string(PrivilegedSubprocessEngineRunner::authorizationFailedDetail),
+         "Marlowick wasn't given an administrator's permission to work with drives, so nothing was changed. Try "
+         "again with the password of an administrator of this computer."},
+        {"helper not launched",
+         std::string(PrivilegedSubprocessEngineRunner::launchFailedPrefix) + "errno 2 (No such file or directory)",
+         "Marlowick couldn't start its helper program, so nothing was changed. Try again; if it keeps happening, "
+         "reinstall Marlowick."},
+        {"scripted detail", "device detached", couldNotOpen},
+        {"no worker thread", "no background thread could be started", couldNotOpen},
+        {"lower-case with a reason", "open failed (errno 16)", couldNotOpen},
+        {"capital but no sentence", "EBUSY", couldNotOpen},
+        {"empty", "", couldNotOpen},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const HelperCommandError error{HelperCommandError::CouldNotOpenDevice{c.detail}};
+        EXPECT_EQ(userMessage(error), c.shown);
+        // The diagnostics keep the detail whole.
+        EXPECT_EQ(diagnosticDescription(error), "could not open device: " + c.detail);
+    }
+}
+
 TEST(HelperCommandErrorText, EachCaseHasItsSentenceAndItsTechnicalLine) {
     const struct {
         HelperCommandError::Case error;
         std::string user;
         std::string diagnostic;
     } cases[] = {
-        {HelperCommandError::CouldNotOpenDevice{"x"}, "x", "could not open device: x"},
+        // The detail is a technical line here; the engine's sentence case is tested below.
+        {HelperCommandError::CouldNotOpenDevice{"x"},
+         "Marlowick couldn't open the drive, so nothing was changed. Check that it's still plugged in, then try again.",
+         "could not open device: x"},
         {HelperCommandError::CouldNotOpenSource{"/home/u/a.iso"},
          "Marlowick couldn't read the image file you picked. Check that it still exists and try again.",
          "could not open source: /home/u/a.iso"},

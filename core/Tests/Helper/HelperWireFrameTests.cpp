@@ -23,9 +23,9 @@ TEST(HelperWireFrame, WorkedExamplesDecodeAndEncodeBack) {
         R"({"result":{"_0":{"failed":{"_0":{"malformedCommand":{"detail":"helper received undecodable command bytes"}}}}}})",
         resultFrame(HelperResult::failed(HelperCommandError::MalformedCommand{"helper received undecodable command bytes"})));
     test::expectWireRoundTrip(
-        R"({"result":{"_0":{"failed":{"_0":{"targetVerificationFailed":{"_0":{"kind":"fingerprintMismatch","bsdName":"disk4","field":"serialNumber"}}}}}}})",
+        R"({"result":{"_0":{"failed":{"_0":{"targetVerificationFailed":{"_0":{"kind":"fingerprintMismatch","bsdName":"sdb","field":"serialNumber"}}}}}}})",
         resultFrame(HelperResult::failed(HelperCommandError::TargetVerificationFailed{
-            {TargetVerification::Verdict::FingerprintMismatch{"disk4", DeviceFingerprint::Field::serialNumber}}})));
+            {TargetVerification::Verdict::FingerprintMismatch{"sdb", DeviceFingerprint::Field::serialNumber}}})));
 }
 
 TEST(HelperWireFrame, ProgressWithoutTotalKeepsItsCurrentCount) {

@@ -110,16 +110,27 @@ TEST_F(EngineInstalls, PrepareWithoutASignatureTakesItFromTheClock) {
 
 // The installer would refuse these files after the open, but the open unmounts the drive:
 // the engine refuses them first, in the installer's own words.
+// The refusal says which file failed its check and never echoes the digest of what was read.
 TEST_F(EngineInstalls, BootFilesThatAreNotTheReleasesBytesAreRefusedBeforeTheOpen) {
     std::vector<std::uint8_t> flipped = trusted->fixture->ventoyDiskImg;
     flipped[flipped.size() / 2] ^= 0x01;
     trusted->fixture->replace(VentoyAsset::ventoyDiskImg, flipped);
-    EXPECT_EQ(prepare(0x1234ABCD),
-              HelperResult::failed(HelperCommandError::InvalidOptions{
-                  "ventoy.disk.img SHA-256 " + Sha256::hex(flipped) + " does not match the release manifest's " +
-                  Sha256::hex(trusted->fixture->ventoyDiskImg)}));
+    const HelperResult refused = prepare(0x1234ABCD);
+    EXPECT_EQ(refused, HelperResult::failed(HelperCommandError::InvalidOptions{
+                           "ventoy.disk.img does not match the release manifest's SHA-256 " +
+                           Sha256::hex(trusted->fixture->ventoyDiskImg)}));
+    EXPECT_EQ(::testing::PrintToString(refused).find(Sha256::hex(flipped)), std::string::npos);
+    trusted->fixture->replace(VentoyAsset::ventoyDiskImg, trusted->fixture->ventoyDiskImg);
 
-    std::filesystem::remove(trusted->fixture->assets.url(VentoyAsset::coreImg));
+    // A core.img of 64 GiB is refused by its size, before a byte of it is read.
+    const std::filesystem::path core = trusted->fixture->assets.url(VentoyAsset::coreImg);
+    const std::int64_t releaseSize = static_cast<std::int64_t>(trusted->fixture->coreImg.size());
+    test::createSparseFile(core, 64LL << 30);
+    EXPECT_EQ(engine.run(HelperCommand{HelperCommand::Update{disk, trusted->assets}}),
+              HelperResult::failed(HelperCommandError::InvalidOptions{"core.img is 68719476736 bytes, expected " +
+                                                                      std::to_string(releaseSize)}));
+
+    std::filesystem::remove(core);
     EXPECT_EQ(engine.run(HelperCommand{HelperCommand::Update{disk, trusted->assets}}),
               HelperResult::failed(HelperCommandError::InvalidOptions{"core.img: could not read the cached asset file"}));
 

@@ -77,9 +77,13 @@ protected:
     [[nodiscard]] bool allMounted() const { return isMounted(mnt) && isMounted(inner) && isMounted(bind); }
     [[nodiscard]] bool noneMounted() const { return !isMounted(mnt) && !isMounted(inner) && !isMounted(bind); }
 
+    // The refusal as the engine sends it: its sentence with the technical reason after it
+    // (the user sees the sentence alone).
     static std::string refusal(const HelperDeviceOpenResult& result) {
         const auto* error = std::get_if<HelperCommandError>(&result);
-        return error == nullptr ? "opened" : userMessage(*error);
+        if (error == nullptr) return "opened";
+        const auto* device = std::get_if<HelperCommandError::CouldNotOpenDevice>(&error->value);
+        return device != nullptr ? device->detail : userMessage(*error);
     }
 
     test::TempDir dir;

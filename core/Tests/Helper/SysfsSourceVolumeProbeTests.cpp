@@ -50,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(Fixture, SysfsSourceVolumeProbeNodes, ::testing::Values
     NodeCase{"unknownDevice", "/dev/sdq1", std::nullopt},
     NodeCase{"notUnderDev", "sdb1", std::nullopt},
     NodeCase{"leavesDev", "/dev/../etc/passwd", std::nullopt},
-    NodeCase{"otherSystemsName", "/dev/rdisk5s1", std::nullopt}),
+    NodeCase{"otherSystemsName", "/dev/ada0s1", std::nullopt}),
     test::CaseName{});
 
 TEST_F(SysfsSourceVolumeProbeFixture, AFileMapsToTheDiskOfItsFileSystem) {

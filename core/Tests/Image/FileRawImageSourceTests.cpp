@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 
+#include "Files/NotAFileSources.hpp"
 #include "Image/ImageTestSupport.hpp"
 #include "Support/TestSupport.hpp"
 
@@ -65,6 +66,7 @@ TEST(FileRawImageSource, RefusesWhatIsNotARegularFile) {
     test::TempDir dir;
     std::filesystem::create_directory(dir.file("images.img"));
     ASSERT_EQ(::mkfifo(dir.file("pipe.img").c_str(), 0600), 0);
+    ASSERT_TRUE(test::makeSocketNode(dir.file("socket.img")));
     const RefusalCase cases[] = {
         {"missing", dir.file("gone.iso").string(), "could not open gone.iso for reading"},
         {"directory", dir.file("images.img").string() + "/",
@@ -72,6 +74,9 @@ TEST(FileRawImageSource, RefusesWhatIsNotARegularFile) {
         // Opening must not wait for a writer to appear on the other end.
         {"fifo", dir.file("pipe.img").string(), "could not open pipe.img for reading: it is a FIFO, not an image file"},
         {"characterDevice", "/dev/zero", "could not open zero for reading: it is a character device, not an image file"},
+        // open(2) cannot open a socket at all; it is refused for what it is all the same.
+        {"socket", dir.file("socket.img").string(),
+         "could not open socket.img for reading: it is a socket, not an image file"},
     };
     for (const RefusalCase& c : cases) expectRefused(c);
 }

@@ -43,6 +43,18 @@ QColor color(BrandColor role, double opacity) {
     return value;
 }
 
+namespace {
+
+QColor qtColor(const HexColor& color) { return {color.red, color.green, color.blue}; }
+
+}  // namespace
+
+QColor textColor(BrandColor wanted, const TextBackground& background, TextSize size) {
+    return qtColor(BrandText::textColor(wanted, background, currentAppearance(), size));
+}
+
+QColor fillTextColor(BrandColor fill) { return qtColor(BrandText::fillTextColor(fill, currentAppearance())); }
+
 QFont font(BrandFont style) {
     const BrandFontValues& values = brandFontValues(style);
     QFont value(QString::fromUtf8(brandFontFamily.data(), static_cast<qsizetype>(brandFontFamily.size())));
@@ -76,7 +88,7 @@ QPalette palette(Appearance appearance) {
     value.setColor(QPalette::Link, c(BrandColor::primary));
     value.setColor(QPalette::LinkVisited, c(BrandColor::primary));
     value.setColor(QPalette::Highlight, c(BrandColor::primary));
-    value.setColor(QPalette::HighlightedText, c(BrandColor::surface));
+    value.setColor(QPalette::HighlightedText, qtColor(BrandText::fillTextColor(BrandColor::primary, appearance)));
     value.setColor(QPalette::Mid, c(BrandColor::border));
     value.setColor(QPalette::Light, c(BrandColor::surface));
     value.setColor(QPalette::Dark, c(BrandColor::border));
@@ -86,11 +98,11 @@ QPalette palette(Appearance appearance) {
     return value;
 }
 
-void styleText(QWidget& widget, BrandFont font, BrandColor color) {
+void styleText(QWidget& widget, BrandFont font, BrandColor color, const TextBackground& background) {
     widget.setFont(BrandStyle::font(font));
     QPalette palette = widget.palette();
-    palette.setColor(QPalette::WindowText, BrandStyle::color(color));
-    palette.setColor(QPalette::Text, BrandStyle::color(color));
+    palette.setColor(QPalette::WindowText, textColor(color, background));
+    palette.setColor(QPalette::Text, textColor(color, background));
     palette.setColor(QPalette::Link, BrandStyle::color(BrandColor::primary));
     widget.setPalette(palette);
 }

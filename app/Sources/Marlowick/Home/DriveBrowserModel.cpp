@@ -3,6 +3,7 @@
 #include <system_error>
 #include <utility>
 
+#include "Diagnostics/MarlowickLog.hpp"
 #include "Image/ByteCountText.hpp"
 #include "Text/PlatformWording.hpp"
 
@@ -31,7 +32,6 @@ std::string deleteFailureReason(const MountedFileFailure& failure) {
                           [](const MountedFileFailure::SymbolicLink&) {
                               return std::string("it's a link, which Marlowick won't follow.");
                           },
-                          [](const MountedFileFailure::IoFailed& io) { return "the drive refused (" + io.detail + ")."; },
                           [](const auto&) { return std::string("the drive refused."); },
                       },
                       failure.value);
@@ -179,6 +179,7 @@ void DriveBrowserModel::finishListing(const ModelTaskHandle& task, const VolumeP
                                       return Listing{Listing::Unavailable{refusalMessage(refused.refusal)}};
                                   },
                                   [](const ListOutcome::Failed& failed) {
+                                      MarlowickLog::operationFinished("list folder", false, {render(failed.failure)});
                                       return Listing{Listing::Unavailable{listingMessage(failed.failure)}};
                                   },
                               },
@@ -239,10 +240,16 @@ void DriveBrowserModel::finishDelete(const DeleteOutcome& outcome) {
     setIsDeleting(runningDeletes > 0);
     if (const MountedDeleteReport* report = outcome.doneValue()) {
         if (!report->deleted().empty()) setDidChangeDrive(true);
+        std::vector<std::string> details;
+        for (const MountedDeleteReport::Outcome& failed : report->failures()) {
+            details.push_back(failed.path.string() + ": " + render(*failed.failure));
+        }
+        if (!details.empty()) MarlowickLog::operationFinished("delete", false, details);
         setDeleteNotice(notice(*report));
     } else if (const auto* refused = std::get_if<DeleteOutcome::Refused>(&outcome.value)) {
         setDeleteNotice(refusalMessage(refused->refusal));
     } else if (const auto* failed = std::get_if<DeleteOutcome::Failed>(&outcome.value)) {
+        MarlowickLog::operationFinished("delete", false, {render(failed->failure)});
         setDeleteNotice(listingMessage(failed->failure));
     }
     setSelection({});
@@ -324,9 +331,6 @@ std::string DriveBrowserModel::listingMessage(const MountedFileFailure& failure)
                           },
                           [](const MountedFileFailure::TooManyEntries&) {
                               return std::string("This folder holds too many items to list.");
-                          },
-                          [](const MountedFileFailure::IoFailed& io) {
-                              return "The drive couldn't be read (" + io.detail + ").";
                           },
                           [](const auto&) { return std::string("The drive couldn't be read."); },
                       },

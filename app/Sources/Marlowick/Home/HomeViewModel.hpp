@@ -46,6 +46,7 @@
 #include "Home/MainExecutor.hpp"
 #include "Home/ModelObservers.hpp"
 #include "Home/ModelTask.hpp"
+#include "Home/QuitQuestion.hpp"
 #include "Home/ThroughputEstimator.hpp"
 #include "Home/VentoyCatalogModel.hpp"
 #include "Image/RawWritePreflightNotice.hpp"
@@ -84,6 +85,7 @@ public:
         imageRefreshTask,
         uiTestAutoOperation,
         helperListingsInFlight,
+        operationStopping,
     };
 
     // A raw image waiting for confirmation: the file, its size on disk (absent when it
@@ -173,6 +175,8 @@ public:
     [[nodiscard]] const std::optional<HomeDriveState>& stateBeforeOperation() const { return stateBeforeValue; }
     [[nodiscard]] bool isOperationCancelRequested() const { return operationCancelValue->isCancelled(); }
     [[nodiscard]] bool isOperationInFlight() const { return operationTaskValue != nullptr; }
+    // Between stopOperation and the end of the run it stops.
+    [[nodiscard]] bool isStoppingOperation() const { return stoppingValue; }
 
     // The release catalog the model installs from.
     [[nodiscard]] const std::shared_ptr<VentoyCatalogModel>& catalogModel() const { return catalog; }
@@ -200,6 +204,8 @@ public:
     void selectDisk(const DiscoveredDisk& disk);
     void presentDiskPicker();
     void detect();
+    // Identifies the selected drive afresh, as before a write, and lets it go; a drive that
+    // is no longer the one picked is refused: its message shows and the drives are listed again.
     void ejectDrive();
     // Each is ignored when the value is the current one, while an operation runs, or while
     // one waits for confirmation.
@@ -224,6 +230,15 @@ public:
     void invokeDriveMenuCommand(DriveMenuCommand command);
     void confirmPendingOperation();
     void cancelOperation();
+    // What quitting now would ask: none while no operation runs.
+    [[nodiscard]] std::optional<QuitQuestion> quitQuestion() const;
+    // Quitting: stops the running operation through the cancel latch that cancelOperation
+    // sets, but keeps the run, so that its answer (the helper program has exited by then)
+    // is recorded and shown as any other; then `stopped` runs on the main thread. Until
+    // then the progress shows the question's waiting sentence and late progress is not
+    // shown. A run that Cancel already stopped is waited for too; with no run out,
+    // `stopped` runs at once.
+    void stopOperation(std::function<void()> stopped);
     // The UI-test harness's operation, run once the home screen shows instead of a scan.
     void runUiTestAutoOperation();
 
@@ -286,6 +301,9 @@ private:
 
     [[nodiscard]] std::optional<TargetVerification::Verdict> verifySelection(bool writes);
     void refuseOperation(HomeOperationKind kind, const TargetVerification::Verdict& verdict);
+    // Records and logs the refusal under `operation`'s name, drops the selection and what
+    // waited for confirmation, shows `shown` and lists the drives afresh.
+    void refuseTarget(std::string_view operation, const TargetVerification::Verdict& verdict, HomeDriveState shown);
     void beginAddImage();
 
     void finishAcquisition(HomeOperationKind kind, const VentoyAcquisitionResult& result);
@@ -293,6 +311,10 @@ private:
                      const std::optional<std::filesystem::path>& pickedFile,
                      const std::optional<HelperVentoyLayout>& layout, const std::optional<HelperAssetRefSet>& assets);
     void finishOperation(HomeOperationKind kind, const HelperResult& result);
+    // Puts back the state from before the run (Cancel, or a stop before the drive was reached).
+    void restoreStateBeforeOperation();
+    // Every end of a run's task, cancelled or not: the end a stop waits for.
+    void endOperation(const ModelTaskHandle& task);
 
     [[nodiscard]] std::string downloadVersion(HomeOperationKind kind) const;
 
@@ -341,6 +363,10 @@ private:
     ModelTaskHandle imageRefreshTask;
     std::optional<HomeOperationKind> uiTestAutoValue;
     int helperListingsInFlightValue = 0;
+    // The run whose work is still out (also after Cancel), and who waits for its end.
+    ModelTaskHandle runInFlight;
+    bool stoppingValue = false;
+    std::vector<std::function<void()>> stoppedWaiters;
 };
 
 template <class Value>

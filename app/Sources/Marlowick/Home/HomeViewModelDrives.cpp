@@ -1,11 +1,14 @@
-// Scanning the attached drives, selecting one, detecting what it holds, ejecting it, and
-// the visibility settings that decide which drives a scan offers.
+// Scanning the attached drives, selecting one, detecting what it holds, ejecting it once it
+// is identified again, and the visibility settings that decide which drives a scan offers.
 
 #include "Diagnostics/MarlowickLog.hpp"
 #include "Home/HomeViewModel.hpp"
 
 namespace marlowick {
 namespace {
+
+// The name a refused eject is recorded under in the diagnostics.
+constexpr std::string_view ejectOperationName = "Eject";
 
 // A data partition whose free or total size could not be read comes back as a negative
 // count; the screen would show it as a size. Such a usage is taken as not known.
@@ -126,6 +129,13 @@ void HomeViewModel::performDetect(const ModelTaskHandle& task, std::function<voi
 
 void HomeViewModel::ejectDrive() {
     if (!diskValue || stateValue.is<HomeDriveState::OperationRunning>() || pendingOperationValue) return;
+    // The stick may have been swapped for another that took the same device name: eject
+    // only the drive that was picked, identified as a write identifies it.
+    if (const auto verdict = verifySelection(true)) {
+        setDriveImages(std::nullopt);
+        refuseTarget(ejectOperationName, *verdict, HomeDriveState::Error{userMessage(*verdict)});
+        return;
+    }
     if (ejectDisk) ejectDisk(*diskValue);
     clearSelection();
     setDriveImages(std::nullopt);

@@ -72,7 +72,8 @@ std::string HomeViewModel::downloadVersion(HomeOperationKind kind) const {
 }
 
 void HomeViewModel::applyAcquisitionPhase(const VentoyAcquisitionPhase& phase, HomeOperationKind kind) {
-    if (!isRunning(stateValue, kind)) return;
+    // While a stop is awaited, the screen keeps saying so.
+    if (!isRunning(stateValue, kind) || stoppingValue) return;
     HomeOperationProgress progress = std::visit(
         [this, kind](const auto& current) {
             using Phase = std::decay_t<decltype(current)>;
@@ -96,7 +97,7 @@ void HomeViewModel::applyAcquisitionPhase(const VentoyAcquisitionPhase& phase, H
 }
 
 void HomeViewModel::applyEngineProgress(const HelperProgress& progress, HomeOperationKind kind) {
-    if (!isRunning(stateValue, kind)) return;
+    if (!isRunning(stateValue, kind) || stoppingValue) return;
     if (throughputStage != progress.stage) {
         observerList.assign(throughputStage, std::optional<Stage>(progress.stage), Property::throughputStage);
         ThroughputEstimator fresh = throughput;

@@ -1,5 +1,6 @@
 // How a click becomes a run: the primary action of each drive state, the Drive menu, the
-// confirmation sheet with its last check of the target drive, adding an image, and cancel.
+// confirmation sheet with its last check of the target drive, adding an image, cancel, and
+// the stop that quitting asks for.
 
 #include <system_error>
 
@@ -101,16 +102,22 @@ std::optional<TargetVerification::Verdict> HomeViewModel::verifySelection(bool w
 }
 
 void HomeViewModel::refuseOperation(HomeOperationKind kind, const TargetVerification::Verdict& verdict) {
+    refuseTarget(diagnosticName(kind), verdict,
+                 HomeDriveState::Done{kind, HomeOperationOutcome::failed(userMessage(verdict))});
+}
+
+void HomeViewModel::refuseTarget(std::string_view operation, const TargetVerification::Verdict& verdict,
+                                 HomeDriveState shown) {
     // The summary is read before the selection is dropped, so that both name the drive.
     const std::optional<DiagnosticReport::DriveSummary> drive = driveSummary();
     const std::string description = diagnosticDescription(verdict);
-    setLastDiagnostics(DiagnosticReport{diagnosticEnvironment(), std::string(diagnosticName(kind)), "refused", drive,
-                                        {description}});
+    setLastDiagnostics(
+        DiagnosticReport{diagnosticEnvironment(), std::string(operation), "refused", drive, {description}});
     MarlowickLog::targetRefused(drive ? drive->bsdName : "?", description);
     setPendingOperation(std::nullopt);
     setPendingRawImage(std::nullopt);
     clearSelection();
-    setState(HomeDriveState::Done{kind, HomeOperationOutcome::failed(userMessage(verdict))});
+    setState(std::move(shown));
     observerList.assign(availableDisksValue,
                         DiscoveredDisk::eligibleTargets(listDisks(), driveVisibilityValue, includeFixedStorageValue),
                         Property::availableDisks);
@@ -132,12 +139,28 @@ void HomeViewModel::beginAddImage() {
 
 void HomeViewModel::cancelOperation() {
     operationCancelValue->cancel();
-    if (operationTaskValue) {
-        operationTaskValue->cancel();
-        setOperationTask(nullptr);
+    restoreStateBeforeOperation();
+}
+
+std::optional<QuitQuestion> HomeViewModel::quitQuestion() const {
+    const auto* running = std::get_if<HomeDriveState::OperationRunning>(&stateValue.value);
+    if (!operationTaskValue || running == nullptr) return std::nullopt;
+    return QuitQuestion::about(running->kind, deviceName());
+}
+
+void HomeViewModel::stopOperation(std::function<void()> stopped) {
+    if (!runInFlight) {
+        if (stopped) stopped();
+        return;
     }
-    if (stateBeforeValue) setState(*stateBeforeValue);
-    setStateBeforeOperation(std::nullopt);
+    if (stopped) stoppedWaiters.push_back(std::move(stopped));
+    const std::optional<QuitQuestion> question = quitQuestion();
+    if (stoppingValue || !question) return;
+    operationCancelValue->cancel();
+    observerList.assign(stoppingValue, true, Property::operationStopping);
+    const auto& running = std::get<HomeDriveState::OperationRunning>(stateValue.value);
+    setState(HomeDriveState::OperationRunning{running.kind,
+                                              HomeOperationProgress(running.progress.fraction, question->waiting)});
 }
 
 void HomeViewModel::runUiTestAutoOperation() {

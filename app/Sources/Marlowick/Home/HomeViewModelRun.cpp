@@ -49,6 +49,7 @@ void HomeViewModel::run(HomeOperationKind kind, std::optional<std::filesystem::p
     observerList.assign(throughputStage, std::optional<HelperProgress::Stage>(), Property::throughputStage);
     auto task = std::make_shared<ModelTask>();
     setOperationTask(task);
+    runInFlight = task;
     const HelperDiskRef disk = *diskValue;
 
     if (!needsVentoyAssets(kind)) {
@@ -70,14 +71,22 @@ void HomeViewModel::run(HomeOperationKind kind, std::optional<std::filesystem::p
         return acquire(version, onPhase, [latch] { return latch->isCancelled(); });
     };
     auto self = shared_from_this();
-    std::function<void(VentoyAcquisitionResult)> resume = [self, task, kind, disk, pickedFile,
-                                                           layout](const VentoyAcquisitionResult& result) {
-        if (task->isCancelled()) return;
-        if (const auto* acquired = std::get_if<VentoyAcquisitionResult::Acquired>(&result.value)) {
+    std::function<void(VentoyAcquisitionResult)> resume = [self, task, latch = operationCancelValue, kind, disk,
+                                                           pickedFile, layout](const VentoyAcquisitionResult& result) {
+        if (task->isCancelled()) {
+            self->endOperation(task);
+            return;
+        }
+        if (latch->isCancelled()) {
+            // Stopped for quitting before anything was sent to the drive: nothing to record.
+            self->restoreStateBeforeOperation();
+            self->endOperation(task);
+        } else if (const auto* acquired = std::get_if<VentoyAcquisitionResult::Acquired>(&result.value)) {
             const HelperAssetRefSet assets(acquired->set, self->catalog->signedRegistry());
             self->sendCommand(task, kind, disk, pickedFile, layout, assets);
         } else {
             self->finishAcquisition(kind, result);
+            self->endOperation(task);
         }
     };
     try {
@@ -136,6 +145,7 @@ void HomeViewModel::sendCommand(const ModelTaskHandle& task, HomeOperationKind k
     if (!command) {
         setState(HomeDriveState::Done{kind, HomeOperationOutcome::failed(std::string(cannotStartMessage))});
         setOperationTask(nullptr);
+        endOperation(task);
         return;
     }
 
@@ -154,15 +164,14 @@ void HomeViewModel::sendCommand(const ModelTaskHandle& task, HomeOperationKind k
                     [self, task, kind, disk](const HelperResult& result) {
                         if (!task->isCancelled()) {
                             self->finishOperation(kind, result);
-                            return;
-                        }
-                        // Cancel put back the screen from before, but a write that was under way
-                        // has changed the drive: look at it again, unless another operation has
-                        // begun or another drive has been selected meanwhile.
-                        if (kind != HomeOperationKind::addImage && self->diskValue == disk &&
-                            !self->stateValue.is<HomeDriveState::OperationRunning>()) {
+                        } else if (kind != HomeOperationKind::addImage && self->diskValue == disk &&
+                                   !self->stateValue.is<HomeDriveState::OperationRunning>()) {
+                            // Cancel put back the screen from before, but a write that was under
+                            // way has changed the drive: look at it again, unless another
+                            // operation has begun or another drive has been selected meanwhile.
                             self->detect();
                         }
+                        self->endOperation(task);
                     });
 }
 
@@ -170,6 +179,24 @@ void HomeViewModel::finishOperation(HomeOperationKind kind, const HelperResult& 
     recordDiagnostics(kind, result);
     setState(HomeDriveState::fromOperationResult(kind, result));
     setOperationTask(nullptr);
+}
+
+void HomeViewModel::restoreStateBeforeOperation() {
+    if (operationTaskValue) {
+        operationTaskValue->cancel();
+        setOperationTask(nullptr);
+    }
+    if (stateBeforeValue) setState(*stateBeforeValue);
+    setStateBeforeOperation(std::nullopt);
+}
+
+void HomeViewModel::endOperation(const ModelTaskHandle& task) {
+    if (task != runInFlight) return;
+    runInFlight = nullptr;
+    observerList.assign(stoppingValue, false, Property::operationStopping);
+    const std::vector<std::function<void()>> waiters = std::move(stoppedWaiters);
+    stoppedWaiters.clear();
+    for (const std::function<void()>& waiter : waiters) waiter();
 }
 
 }  // namespace marlowick

@@ -12,7 +12,9 @@ namespace marlowick {
 
 class UnavailableEngineRunner final : public HelperEngineRunner {
 public:
-    static constexpr std::string_view detail = "No privileged helper connected yet.";
+    // A user sentence: the detail of a device that could not be opened is shown as it is.
+    static constexpr std::string_view detail =
+        "Marlowick's helper program isn't installed, so it can't work with drives. Reinstall Marlowick to fix this.";
 
     using HelperEngineRunner::run;
     // Never reports progress and never asks whether it is cancelled.

@@ -23,6 +23,7 @@ SegmentedControl::SegmentedControl(const QString& identifier, const std::vector<
     const QString surface = BrandStyle::color(BrandColor::surface).name();
     const QString text = BrandStyle::color(BrandColor::text).name();
     const QString heading = BrandStyle::color(BrandColor::textHeading).name();
+    const QString chosenText = BrandStyle::fillTextColor(BrandColor::primary).name();
     for (std::size_t index = 0; index < titles.size(); ++index) {
         auto* button = new QPushButton(qtText(titles[index]), this);
         button->setObjectName(identifier + QLatin1Char('.') + qtText(titles[index]));
@@ -39,9 +40,9 @@ SegmentedControl::SegmentedControl(const QString& identifier, const std::vector<
                                    .arg(last ? 6 : 0);
         button->setStyleSheet(
             QStringLiteral("QPushButton { background: %1; color: %2; border: 1px solid %3; padding: 4px 14px; %4 }"
-                           "QPushButton:checked { background: %5; color: #FFFFFF; border-color: %5; }"
+                           "QPushButton:checked { background: %5; color: %7; border-color: %5; }"
                            "QPushButton:focus { border: 2px solid %6; }")
-                .arg(surface, text, border, radius, selected, heading));
+                .arg(surface, text, border, radius, selected, heading, chosenText));
         group->addButton(button, static_cast<int>(index));
         row->addWidget(button);
         segments.push_back(button);

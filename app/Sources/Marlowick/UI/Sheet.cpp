@@ -51,6 +51,8 @@ void Sheet::setParts(QWidget* body, QWidget* footer, int width) {
     column->setSpacing(0);
     area = new QScrollArea(this);
     area->setObjectName(partName(objectName(), "body"));
+    // Not a control: Tab goes to what the body holds, and the body scrolls to show it.
+    area->setFocusPolicy(Qt::NoFocus);
     area->setFrameShape(QFrame::NoFrame);
     area->setWidgetResizable(true);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -23,7 +23,7 @@ TEST(HomeBackground, GridLinesStopShortOfBothEdges) {
 
 TEST(HomeBackground, IsDecorationDrawnOverTheBrandBackground) {
     for (const char* appearance : {"light", "dark"}) {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        testing::useAppearance(appearance);
         HomeBackground backdrop(BrandStyle::color(BrandColor::accent));
         backdrop.resize(900, 640);
         EXPECT_TRUE(ui::isHiddenFromAccessibility(backdrop));
@@ -36,7 +36,7 @@ TEST(HomeBackground, IsDecorationDrawnOverTheBrandBackground) {
         EXPECT_NE(picture.pixelColor(450, 90).rgb(), BrandStyle::color(BrandColor::bg).rgb());
         testing::saveScreenshot(backdrop, std::string("home-background-") + appearance);
     }
-    unsetenv("MARLOWICK_APPEARANCE");
+    testing::useAppearance(nullptr);
 }
 
 }  // namespace

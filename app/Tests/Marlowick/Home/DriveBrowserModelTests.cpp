@@ -249,7 +249,7 @@ TEST_F(DriveBrowserModelTest, ListingFailuresBecomeTheFolderSentence) {
               "This folder holds a link, which a Ventoy drive shouldn't have, so Marlowick won't follow it."},
              {"tooMany", {Failure::TooManyEntries{100000}}, "This folder holds too many items to list."},
              {"io", {Failure::IoFailed{"list", tools, "errno 5 (Input/output error)"}},
-              "The drive couldn't be read (errno 5 (Input/output error))."},
+              "The drive couldn't be read."},
              {"isADirectory", {Failure::IsADirectory{tools}}, "The drive couldn't be read."},
              {"notEmpty", {Failure::DirectoryNotEmpty{tools}}, "The drive couldn't be read."},
              {"root", {Failure::RootNotDeletable{}}, "The drive couldn't be read."},
@@ -303,7 +303,7 @@ TEST_F(DriveBrowserModelTest, TheNoticeHasALinePerFailureInReportOrder) {
               "2 files were deleted.\n"
               "“tools” wasn't deleted: the folder isn't empty.\n"
               "“link” wasn't deleted: it's a link, which Marlowick won't follow.\n"
-              "“c.iso” wasn't deleted: the drive refused (errno 30 (Read-only file system)).\n"
+              "“c.iso” wasn't deleted: the drive refused.\n"
               "“/” wasn't deleted: the drive refused.\n"
               "The rest were left on the drive.");
     EXPECT_EQ(DriveBrowserModel::notice(MountedDeleteReport{{}, true}), "The rest were left on the drive.");

@@ -259,5 +259,45 @@ TEST_F(HomeViewModelDrives, EjectGivesTheDriveBackAndClearsTheSelection) {
     EXPECT_EQ(model->availableDisks().size(), 1U);
 }
 
+// The stick picked earlier is gone from its device name, or another took that name: eject
+// identifies the drive as a write does, lets nothing go, says why and lists the drives again.
+TEST_F(HomeViewModelDrives, EjectRefusesADriveThatIsNoLongerThePickedOne) {
+    using Verdict = TargetVerification::Verdict;
+    const struct {
+        const char* name;
+        std::vector<DiscoveredDisk> listedAtEject;
+        Verdict verdict;
+        const char* detail;
+    } rows[] = {
+        {"swappedForAnother", {usbStick("sdb", "SER2")},
+         Verdict{Verdict::FingerprintMismatch{"sdb", DeviceFingerprint::Field::serialNumber}},
+         "sdb is a different device: serialNumber changed"},
+        {"unplugged", {}, Verdict{Verdict::DeviceNotFound{"sdb"}}, "sdb is no longer attached"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        log->clear();
+        harness.disks = {usbStick("sdb", "SER1")};
+        harness.runner->answer(testing::detectedNotVentoy());
+        const auto model = harness.make();
+        model->refreshDisks();
+        harness.settle();
+        ASSERT_TRUE(model->disk().has_value());
+
+        harness.disks = row.listedAtEject;
+        model->invokeDriveMenuCommand(DriveMenuCommand::eject);
+        EXPECT_TRUE(harness.ejected.empty()) << "a drive nobody picked was ejected";
+        EXPECT_EQ(model->state(), HomeDriveState(HomeDriveState::Error{userMessage(row.verdict)}));
+        EXPECT_FALSE(model->disk().has_value());
+        EXPECT_EQ(model->availableDisks(), row.listedAtEject);
+        ASSERT_TRUE(model->lastDiagnostics().has_value());
+        EXPECT_EQ(model->lastDiagnostics()->operation, "Eject");
+        EXPECT_EQ(model->lastDiagnostics()->outcome, "refused");
+        EXPECT_EQ(model->lastDiagnostics()->details, std::vector<std::string>{row.detail});
+        EXPECT_EQ(loggedMessages(*log).back(),
+                  "refused sdb: " + std::string(row.detail) + " \u2014 nothing was opened or written");
+    }
+}
+
 }  // namespace
 }  // namespace marlowick

@@ -345,5 +345,84 @@ TEST_F(HomeViewModelRun, CancelDuringTheEngineCallLeavesTheDiagnosticsAlone) {
     EXPECT_EQ(writes.front().sourcePath, harness.rawImageToPick->string());
 }
 
+// Quitting during a raw write: the stop goes through the run's cancel latch, but the run is
+// kept, so its answer is awaited, recorded and shown before the caller hears it has stopped.
+TEST_F(HomeViewModelRun, AStopForQuittingWaitsForTheHelperAndRecordsTheCancelledWrite) {
+    harness.runner->script([](const HelperCommand& command, const HelperProgressHandler& onProgress,
+                              const HelperCancelCheck& isCancelled) {
+        if (!std::holds_alternative<HelperCommand::WriteRawImage>(command.value)) return testing::detectedNotVentoy();
+        onProgress(HelperProgress(HelperProgress::Stage::writeRawImage, 4096, 8192));
+        const bool cancelled = isCancelled();
+        return HelperResult{HelperResult::DriveOperation{HelperDriveOperationReport(
+            HelperDriveOperationReport::Kind::writeRawImage, true, !cancelled, cancelled, {}, std::nullopt,
+            std::nullopt)}};
+    });
+    harness.rawImageToPick = image("disk.img", 8192);
+    const auto home = model(HomeDriveState::Prepare{"blank"});
+    EXPECT_EQ(home->quitQuestion(), std::nullopt) << "nothing runs yet";
+    home->invokeDriveMenuCommand(DriveMenuCommand::writeRawImage);
+    home->confirmPendingOperation();
+    ASSERT_EQ(harness.background.pending(), 1U);  // the engine call
+    EXPECT_EQ(home->quitQuestion(), QuitQuestion::about(Kind::writeRawImage, "sdb"));
+
+    int stopped = 0;
+    home->stopOperation([&] { ++stopped; });
+    home->stopOperation([&] { ++stopped; });  // a second quit waits for the same end
+    EXPECT_EQ(stopped, 0);
+    EXPECT_TRUE(home->isOperationCancelRequested());
+    EXPECT_TRUE(home->isStoppingOperation());
+    const std::string waiting = QuitQuestion::about(Kind::writeRawImage, "sdb").waiting;
+    const auto* running = std::get_if<HomeDriveState::OperationRunning>(&home->state().value);
+    ASSERT_NE(running, nullptr);
+    EXPECT_EQ(running->progress.stageLabel, waiting);
+
+    harness.background.runOne();  // the helper reports progress, sees the cancel, answers
+    EXPECT_EQ(stopped, 0) << "the answer has not reached the main thread yet";
+    harness.main.runAll();
+    EXPECT_EQ(stopped, 2);
+    EXPECT_FALSE(home->isStoppingOperation());
+    ASSERT_TRUE(home->lastDiagnostics().has_value());
+    EXPECT_EQ(home->lastDiagnostics()->outcome, "failed");
+    EXPECT_EQ(home->lastDiagnostics()->details,
+              (std::vector<std::string>{"cancelled mid-write", "a stage wrote but did not verify"}));
+    EXPECT_TRUE(logged("Write a disk image failed: cancelled mid-write | a stage wrote but did not verify"));
+    EXPECT_EQ(home->state(),
+              HomeDriveState(HomeDriveState::Done{
+                  Kind::writeRawImage,
+                  HomeOperationOutcome::failed("Cancelled — the drive may be partially written. Run the "
+                                               "operation again.")}));
+    EXPECT_EQ(harness.runner->commands().size(), 1U) << "nothing else was sent to the drive";
+}
+
+TEST_F(HomeViewModelRun, AStopWaitsForWhatRunsAndNoLonger) {
+    const auto home = model(HomeDriveState::Prepare{"blank"});
+    int stopped = 0;
+    home->stopOperation([&] { ++stopped; });
+    EXPECT_EQ(stopped, 1) << "with nothing running the stop is at once";
+
+    // Stopped while the boot files are fetched: no command goes out, the screen goes back.
+    home->primaryAction();
+    home->confirmPendingOperation();
+    home->stopOperation([&] { ++stopped; });
+    EXPECT_EQ(stopped, 1);
+    harness.settle();
+    EXPECT_EQ(stopped, 2);
+    EXPECT_TRUE(harness.runner->commands().empty());
+    EXPECT_EQ(home->state(), HomeDriveState(HomeDriveState::Prepare{"blank"}));
+    EXPECT_FALSE(home->lastDiagnostics().has_value());
+
+    // Cancelled first: quitting then asks nothing, but still waits for the engine call.
+    harness.rawImageToPick = image("disk.img", 4096);
+    home->invokeDriveMenuCommand(DriveMenuCommand::writeRawImage);
+    home->confirmPendingOperation();
+    ASSERT_EQ(harness.background.pending(), 1U);  // the engine call
+    home->cancelOperation();
+    EXPECT_EQ(home->quitQuestion(), std::nullopt);
+    home->stopOperation([&] { ++stopped; });
+    EXPECT_EQ(stopped, 2);
+    harness.settle();
+    EXPECT_EQ(stopped, 3);
+}
+
 }  // namespace
 }  // namespace marlowick

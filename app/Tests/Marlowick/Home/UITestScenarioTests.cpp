@@ -53,7 +53,10 @@ INSTANTIATE_TEST_SUITE_P(
                      "ventoyReady(partitionStyle: \"mbr\", installedVersion: \"1.1.10\", freeBytes: 22000000000, "
                      "totalBytes: 30000000000)"},
         ScenarioCase{UITestScenario::incompatible, "incompatible(reason: \"Foreign 32 MB EFI layout.\")"},
-        ScenarioCase{UITestScenario::error, "error(message: \"device detached\")"},
+        // The scripted detail, "device detached", is a technical line: the window gets the sentence.
+        ScenarioCase{UITestScenario::error,
+                     "error(message: \"Marlowick couldn't open the drive, so nothing was changed. Check that it's still "
+                     "plugged in, then try again.\")"},
         ScenarioCase{UITestScenario::picker, "noDrive"},
         ScenarioCase{UITestScenario::done,
                      "done(kind: prepare, outcome: succeeded(summary: \"USB ready\"))"}),
@@ -186,7 +189,7 @@ TEST(UnavailableEngineRunner, FailsEveryCommandAtOnceWithoutProgressOrCancelQuer
                 return false;
             });
         const HelperResult expected =
-            HelperResult::failed(HelperCommandError::CouldNotOpenDevice{"No privileged helper connected yet."});
+            HelperResult::failed(HelperCommandError::CouldNotOpenDevice{std::string(UnavailableEngineRunner::detail)});
         EXPECT_EQ(result, expected);
         EXPECT_EQ(calls, 0);
     }
@@ -207,7 +210,7 @@ TEST(UnavailableEngineRunner, EveryDetectionEndsWithItsMessageWhileScanningStill
     model->refreshDisks();
     harness.settle();
     EXPECT_EQ(listings, 1);
-    EXPECT_EQ(render(model->state()), "error(message: \"No privileged helper connected yet.\")");
+    EXPECT_EQ(render(model->state()), "error(message: \"" + std::string(UnavailableEngineRunner::detail) + "\")");
 }
 
 TEST(FakeEngineRunner, ReplaysProgressThenAnswersEachCommandAsScripted) {

@@ -9,13 +9,13 @@
 namespace marlowick::testing {
 
 HomeWindow::HomeWindow(const char* appearance, std::vector<DiscoveredDisk> disks) {
-    setenv("MARLOWICK_APPEARANCE", appearance, 1);
+    useAppearance(appearance);
     harness.disks = std::move(disks);
 }
 
 HomeWindow::~HomeWindow() {
     window.reset();
-    unsetenv("MARLOWICK_APPEARANCE");
+    useAppearance(nullptr);
 }
 
 void HomeWindow::settle() {

@@ -1,5 +1,7 @@
 #include "WidgetSupport/ProgramDriver.hpp"
 
+#include <signal.h>
+
 #include <QElapsedTimer>
 #include <QProcessEnvironment>
 #include <QThread>
@@ -82,6 +84,15 @@ int ProgramDriver::quit() {
         process.closeWriteChannel();
     }
     if (!process.waitForFinished(20'000)) return -1;
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+void ProgramDriver::signal(int number) {
+    if (process.state() == QProcess::Running) (void)::kill(static_cast<pid_t>(process.processId()), number);
+}
+
+int ProgramDriver::awaitExit(int milliseconds) {
+    if (!process.waitForFinished(milliseconds)) return -1;
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 

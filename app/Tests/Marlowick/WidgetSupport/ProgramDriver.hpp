@@ -36,6 +36,11 @@ public:
                                const std::function<void()>& between = {});
     // Sends quit and waits for the program to end; its exit code, or -1.
     int quit();
+    // Sends the signal to the program's process alone.
+    void signal(int number);
+    // Waits up to `milliseconds` for the program to end on its own; its exit code, or -1
+    // when it still runs or did not exit normally.
+    int awaitExit(int milliseconds);
     // What the program wrote on standard error so far.
     [[nodiscard]] std::string errors();
     [[nodiscard]] const std::filesystem::path& homeFolder() const { return home; }

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "UI/ApplicationLook.hpp"
+
 int main(int argc, char* argv[]) {
     // Settings the windows write go to a folder of this run, never the user's own.
     const QTemporaryDir settings;
@@ -31,5 +33,7 @@ int main(int argc, char* argv[]) {
     setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens).toLocal8Bit().constData(), 1);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
+    // The look the program sets on itself: style, brand palette, wheel guard.
+    marlowick::ui::useApplicationLook(application);
     return RUN_ALL_TESTS();
 }

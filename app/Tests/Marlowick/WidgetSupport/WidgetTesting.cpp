@@ -9,13 +9,26 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <cstdlib>
 
 #include "Design/BrandStyle.hpp"
 #include "Home/Views/ViewElements.hpp"
+#include "UI/ApplicationLook.hpp"
 #include "UI/Popover.hpp"
 #include "UI/Sheet.hpp"
 
 namespace marlowick::testing {
+
+void useAppearance(const char* appearance) {
+    if (appearance != nullptr) {
+        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+    } else {
+        unsetenv("MARLOWICK_APPEARANCE");
+    }
+    ui::refreshAppearance();
+    // Open windows take the new palette on the next turn of the event loop.
+    QApplication::processEvents();
+}
 
 QVBoxLayout* brandColumn(QWidget& window, BrandColor background, int margin) {
     QPalette palette = window.palette();

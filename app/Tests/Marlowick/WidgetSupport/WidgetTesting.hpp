@@ -31,6 +31,10 @@ inline constexpr const char* driveMenuItems[] = {"Prepare…", "Update…", "Rei
                                                  "Write a Disk Image…", "Eject"};
 inline constexpr char driveMenuLetters[] = "PURXWE";
 
+// Forces the appearance ("light" or "dark"; null lets the platform decide again) and sets the
+// application palette for it, as the program does when the desktop's appearance changes.
+void useAppearance(const char* appearance);
+
 // Fills the window with a brand colour of the appearance in force, as the screen behind a
 // card would be, and returns a column with `margin` around it to put the card in.
 QVBoxLayout* brandColumn(QWidget& window, BrandColor background, int margin = 20);

@@ -2,16 +2,22 @@
 
 #include <curl/curl.h>
 
-#include <algorithm>
 #include <array>
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace marlowick {
 namespace {
 
 constexpr long maximumRedirects = 5;
+// How often the transfer loop wakes when nothing arrives, to look at the idle clock and
+// the cancel query.
+constexpr int pollIntervalMs = 100;
+
+using Clock = std::chrono::steady_clock;
 
 // libcurl's global set-up is not safe to race with the first handles of other threads.
 void initialiseCurlOnce() {
@@ -21,6 +27,9 @@ void initialiseCurlOnce() {
 
 struct EasyDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct MultiDeleter {
+    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
 };
 struct ListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -33,6 +42,7 @@ struct CurlTextDeleter {
 };
 
 using Easy = std::unique_ptr<CURL, EasyDeleter>;
+using Multi = std::unique_ptr<CURLM, MultiDeleter>;
 using List = std::unique_ptr<curl_slist, ListDeleter>;
 using Url = std::unique_ptr<CURLU, UrlDeleter>;
 using CurlText = std::unique_ptr<char, CurlTextDeleter>;
@@ -47,13 +57,17 @@ bool append(List& list, const std::string& entry) {
 
 // State of one transfer, reached from libcurl's C callbacks. A C++ exception must not
 // cross libcurl's frames: a callback stores it and tells libcurl to stop, and get()
-// rethrows it once curl_easy_perform has returned.
+// rethrows it once the transfer has ended.
 struct Transfer {
     CURL* handle = nullptr;
     const HttpsReceiver* receiver = nullptr;
     bool headDelivered = false;
     bool cancelled = false;
+    bool idleTimedOut = false;
     std::exception_ptr failure;
+    // When a byte last arrived; none until the connection stands (the connect time-out
+    // covers that part).
+    std::optional<Clock::time_point> lastActivity;
 
     HttpsResponseHead head() const {
         HttpsResponseHead result;
@@ -70,11 +84,23 @@ struct Transfer {
         headDelivered = true;
         if (receiver->onHead) receiver->onHead(head());
     }
+
+    // Whether the transfer must end now: cancelled by the caller, or nothing received for the idle time-out.
+    bool mustStop(std::chrono::milliseconds idleTimeout) {
+        try {
+            if (receiver->isCancelled && receiver->isCancelled()) cancelled = true;
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        idleTimedOut = !cancelled && !failure && lastActivity && Clock::now() - *lastActivity >= idleTimeout;
+        return cancelled || failure || idleTimedOut;
+    }
 };
 
 std::size_t receiveBody(char* data, std::size_t size, std::size_t count, void* context) {
     auto* transfer = static_cast<Transfer*>(context);
     const std::size_t length = size * count;
+    transfer->lastActivity = Clock::now();
     try {
         transfer->deliverHead();
         if (transfer->receiver->onBody) {
@@ -87,18 +113,49 @@ std::size_t receiveBody(char* data, std::size_t size, std::size_t count, void* c
     }
 }
 
-int pollCancel(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    auto* transfer = static_cast<Transfer*>(context);
-    try {
-        if (transfer->receiver->isCancelled && transfer->receiver->isCancelled()) {
-            transfer->cancelled = true;
-            return 1;
+std::size_t receiveHeader(char*, std::size_t size, std::size_t count, void* context) {
+    static_cast<Transfer*>(context)->lastActivity = Clock::now();
+    return size * count;
+}
+
+// Called once the connection stands, before each request is sent.
+int connected(void* context, char*, char*, int, int) {
+    static_cast<Transfer*>(context)->lastActivity = Clock::now();
+    return CURL_PREREQFUNC_OK;
+}
+
+// "3 s", or "1500 ms" where the time-out is not whole seconds.
+std::string durationText(std::chrono::milliseconds duration) {
+    if (duration.count() % 1000 == 0) return std::to_string(duration.count() / 1000) + " s";
+    return std::to_string(duration.count()) + " ms";
+}
+
+// Runs the transfer on a multi handle of its own so that the idle clock is ours. libcurl's
+// low-speed check is no idle clock: it averages the speed over the last five seconds, so
+// after a stall it goes on seeing the earlier bytes for five seconds before it even
+// starts counting, and ends a 3-second idle time-out after about 9.
+CURLcode perform(CURL* handle, Transfer& transfer, std::chrono::milliseconds idleTimeout) {
+    const Multi multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), handle) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+    int running = 1;
+    CURLcode result = CURLE_OK;
+    while (running != 0) {
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
         }
-        return 0;
-    } catch (...) {
-        transfer->failure = std::current_exception();
-        return 1;
+        if (running == 0 || transfer.mustStop(idleTimeout)) break;
+        if (curl_multi_poll(multi.get(), nullptr, 0, pollIntervalMs, nullptr) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
     }
+    int queued = 0;
+    while (const CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == handle) result = message->data.result;
+    }
+    curl_multi_remove_handle(multi.get(), handle);
+    return result;
 }
 
 void set(CURL* handle, CURLoption option, auto value) {
@@ -130,8 +187,6 @@ HttpsResponseHead CurlHttpsClient::get(const HttpsRequest& request, const HttpsR
     for (const auto& [from, to] : settings.connectTo) {
         if (!append(connectTo, from + ":" + to)) throw HttpsError(HttpsError::Kind::transport, "out of memory");
     }
-    // Whole seconds: libcurl measures the idle window in seconds. At least one.
-    const long idleSeconds = std::max<long>(1, static_cast<long>((request.idleTimeout.count() + 999) / 1000));
 
     set(handle, CURLOPT_URL, request.url.c_str());
     set(handle, CURLOPT_HTTPGET, 1L);
@@ -145,20 +200,23 @@ HttpsResponseHead CurlHttpsClient::get(const HttpsRequest& request, const HttpsR
     if (connectTo) set(handle, CURLOPT_CONNECT_TO, connectTo.get());
     if (headers) set(handle, CURLOPT_HTTPHEADER, headers.get());
     set(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.idleTimeout.count()));
-    set(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    set(handle, CURLOPT_LOW_SPEED_TIME, idleSeconds);
     // No signals: the transfer may run on any thread of a multi-threaded program.
     set(handle, CURLOPT_NOSIGNAL, 1L);
     set(handle, CURLOPT_ERRORBUFFER, errorText.data());
     set(handle, CURLOPT_WRITEFUNCTION, &receiveBody);
     set(handle, CURLOPT_WRITEDATA, &transfer);
-    set(handle, CURLOPT_NOPROGRESS, 0L);
-    set(handle, CURLOPT_XFERINFOFUNCTION, &pollCancel);
-    set(handle, CURLOPT_XFERINFODATA, &transfer);
+    set(handle, CURLOPT_HEADERFUNCTION, &receiveHeader);
+    set(handle, CURLOPT_HEADERDATA, &transfer);
+    set(handle, CURLOPT_PREREQFUNCTION, &connected);
+    set(handle, CURLOPT_PREREQDATA, &transfer);
 
-    const CURLcode code = curl_easy_perform(handle);
+    const CURLcode code = perform(handle, transfer, request.idleTimeout);
     if (transfer.failure) std::rethrow_exception(transfer.failure);
     if (transfer.cancelled) throw HttpsError(HttpsError::Kind::cancelled, "cancelled");
+    if (transfer.idleTimedOut) {
+        throw HttpsError(HttpsError::Kind::transport,
+                         "Operation timed out: no data received for " + durationText(request.idleTimeout));
+    }
     if (code != CURLE_OK) {
         const std::string text = errorText[0] != '\0' ? std::string(errorText.data()) : curl_easy_strerror(code);
         throw HttpsError(HttpsError::Kind::transport, text);

@@ -5,9 +5,9 @@
 //  - HTTPS only, for the first request and for every redirect; at most 5 redirects;
 //  - the server's certificate chain and host name are always verified;
 //  - time-outs are idle time-outs: the connection must stand within the time-out, and
-//    the transfer ends when no byte arrives for that long, so a slow but moving download
-//    is never cut off;
-//  - a transfer can be cancelled: the query is polled at least about once a second.
+//    the transfer ends, within a tenth of a second, once no byte has arrived for that
+//    long, so a slow but moving download is never cut off;
+//  - a transfer can be cancelled: the query is polled about ten times a second.
 // Two settings exist so that tests can reach a loopback server, and they come only from
 // the constructor: a CA file that replaces the system's trust store, and a map that sends
 // "host:port" to another "address:port" (the certificate must still name the host).

@@ -20,6 +20,9 @@ struct MountEntry {
     std::string mountPoint;  // escapes (\040 for a blank, …) undone
     std::string fsType;
     std::string source;
+    // As the kernel writes them, escapes kept: a value's own commas and colons are escaped,
+    // so the raw text still splits where the kernel separated.
+    std::string superOptions;
     bool operator==(const MountEntry&) const = default;
 };
 
@@ -28,8 +31,20 @@ struct MountTable {
 
     // Undoes the kernel's octal escapes (\040 for a blank, \011, \012, \134); /proc/swaps uses them too.
     [[nodiscard]] static std::string unescape(std::string_view field);
+    // The fields of one line of such a table: the text between runs of `separators`. The
+    // kernel escapes those characters inside a field, and no others (a vertical tab, a form
+    // feed or a carriage return in a path stays as it is and belongs to its field).
+    [[nodiscard]] static std::vector<std::string_view> fields(std::string_view line, std::string_view separators = " ");
     // Lines that do not have the table's shape are skipped.
     [[nodiscard]] static std::vector<MountEntry> parse(std::string_view text);
+    // The topmost mount whose mount point is `path` or a folder above it; null for a
+    // relative path. Doubled slashes, "." and ".." are resolved in the text; links are not
+    // followed (the kernel names files without them).
+    [[nodiscard]] static const MountEntry* holding(const std::vector<MountEntry>& table, std::string_view path);
+    // The folders an overlay mount stands on, from its super options: every lower layer
+    // ("lowerdir", and "lowerdir+" and "datadir+" of newer kernels) and the upper one; escapes undone.
+    [[nodiscard]] static std::vector<std::string> overlayLayers(std::string_view superOptions);
+
     // Empty when the file cannot be read.
     [[nodiscard]] static std::vector<MountEntry> read(const std::string& path = std::string(defaultPath));
 };

@@ -181,6 +181,22 @@ std::vector<std::string> SysfsBlockTree::physicalDisks(const std::string& name) 
     return disks;
 }
 
+std::optional<std::string> SysfsBlockTree::loopBackingFile(const std::string& name) const {
+    auto file = attribute(name, "loop/backing_file");
+    if (!file || file->empty()) return std::nullopt;
+    return file;
+}
+
+std::vector<std::vector<std::string>> SysfsBlockTree::btrfsDeviceSets() const {
+    const fs::path filesystems = fs::path(root) / "fs" / "btrfs";
+    std::vector<std::vector<std::string>> sets;
+    for (const auto& uuid : sortedEntryNames(filesystems)) {
+        auto devices = sortedEntryNames(filesystems / uuid / "devices");
+        if (!devices.empty()) sets.push_back(std::move(devices));
+    }
+    return sets;
+}
+
 void SysfsBlockTree::collectPhysicalDisks(const std::string& name, int depth, std::vector<std::string>& disks) const {
     if (depth > maximumStackDepth) return;
     const auto below = slaves(name);

@@ -67,6 +67,11 @@ public:
     // The whole disks that finally carry the device's data: slaves are followed down to
     // devices without slaves, and each of those is taken to its whole disk. In name order.
     [[nodiscard]] std::vector<std::string> physicalDisks(const std::string& name) const;
+    // The file a loop device reads from, as the kernel names it; none for other devices and
+    // for a loop device without one.
+    [[nodiscard]] std::optional<std::string> loopBackingFile(const std::string& name) const;
+    // For each mounted btrfs file system, the devices it spans, as <sys>/fs/btrfs/<uuid>/devices lists them.
+    [[nodiscard]] std::vector<std::vector<std::string>> btrfsDeviceSets() const;
 
 private:
     [[nodiscard]] std::filesystem::path entry(const std::string& name) const;

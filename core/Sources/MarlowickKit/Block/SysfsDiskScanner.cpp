@@ -185,7 +185,7 @@ std::optional<DiscoveredDisk> SysfsDiskScanner::describeWholeDisk(const std::str
     const auto devicePath = tree.devicePath(name);
     if (!bytes || *bytes <= 0 || !sectorSize || *sectorSize <= 0 || !devicePath) return std::nullopt;
     const bool isLoop = hasPrefix(name, "loop");
-    if (isLoop && tree.attribute(name, "loop/backing_file").value_or("").empty()) return std::nullopt;
+    if (isLoop && !tree.loopBackingFile(name)) return std::nullopt;
 
     const auto identity = identityOf(tree, name, *devicePath, systemRoots);
     const bool isUsb = identity.deviceProtocol == "USB";

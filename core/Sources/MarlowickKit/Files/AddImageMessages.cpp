@@ -27,4 +27,9 @@ std::string alreadyExists(const std::string& name) {
            "and try again.";
 }
 
+std::string notAFile(const std::string& name, const std::string& kind) {
+    return "“" + name + "” is " + kind + ", not an image file, so nothing was copied. Pick an image file, such as an "
+           ".iso, and try again.";
+}
+
 }  // namespace marlowick::AddImageMessages

@@ -11,5 +11,7 @@ namespace marlowick::AddImageMessages {
 [[nodiscard]] std::string sourceSizeChanged();
 [[nodiscard]] std::string nameNotStorable();
 [[nodiscard]] std::string alreadyExists(const std::string& name);
+// `kind` as the source file says it: "a FIFO", "a directory".
+[[nodiscard]] std::string notAFile(const std::string& name, const std::string& kind);
 
 }  // namespace marlowick::AddImageMessages

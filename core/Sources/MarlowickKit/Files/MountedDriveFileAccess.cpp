@@ -1,6 +1,7 @@
 #include "Files/MountedDriveFileAccess.hpp"
 
 #include "Files/MountedVolumeResolver.hpp"
+#include "Files/PartialCopyFile.hpp"
 
 namespace marlowick {
 
@@ -43,8 +44,11 @@ DriveFileOutcome<std::vector<HelperImageEntry>> MountedDriveFileAccess::listImag
     using Outcome = DriveFileOutcome<std::vector<HelperImageEntry>>;
     auto reached = reach(disk, layout);
     if (auto* refusal = std::get_if<MountedVolumeRefusal>(&reached)) return Outcome::refused(*refusal);
-    MountedFileResult<std::vector<MountedEntry>> tree = std::get<MountedVolumeFiles>(reached).listTree(
-        VolumePath::root, false, MountedVolumeFiles::defaultMaxTreeEntries);
+    const MountedVolumeFiles& files = std::get<MountedVolumeFiles>(reached);
+    // Images are copied into the root; what killed copies left there goes now.
+    PartialCopyFile::removeStale(files.root);
+    MountedFileResult<std::vector<MountedEntry>> tree =
+        files.listTree(VolumePath::root, false, MountedVolumeFiles::defaultMaxTreeEntries);
     if (auto* failure = std::get_if<MountedFileFailure>(&tree)) return Outcome::failed(*failure);
     return Outcome::done(MountedEntry::bootableImages(std::get<std::vector<MountedEntry>>(tree)));
 }

@@ -24,7 +24,8 @@ public:
                                                                const HelperVentoyLayout& layout,
                                                                const DriveFileCancelCheck& isCancelled) override;
     // One walk of the whole tree (hidden entries left out, at most 100000 entries): images in
-    // depth-first order, each sub-folder's right after its place among its siblings.
+    // depth-first order, each sub-folder's right after its place among its siblings. Partial
+    // files of killed copies in the root, where images are copied, are removed first.
     [[nodiscard]] DriveFileOutcome<std::vector<HelperImageEntry>> listImages(const HelperDiskRef& disk,
                                                                              const HelperVentoyLayout& layout) override;
 

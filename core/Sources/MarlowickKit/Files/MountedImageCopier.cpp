@@ -2,12 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/random.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <vector>
@@ -15,7 +13,9 @@
 #include "Assets/Sha256.hpp"
 #include "Block/ErrnoText.hpp"
 #include "Files/MountedFileSystemType.hpp"
+#include "Files/PartialCopyFile.hpp"
 #include "Files/VolumePath.hpp"
+#include "Image/SourceFile.hpp"
 #include "Text/UnicodeText.hpp"
 
 namespace marlowick {
@@ -24,23 +24,6 @@ namespace {
 using Result = MountedImageCopyResult;
 
 constexpr std::int64_t maxNameUnits = 255;
-
-// ".marlowick-partial-" and 8 lower-case hexadecimal digits.
-std::string partialName() {
-    std::array<std::uint8_t, 4> random{};
-    if (::getrandom(random.data(), random.size(), 0) != static_cast<ssize_t>(random.size())) {
-        // getrandom only fails before the kernel's pool is ready; a clash is refused by O_EXCL anyway.
-        const auto fallback = static_cast<std::uint32_t>(::getpid()) ^ static_cast<std::uint32_t>(::time(nullptr));
-        for (std::size_t i = 0; i < random.size(); ++i) random[i] = static_cast<std::uint8_t>(fallback >> (8 * i));
-    }
-    static constexpr char hexDigits[] = "0123456789abcdef";
-    std::string name(MountedImageCopier::partialPrefix);
-    for (const std::uint8_t byte : random) {
-        name += hexDigits[byte >> 4];
-        name += hexDigits[byte & 0x0F];
-    }
-    return name;
-}
 
 std::int64_t writeFully(int fd, const std::uint8_t* buffer, std::int64_t count) {
     std::int64_t done = 0;
@@ -61,29 +44,26 @@ void dropCachedPages(int fd) { (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNE
 
 void syncFolder(int folderFd) { (void)::fsync(folderFd); }
 
-// Everything one copy holds open, released on every way out.
+// Everything one copy holds open, released on every way out: the partial file (removed
+// unless it got its final name) before the folder it lies in.
 struct Resources {
-    int source = -1;
+    std::optional<SourceFile> source;
     int folder = -1;
-    int partial = -1;
-    std::string partialName;
-    bool partialExists = false;
+    std::optional<PartialCopyFile> partial;
 
-    void closePartial() {
-        if (partial >= 0) ::close(partial);
-        partial = -1;
-    }
-    void removePartial() {
-        closePartial();
-        if (partialExists) ::unlinkat(folder, partialName.c_str(), 0);
-        partialExists = false;
-    }
     ~Resources() {
-        removePartial();
+        partial.reset();
         if (folder >= 0) ::close(folder);
-        if (source >= 0) ::close(source);
     }
 };
+
+MountedImageCopyResult sourceRefused(const SourceFile::Refusal& refusal) {
+    if (const auto* other = std::get_if<SourceFile::NotAFile>(&refusal)) {
+        return {MountedImageCopyResult::SourceNotAFile{describe(other->kind)}};
+    }
+    return {MountedImageCopyResult::SourceUnreadable{
+        MountedImageCopier::errnoDetail(std::get<SourceFile::Unopenable>(refusal).errorNumber)}};
+}
 
 struct ReadBack {
     struct Digest {
@@ -137,6 +117,12 @@ std::int64_t MountedImageCopier::readFully(int fd, std::uint8_t* buffer, std::in
     return done;
 }
 
+std::optional<MountedImageCopyResult> MountedImageCopier::sourceRefusal(const std::string& sourcePath) {
+    const auto opened = SourceFile::open(sourcePath);
+    if (const auto* refusal = std::get_if<SourceFile::Refusal>(&opened)) return sourceRefused(*refusal);
+    return std::nullopt;
+}
+
 std::optional<VolumeSpace> MountedImageCopier::statfsSpace(const std::string& path) {
     struct statvfs info {};
     if (::statvfs(path.c_str(), &info) != 0) return std::nullopt;
@@ -163,17 +149,19 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
     if (!VolumePath::isStorable(name)) return {Result::NameNotStorable{}};
 
     Resources held;
-    held.source = ::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (held.source < 0) return {Result::SourceUnreadable{errnoDetail(errno)}};
+    // Opened without waiting, and only a regular file: a FIFO must not hang the copy.
+    auto opened = SourceFile::open(sourcePath);
+    if (const auto* refusal = std::get_if<SourceFile::Refusal>(&opened)) return sourceRefused(*refusal);
+    held.source.emplace(std::move(std::get<SourceFile>(opened)));
     // The declared size must be the file's: a caller that could not measure it declares 0,
     // and copying 0 bytes of a whole image would be reported as a finished copy.
-    struct stat source {};
-    if (::fstat(held.source, &source) != 0) return {Result::SourceUnreadable{errnoDetail(errno)}};
-    if (!S_ISREG(source.st_mode)) return {Result::SourceUnreadable{"the source is not a regular file"}};
-    if (source.st_size < sizeBytes) return {Result::SourceTooShort{sizeBytes, source.st_size}};
-    if (source.st_size > sizeBytes) return {Result::SourceSizeMismatch{sizeBytes, source.st_size}};
+    const std::int64_t sourceBytes = held.source->sizeBytes();
+    if (sourceBytes < sizeBytes) return {Result::SourceTooShort{sizeBytes, sourceBytes}};
+    if (sourceBytes > sizeBytes) return {Result::SourceSizeMismatch{sizeBytes, sourceBytes}};
 
     const std::string folderPath = into.string();
+    // Partial files of copies that were killed go first: they hold space this copy may need.
+    PartialCopyFile::removeStale(into);
     if (fileSizeLimitProbe) {
         if (const std::optional<std::int64_t> limit = fileSizeLimitProbe(folderPath); limit && *limit < sizeBytes) {
             return {Result::TooLargeForFilesystem{sizeBytes, *limit}};
@@ -191,12 +179,13 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
     struct stat existing {};
     if (::fstatat(held.folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) return {Result::AlreadyExists{}};
 
-    held.partialName = partialName();
-    held.partial = ::openat(held.folder, held.partialName.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (held.partial < 0) return {Result::IoFailed{"create", "write", errnoDetail(errno)}};
-    held.partialExists = true;
-    const std::string partialPath = (into / held.partialName).string();
+    auto created = PartialCopyFile::create(held.folder);
+    if (const int* error = std::get_if<int>(&created)) {
+        return {Result::IoFailed{"create", "write", errnoDetail(*error)}};
+    }
+    held.partial.emplace(std::move(std::get<PartialCopyFile>(created)));
+    PartialCopyFile& partial = *held.partial;
+    const std::string partialPath = (into / partial.name()).string();
 
     std::optional<Sha256::Hasher> hasher;
     if (verifyContentHash) hasher.emplace();
@@ -205,13 +194,13 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
     while (done < sizeBytes) {
         if (isCancelled && isCancelled()) return {Result::Cancelled{}};
         const std::int64_t length = std::min<std::int64_t>(sizeBytes - done, chunkBytes);
-        const std::int64_t got = readFully(held.source, buffer.data(), length);
+        const std::int64_t got = readFully(held.source->descriptor(), buffer.data(), length);
         if (got < 0) return {Result::SourceUnreadable{errnoDetail(static_cast<int>(-got))}};
         if (got < length) return {Result::SourceTooShort{sizeBytes, done + got}};
-        if (const std::int64_t written = writeFully(held.partial, buffer.data(), length); written < 0) {
+        if (const std::int64_t written = writeFully(partial.writer(), buffer.data(), length); written < 0) {
             const int error = static_cast<int>(-written);
             if (error == ENOSPC) {
-                held.removePartial();  // measure the space with our partial file gone
+                partial.remove();  // measure the space with our partial file gone
                 const std::optional<VolumeSpace> space = spaceProbe ? spaceProbe(folderPath) : std::nullopt;
                 return {Result::NotEnoughSpace{sizeBytes, space ? space->free : -1}};
             }
@@ -222,14 +211,14 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
         if (progress) progress(ByteProgress{done, sizeBytes});
     }
 
-    if (::fsync(held.partial) != 0) return {Result::IoFailed{"flush", "write", errnoDetail(errno)}};
-    dropCachedPages(held.partial);
-    const int closeResult = ::close(held.partial);
-    held.partial = -1;
-    if (closeResult != 0) return {Result::IoFailed{"flush", "write", errnoDetail(errno)}};
+    if (::fsync(partial.writer()) != 0) return {Result::IoFailed{"flush", "write", errnoDetail(errno)}};
+    dropCachedPages(partial.writer());
+    if (const int error = partial.closeWriter(); error != 0) {
+        return {Result::IoFailed{"flush", "write", errnoDetail(error)}};
+    }
 
     struct stat flushed {};
-    if (::fstatat(held.folder, held.partialName.c_str(), &flushed, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(held.folder, partial.name().c_str(), &flushed, AT_SYMLINK_NOFOLLOW) != 0) {
         return {Result::VerificationFailed{"the flushed copy could not be examined: " + errnoDetail(errno)}};
     }
     if (flushed.st_size != sizeBytes) {
@@ -240,7 +229,7 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
 
     if (hasher) {
         const std::string written = hasher->finalHex();
-        const int readFd = ::openat(held.folder, held.partialName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int readFd = ::openat(held.folder, partial.name().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         if (readFd < 0) return {Result::VerificationFailed{"the copy could not be re-opened: " + errnoDetail(errno)}};
         // Nothing of the file may come from memory: what we wrote and anything read since.
         dropCachedPages(readFd);
@@ -275,8 +264,8 @@ MountedImageCopyResult MountedImageCopier::copy(const std::string& sourcePath, c
         }
     }
 
-    if (std::optional<Result> refused = renameExclusive(held.folder, held.partialName, name)) return *refused;
-    held.partialExists = false;
+    if (std::optional<Result> refused = renameExclusive(held.folder, partial.name(), name)) return *refused;
+    partial.keep();
     syncFolder(held.folder);
 
     const std::optional<VolumeSpace> after = spaceProbe ? spaceProbe(folderPath) : std::nullopt;

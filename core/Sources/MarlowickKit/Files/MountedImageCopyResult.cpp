@@ -17,6 +17,9 @@ struct Renderer {
     std::string operator()(const R::SourceUnreadable& c) const {
         return CaseDescription("sourceUnreadable").field("detail", c.detail).str();
     }
+    std::string operator()(const R::SourceNotAFile& c) const {
+        return CaseDescription("sourceNotAFile").field("kind", c.kind).str();
+    }
     std::string operator()(const R::Rejected& c) const {
         return CaseDescription("rejected").rawValue(render(c.error)).str();
     }

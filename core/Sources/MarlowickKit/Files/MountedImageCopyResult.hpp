@@ -23,6 +23,11 @@ struct MountedImageCopyResult {
         std::string detail;
         bool operator==(const SourceUnreadable&) const = default;
     };
+    // The source names no regular file; `kind` says what it is ("a FIFO", "a directory").
+    struct SourceNotAFile {
+        std::string kind;
+        bool operator==(const SourceNotAFile&) const = default;
+    };
     // negativeSize, emptyName or nameTooLong.
     struct Rejected {
         ExfatWriteError error;
@@ -72,9 +77,9 @@ struct MountedImageCopyResult {
     struct Cancelled {
         bool operator==(const Cancelled&) const = default;
     };
-    using Case = std::variant<Copied, SourceUnreadable, Rejected, NotEnoughSpace, TooLargeForFilesystem, SourceTooShort,
-                              SourceSizeMismatch, IoFailed, VerificationFailed, NameNotStorable, AlreadyExists,
-                              Cancelled>;
+    using Case = std::variant<Copied, SourceUnreadable, SourceNotAFile, Rejected, NotEnoughSpace, TooLargeForFilesystem,
+                              SourceTooShort, SourceSizeMismatch, IoFailed, VerificationFailed, NameNotStorable,
+                              AlreadyExists, Cancelled>;
 
     Case value;
     bool operator==(const MountedImageCopyResult&) const = default;

@@ -1,7 +1,5 @@
 #include "Files/MountedVolumeEngineRunner.hpp"
 
-#include <unistd.h>
-
 #include "Files/AddImageMessages.hpp"
 #include "Files/MountedVolumeResolver.hpp"
 #include "Helper/ExfatWriteErrorText.hpp"
@@ -36,9 +34,10 @@ HelperResult MountedVolumeEngineRunner::addImage(const HelperCommand::AddImage& 
     if (!layout) {
         return HelperResult::failed(HelperCommandError::MalformedCommand{"the layout's sector size is out of range"});
     }
-    // Before the drive is touched: a source that is gone is not worth a mount.
-    if (::access(command.sourcePath.c_str(), R_OK) != 0) {
-        return HelperResult::failed(HelperCommandError::CouldNotOpenSource{command.sourcePath});
+    // Before the drive is touched: a source that is gone, or is no file at all, is not
+    // worth a mount.
+    if (const std::optional<MountedImageCopyResult> refused = MountedImageCopier::sourceRefusal(command.sourcePath)) {
+        return result(*refused, command.name, command.sourcePath);
     }
 
     const MountedVolumeResolution resolution =
@@ -79,6 +78,9 @@ HelperResult MountedVolumeEngineRunner::result(const MountedImageCopyResult& cop
         }
         HelperResult operator()(const R::SourceUnreadable&) const {
             return HelperResult::failed(HelperCommandError::CouldNotOpenSource{sourcePath});
+        }
+        HelperResult operator()(const R::SourceNotAFile& c) const {
+            return invalid(AddImageMessages::notAFile(name, c.kind));
         }
         HelperResult operator()(const R::Rejected& c) const { return invalid(userMessage(c.error)); }
         HelperResult operator()(const R::NotEnoughSpace& c) const {

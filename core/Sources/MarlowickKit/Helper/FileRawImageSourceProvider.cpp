@@ -24,7 +24,7 @@ private:
 std::unique_ptr<RawImageSource> FileRawImageSourceProvider::source(const std::string& path) {
     const std::string name = std::filesystem::path(path).filename().string();
     return std::make_unique<SharedRawImageSource>(
-        CompressedRawImageSource::forName(name, std::make_shared<const FileRawImageSource>(path)));
+        CompressedRawImageSource::forName(name, std::make_shared<const FileRawImageSource>(path, fileOpener)));
 }
 
 }  // namespace marlowick

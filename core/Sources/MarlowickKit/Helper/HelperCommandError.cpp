@@ -2,7 +2,9 @@
 
 #include <array>
 
+#include "Helper/PrivilegedSubprocessEngineRunner.hpp"
 #include "Text/PlatformWording.hpp"
+#include "Text/UserSentence.hpp"
 
 namespace marlowick {
 namespace {
@@ -13,8 +15,33 @@ constexpr std::array<std::string_view, 6> caseNames{"couldNotOpenDevice", "could
                                                     "invalidOptions",     "malformedCommand",
                                                     "targetVerificationFailed", "sourceOnTarget"};
 
+using Runner = PrivilegedSubprocessEngineRunner;
+
+// The runner's own failures to start the helper are technical lines; their sentences.
+constexpr std::string_view authorizationCancelledSentence =
+    "Marlowick needs an administrator's permission to work with drives, and the request was cancelled, so nothing "
+    "was changed. Try again and enter the password when you're asked.";
+constexpr std::string_view authorizationFailedSentence =
+    "Marlowick wasn't given an administrator's permission to work with drives, so nothing was changed. Try again "
+    "with the password of an administrator of this computer.";
+constexpr std::string_view launchFailedSentence =
+    "Marlowick couldn't start its helper program, so nothing was changed. Try again; if it keeps happening, "
+    "reinstall Marlowick.";
+// Any other technical line in place of a sentence.
+constexpr std::string_view couldNotOpenSentence =
+    "Marlowick couldn't open the drive, so nothing was changed. Check that it's still plugged in, then try again.";
+
+// The detail is the engine's sentence (with the technical reason after it), or the runner's
+// technical line: the user sees a sentence either way, the diagnostics the detail.
+std::string deviceSentence(const std::string& detail) {
+    if (detail == Runner::authorizationCancelledDetail) return std::string(authorizationCancelledSentence);
+    if (detail == Runner::authorizationFailedDetail) return std::string(authorizationFailedSentence);
+    if (detail.starts_with(Runner::launchFailedPrefix)) return std::string(launchFailedSentence);
+    return userSentence(detail).value_or(std::string(couldNotOpenSentence));
+}
+
 struct UserText {
-    std::string operator()(const Error::CouldNotOpenDevice& e) const { return e.detail; }
+    std::string operator()(const Error::CouldNotOpenDevice& e) const { return deviceSentence(e.detail); }
     std::string operator()(const Error::CouldNotOpenSource&) const {
         return "Marlowick couldn't read the image file you picked. Check that it still exists and try again.";
     }

@@ -45,11 +45,11 @@ auto mapped(const Map& map) -> OrRefusal<decltype(map())> {
 // The manifest that vouches for the boot files, once their bytes are checked against it.
 // The installer checks them again after the open; checking here first means a swapped or
 // damaged file is refused while the drive is still mounted and untouched.
-OrRefusal<VentoyReleaseManifest> trustedRelease(const HelperAssetRefSet& assets) {
+OrRefusal<VentoyReleaseManifest> trustedRelease(const HelperAssetRefSet& assets, const FileOpener& opener) {
     std::optional<VentoyReleaseManifest> manifest =
         assets.trustedManifest(VentoyReleaseManifest::available(), VentoyRegistrySignature::pinnedPublicKeyBase64);
     if (!manifest) return invalidOptions("Ventoy " + assets.version + " is not a verified release");
-    auto checked = VentoyBootFiles::load(assets.assetSet(), *manifest);
+    auto checked = VentoyBootFiles::load(assets.assetSet(), *manifest, opener);
     if (auto* refusal = std::get_if<std::string>(&checked)) return invalidOptions(std::move(*refusal));
     return std::move(*manifest);
 }
@@ -139,7 +139,7 @@ HelperResult MarlowickEngineRunner::runCase(const HelperCommand::Detect& command
 HelperResult MarlowickEngineRunner::runCase(const HelperCommand::Prepare& command, const Callbacks& callbacks) {
     const auto options = mapped([&] { return command.options.engineOptions(); });
     if (const auto* refusal = std::get_if<HelperCommandError>(&options)) return failed(*refusal);
-    const auto manifest = trustedRelease(command.assets);
+    const auto manifest = trustedRelease(command.assets, installer.bootFileOpener());
     if (const auto* refusal = std::get_if<HelperCommandError>(&manifest)) return failed(*refusal);
     // The installer would refuse this too, but only after the open has unmounted the drive.
     if (auto refusal = VentoyInstallValidation::validatePartitionStyle(
@@ -158,7 +158,7 @@ HelperResult MarlowickEngineRunner::runCase(const HelperCommand::Prepare& comman
 }
 
 HelperResult MarlowickEngineRunner::runCase(const HelperCommand::Update& command, const Callbacks& callbacks) {
-    const auto manifest = trustedRelease(command.assets);
+    const auto manifest = trustedRelease(command.assets, installer.bootFileOpener());
     if (const auto* refusal = std::get_if<HelperCommandError>(&manifest)) return failed(*refusal);
     return withDevice(*deviceProvider, command.disk, BlockAccessMode::readWrite, [&](BlockDevice& device) {
         const VentoyInstallResult result =

@@ -3,6 +3,7 @@
 #include "Image/ByteCountText.hpp"
 #include "Text/CaseDescription.hpp"
 #include "Text/PlatformWording.hpp"
+#include "Text/UserSentence.hpp"
 
 namespace marlowick {
 namespace {
@@ -14,6 +15,10 @@ using Add = HelperAddImageOutcome;
 constexpr std::string_view cancelledMidWay = "Cancelled — the drive may be partially written. Run the operation again.";
 constexpr std::string_view partlyWritten =
     "The drive may be only partly written, so don't rely on it to boot — run the operation again.";
+// An operation that stopped for a technical reason; the reason is in the diagnostics.
+constexpr std::string_view stoppedUnchanged =
+    "Marlowick stopped before changing the drive. Read the drive again and retry; if it stops again, copy the "
+    "details below when you ask for help.";
 
 struct DetectState {
     State operator()(const HelperResult::Detected& detected) const {
@@ -56,12 +61,15 @@ std::string successSummary(HomeOperationKind kind, const HelperDriveOperationRep
 }
 
 Outcome driveOperationOutcome(HomeOperationKind kind, const HelperDriveOperationReport& report) {
-    if (!report.completed) return Outcome::failed(report.abortedReason.value_or("The drive wasn't changed."));
+    // The window shows sentences only: an abort reason that is a technical line, and the
+    // report's notes, stay in the diagnostics.
+    if (!report.completed) {
+        if (!report.abortedReason) return Outcome::failed("The drive wasn't changed.");
+        return Outcome::failed(userSentence(*report.abortedReason).value_or(std::string(stoppedUnchanged)));
+    }
     if (report.wasCancelled) return Outcome::failed(std::string(cancelledMidWay));
     if (report.overallSuccess) return Outcome::succeeded(successSummary(kind, report));
-    std::string message(partlyWritten);
-    if (!report.notes.empty()) message += " Technical detail: " + report.notes.back();
-    return Outcome::failed(std::move(message));
+    return Outcome::failed(std::string(partlyWritten));
 }
 
 // A count below 0 is one the volume could not tell; it is left out of the sentence

@@ -1,12 +1,11 @@
 #include "Image/FileRawImageSource.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "Block/ErrnoText.hpp"
+#include "Image/SourceFile.hpp"
 
 namespace marlowick {
 namespace {
@@ -19,44 +18,25 @@ std::string lastPathComponent(std::string path) {
     return path.substr(slash + 1);
 }
 
-// Why a special file is no image, or nullopt for a regular file.
-std::optional<std::string> notAnImageReason(mode_t mode) {
-    if (S_ISREG(mode)) return std::nullopt;
-    if (S_ISDIR(mode)) return "it is a directory, not an image file";
-    if (S_ISBLK(mode)) return "it is a block device, not an image file";
-    if (S_ISCHR(mode)) return "it is a character device, not an image file";
-    if (S_ISFIFO(mode)) return "it is a FIFO, not an image file";
-    if (S_ISSOCK(mode)) return "it is a socket, not an image file";
-    return "it is not a regular file";
-}
-
 }  // namespace
 
-FileRawImageSource::FileRawImageSource(std::string path) : pathValue(std::move(path)) {
-    struct stat attributes {};
-    if (::stat(pathValue.c_str(), &attributes) == 0 && S_ISREG(attributes.st_mode)) {
-        sizeValue = static_cast<std::int64_t>(attributes.st_size);
-    }
+FileRawImageSource::FileRawImageSource(std::string path, std::shared_ptr<const FileOpener> opener)
+    : pathValue(std::move(path)),
+      fileOpener(opener ? std::move(opener) : std::make_shared<const DefaultFileOpener>()) {
+    const auto opened = SourceFile::open(pathValue, *fileOpener);
+    if (const auto* file = std::get_if<SourceFile>(&opened)) sizeValue = file->sizeBytes();
 }
 
 RawImageOpenResult FileRawImageSource::open() const {
     const std::string refusal = "could not open " + lastPathComponent(pathValue) + " for reading";
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused just below.
-    const int descriptor = ::open(pathValue.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (descriptor < 0) return RawImageOpenResult::failed(refusal);
-    // Judge the node actually opened, not the one examined earlier.
-    struct stat attributes {};
-    if (::fstat(descriptor, &attributes) != 0) {
-        ::close(descriptor);
-        return RawImageOpenResult::failed(refusal);
+    auto opened = SourceFile::open(pathValue, *fileOpener);
+    if (auto* file = std::get_if<SourceFile>(&opened)) {
+        return RawImageOpenResult::opened(std::make_unique<FileRawImageStream>(file->release()));
     }
-    if (const auto reason = notAnImageReason(attributes.st_mode)) {
-        ::close(descriptor);
-        return RawImageOpenResult::failed(refusal + ": " + *reason);
+    if (const auto* other = std::get_if<SourceFile::NotAFile>(&std::get<SourceFile::Refusal>(opened))) {
+        return RawImageOpenResult::failed(refusal + ": it is " + describe(other->kind) + ", not an image file");
     }
-    const int flags = ::fcntl(descriptor, F_GETFL);
-    if (flags >= 0) (void)::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
-    return RawImageOpenResult::opened(std::make_unique<FileRawImageStream>(descriptor));
+    return RawImageOpenResult::failed(refusal);
 }
 
 FileRawImageStream::~FileRawImageStream() { close(); }

@@ -2,19 +2,23 @@
 // An image file on local storage. Only a regular file is an image: a block device, FIFO,
 // directory or other special file is refused when opened, and has no size, so that a
 // device node is never copied as an endless image and a directory never as an empty one.
+// Every open goes through the opener given (this process's rights when none is), and never
+// waits (SourceFile).
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "Block/FileOpener.hpp"
 #include "Image/RawImageSource.hpp"
 
 namespace marlowick {
 
 class FileRawImageSource final : public RawImageSource {
 public:
-    // Takes the size once, now, from the file's attributes (symbolic links followed).
-    explicit FileRawImageSource(std::string path);
+    // Takes the size once, now, from the file opened (symbolic links followed).
+    explicit FileRawImageSource(std::string path, std::shared_ptr<const FileOpener> opener = nullptr);
 
     [[nodiscard]] const std::string& path() const { return pathValue; }
     // Absent when the path cannot be examined or is not a regular file.
@@ -25,6 +29,7 @@ public:
 
 private:
     std::string pathValue;
+    std::shared_ptr<const FileOpener> fileOpener;
     std::optional<std::int64_t> sizeValue;
 };
 

@@ -28,12 +28,13 @@ VentoyInstallResult aborted(std::string reason) { return {VentoyInstallResult::A
 // The sizes and the digests of the cached files against the manifest; the files are
 // read here once and written later from these very bytes.
 std::variant<VentoyBootFiles, std::string> checkedFiles(int sectorSize, const VentoyAssetSet& assets,
-                                                        const VentoyReleaseManifest& manifest) {
-    if (auto refusal = VentoyInstallValidation::validateAssets(assets.version, VentoyBootFiles::sizes(assets), manifest,
-                                                               sectorSize)) {
+                                                        const VentoyReleaseManifest& manifest,
+                                                        const FileOpener& opener) {
+    if (auto refusal = VentoyInstallValidation::validateAssets(assets.version, VentoyBootFiles::sizes(assets, opener),
+                                                               manifest, sectorSize)) {
         return std::move(*refusal);
     }
-    return VentoyBootFiles::load(assets, manifest);
+    return VentoyBootFiles::load(assets, manifest, opener);
 }
 
 // Whether the part of core.img that does not fit in front of partition 1 is all zero.
@@ -113,8 +114,12 @@ std::variant<FoundDrive, std::string> readDrive(BlockDevice& block) {
 }  // namespace
 
 VentoyInstaller::VentoyInstaller(std::shared_ptr<const ExfatFormatter> formatter,
-                                 std::shared_ptr<const Fat32Formatter> fat32Formatter, std::int64_t writeChunkSectors)
-    : exfatFormatter(std::move(formatter)), fat32(std::move(fat32Formatter)), chunkSectors(writeChunkSectors) {}
+                                 std::shared_ptr<const Fat32Formatter> fat32Formatter, std::int64_t writeChunkSectors,
+                                 std::shared_ptr<const FileOpener> bootFileOpener)
+    : exfatFormatter(std::move(formatter)),
+      fat32(std::move(fat32Formatter)),
+      chunkSectors(writeChunkSectors),
+      fileOpener(bootFileOpener ? std::move(bootFileOpener) : std::make_shared<const DefaultFileOpener>()) {}
 
 std::int32_t VentoyInstaller::newDiskSignature() {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
@@ -128,7 +133,7 @@ VentoyInstallResult VentoyInstaller::install(BlockDevice& block, const VentoyAss
                                              const InstallProgressHandler& onProgress,
                                              const InstallCancelCheck& isCancelled) const {
     const int sectorSize = block.sectorSize();
-    auto files = checkedFiles(sectorSize, assets, manifest);
+    auto files = checkedFiles(sectorSize, assets, manifest, *fileOpener);
     if (auto* refusal = std::get_if<std::string>(&files)) return aborted(std::move(*refusal));
     if (auto refusal = VentoyInstallValidation::validatePartitionStyle(options.partitionStyle(), sectorSize)) {
         return aborted(std::move(*refusal));
@@ -162,7 +167,7 @@ VentoyInstallResult VentoyInstaller::update(BlockDevice& block, const VentoyAsse
                                             const InstallProgressHandler& onProgress,
                                             const InstallCancelCheck& isCancelled) const {
     const int sectorSize = block.sectorSize();
-    auto files = checkedFiles(sectorSize, assets, manifest);
+    auto files = checkedFiles(sectorSize, assets, manifest, *fileOpener);
     if (auto* refusal = std::get_if<std::string>(&files)) return aborted(std::move(*refusal));
     report(onProgress, InstallStage::layout);
     auto read = readDrive(block);
@@ -195,7 +200,7 @@ VentoyInstallResult VentoyInstaller::writeAndVerify(BlockDevice& block, const Ve
                                                     const InstallProgressHandler& onProgress,
                                                     const InstallCancelCheck& isCancelled) const {
     const int sectorSize = block.sectorSize();
-    auto files = checkedFiles(sectorSize, assets, manifest);
+    auto files = checkedFiles(sectorSize, assets, manifest, *fileOpener);
     if (auto* refusal = std::get_if<std::string>(&files)) return aborted(std::move(*refusal));
     const auto& bootFiles = std::get<VentoyBootFiles>(files);
     if (auto refusal = layoutFit(layout, bootFiles, sectorSize)) return aborted(std::move(*refusal));

@@ -6,7 +6,7 @@
 // the manifest, the layout, the fit of the images, and the data partition's format
 // parameters. After that the run returns completed(report) whatever happens; each piece
 // written is read back. Works through the BlockDevice it is given and never closes it;
-// the boot files are only read.
+// the boot files are only read, opened through the installer's boot-file opener.
 
 #include <cstdint>
 #include <memory>
@@ -17,6 +17,7 @@
 #include "Assets/VentoyAssetSet.hpp"
 #include "Assets/VentoyReleaseManifest.hpp"
 #include "Block/BlockDevice.hpp"
+#include "Block/FileOpener.hpp"
 #include "Exfat/ExfatFormatter.hpp"
 #include "Fat32/Fat32Formatter.hpp"
 #include "Install/InstallCallbacks.hpp"
@@ -35,8 +36,10 @@ public:
     static constexpr std::string_view updateVolumeLabel = "(unchanged)";
 
     // writeChunkSectors: sectors per write and per read-back request of the two images.
+    // bootFileOpener opens the cached boot files; none means with this process's rights.
     VentoyInstaller(std::shared_ptr<const ExfatFormatter> formatter, std::shared_ptr<const Fat32Formatter> fat32Formatter,
-                    std::int64_t writeChunkSectors = defaultWriteChunkSectors);
+                    std::int64_t writeChunkSectors = defaultWriteChunkSectors,
+                    std::shared_ptr<const FileOpener> bootFileOpener = nullptr);
 
     // A fresh layout from the device's size and the options; partition 1 is formatted.
     [[nodiscard]] VentoyInstallResult install(BlockDevice& block, const VentoyAssetSet& assets,
@@ -70,11 +73,13 @@ public:
     [[nodiscard]] const std::shared_ptr<const ExfatFormatter>& formatter() const { return exfatFormatter; }
     [[nodiscard]] const std::shared_ptr<const Fat32Formatter>& fat32Formatter() const { return fat32; }
     [[nodiscard]] std::int64_t writeChunkSectors() const { return chunkSectors; }
+    [[nodiscard]] const FileOpener& bootFileOpener() const { return *fileOpener; }
 
 private:
     std::shared_ptr<const ExfatFormatter> exfatFormatter;
     std::shared_ptr<const Fat32Formatter> fat32;
     std::int64_t chunkSectors;
+    std::shared_ptr<const FileOpener> fileOpener;
 };
 
 }  // namespace marlowick

@@ -35,6 +35,6 @@ inline constexpr std::string_view fileManager = "your file manager";
 // The boot guide's note on which computers start from a prepared drive. This computer is
 // most likely a PC itself, so it is not set apart from the ones the drive boots.
 inline constexpr std::string_view bootGuideComputersNote =
-    "Ventoy drives boot PCs. A Mac can't start from one, so make the drive here, then boot it on the PC you want "
-    "to install or repair \xE2\x80\x94 this one included.";
+    "Ventoy drives boot PCs. Make the drive here, then boot it on the PC you want to install or repair "
+    "\xE2\x80\x94 this one included.";
 }  // namespace marlowick::PlatformWording

@@ -23,9 +23,13 @@
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"
 #include "UI/SegmentedControl.hpp"
+#include "UI/TabOrder.hpp"
 
 namespace marlowick {
 namespace {
+
+// The section is a recessed box; its notes stand on it.
+constexpr TextBackground inBox{BrandColor::surfaceSunken};
 
 constexpr const char* partitionHelp =
     "MBR boots the widest range of PCs; GPT suits UEFI-only machines and very large drives. Leave on MBR unless you "
@@ -106,10 +110,22 @@ AdvancedOptionsSection::AdvancedOptionsSection(HomeOperationKind operationKind,
     grid->setVerticalSpacing(14);
     grid->setColumnStretch(1, 1);
     int row = 0;
-    const auto addRow = [&](const std::string& title, const std::string& help, QWidget* control, bool top) {
-        grid->addWidget(rowLabel(title, help, this), row, 0, top ? Qt::AlignTop : Qt::AlignVCenter);
-        grid->addWidget(control, row, 1, (top ? Qt::AlignTop : Qt::AlignVCenter) | Qt::AlignLeft);
+    // A row's label, with its help button, is made after its control but read before it.
+    const auto placeRow = [&](const std::string& title, const std::string& help, QWidget* control,
+                              Qt::Alignment labelAlignment, Qt::Alignment controlAlignment) {
+        QWidget* label = rowLabel(title, help, this);
+        grid->addWidget(label, row, 0, labelAlignment);
+        grid->addWidget(control, row, 1, controlAlignment);
+        ui::orderTabStops({label, control});
         ++row;
+    };
+    const auto addRow = [&](const std::string& title, const std::string& help, QWidget* control, bool top) {
+        const Qt::Alignment vertical = top ? Qt::AlignTop : Qt::AlignVCenter;
+        placeRow(title, help, control, vertical, vertical | Qt::AlignLeft);
+    };
+    // A cell with a note under its control takes the row's whole width.
+    const auto addCellRow = [&](const std::string& title, const std::string& help, QWidget* cell) {
+        placeRow(title, help, cell, Qt::AlignTop, Qt::AlignTop);
     };
 
     partitionStyle = new ui::SegmentedControl(QStringLiteral("home.confirm.advanced.partitionStyle"), {"MBR", "GPT"}, this);
@@ -130,7 +146,7 @@ AdvancedOptionsSection::AdvancedOptionsSection(HomeOperationKind operationKind,
                                               formatCell);
         filesystem->setAccessibleName(QStringLiteral("Format"));
         formatColumn->addWidget(filesystem, 0, Qt::AlignLeft);
-        fat32Note = new viewkit::Note("home.confirm.advanced.fat32Note", "info.circle", BrandColor::warningText,
+        fat32Note = new viewkit::Note("home.confirm.advanced.fat32Note", "info.circle", BrandColor::warningText, inBox,
                                       formatCell);
         fat32Note->setText("FAT32 can't hold files over 4 GB — Marlowick will refuse larger images for this drive.");
         formatColumn->addWidget(fat32Note);
@@ -144,9 +160,7 @@ AdvancedOptionsSection::AdvancedOptionsSection(HomeOperationKind operationKind,
             });
         });
         formatCell->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-        grid->addWidget(rowLabel("Format", formatHelp, this), row, 0, Qt::AlignTop);
-        grid->addWidget(formatCell, row, 1, Qt::AlignTop);
-        ++row;
+        addCellRow("Format", formatHelp, formatCell);
     } else {
         QLabel* fixed = views::styledLabel("exFAT", BrandFont::callout, BrandColor::textMuted, this);
         fixed->setObjectName(QStringLiteral("home.confirm.advanced.filesystem"));
@@ -226,9 +240,7 @@ AdvancedOptionsSection::AdvancedOptionsSection(HomeOperationKind operationKind,
         amountRow->addWidget(reserveUnit);
         amountRow->addStretch(1);
         reserveColumn->addWidget(reserveLine);
-        grid->addWidget(rowLabel("Reserve space", reserveHelp, this), row, 0, Qt::AlignTop);
-        grid->addWidget(reserveCell, row, 1, Qt::AlignTop);
-        ++row;
+        addCellRow("Reserve space", reserveHelp, reserveCell);
 
         auto* versionCell = new QWidget(this);
         auto* versionColumn = new QVBoxLayout(versionCell);
@@ -244,11 +256,9 @@ AdvancedOptionsSection::AdvancedOptionsSection(HomeOperationKind operationKind,
         });
         versionColumn->addWidget(version, 0, Qt::AlignLeft);
         versionOlderNote = new viewkit::Note("home.confirm.advanced.versionOlderNote", "info.circle",
-                                             BrandColor::warningText, versionCell);
+                                             BrandColor::warningText, inBox, versionCell);
         versionColumn->addWidget(versionOlderNote);
-        grid->addWidget(rowLabel("Ventoy version", versionHelp, this), row, 0, Qt::AlignTop);
-        grid->addWidget(versionCell, row, 1, Qt::AlignTop);
-        ++row;
+        addCellRow("Ventoy version", versionHelp, versionCell);
         fillVersions();
         // A refreshed catalog moves the "(recommended)" mark and the list.
         catalogSubscription = this->catalog->observers().subscribe([this](VentoyCatalogModel::Property) {
@@ -259,7 +269,7 @@ AdvancedOptionsSection::AdvancedOptionsSection(HomeOperationKind operationKind,
     column->addLayout(grid);
 
     validation = new viewkit::Note("home.confirm.advanced.validation", "exclamationmark.triangle.fill",
-                                   BrandColor::errorText, this);
+                                   BrandColor::errorText, inBox, this);
     column->addWidget(validation);
     reset = viewkit::linkButton("Reset to proven defaults", BrandFont::caption, BrandColor::primary, this);
     ui::identify(*reset, "home.confirm.advanced.reset", "Reset to proven defaults");

@@ -4,7 +4,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -19,6 +18,7 @@
 #include "Home/DriveBrowserPresentation.hpp"
 #include "Home/Views/ViewElements.hpp"
 #include "UI/Accessibility.hpp"
+#include "UI/DestructiveQuestion.hpp"
 #include "UI/PlainText.hpp"
 #include "UI/WindowPlacement.hpp"
 
@@ -53,12 +53,16 @@ QProgressBar* busyIndicator(std::string_view identifier, std::string_view label,
 
 // An alert that was answered or withdrawn: it goes at the next turn of the event loop, and
 // until then it is no longer the browser's alert.
-void retire(QMessageBox& box) {
+void retire(QDialog& box) {
     box.disconnect();
     box.setObjectName(QString());
     box.hide();
     box.deleteLater();
 }
+
+// The backgrounds of the file list's rows: every other one, and a selected one.
+constexpr TextBackground alternateRow{BrandColor::surface, BrandColor::surfaceSunken, 0.5};
+constexpr TextBackground selectedRow{BrandColor::surface, BrandColor::primary, 0.22};
 
 // Rows a little taller than the text, with room above and below.
 class RowSpacing : public QStyledItemDelegate {
@@ -83,7 +87,6 @@ DriveBrowserView::DriveBrowserView(std::shared_ptr<DriveBrowserModel> model, QWi
     ui::identify(*this, "browser");
     setWindowTitle(ui::qtText(shown->driveName()));
     if (parent != nullptr) setWindowModality(Qt::WindowModal);
-    setPalette(BrandStyle::palette(BrandStyle::currentAppearance()));
     fill(*this, BrandColor::surface);
     setMinimumSize(minimumWidth, minimumHeight);
     resize(idealWidth, idealHeight);
@@ -195,10 +198,10 @@ QWidget* DriveBrowserView::buildContent() {
     // A tinted selection keeps each row's own colours (and its symbol) readable.
     QPalette rows = list->palette();
     rows.setColor(QPalette::Base, BrandStyle::color(BrandColor::surface));
-    rows.setColor(QPalette::AlternateBase, BrandStyle::color(BrandColor::surfaceSunken, 0.5));
+    rows.setColor(QPalette::AlternateBase, BrandStyle::color(*alternateRow.tint, alternateRow.tintOpacity));
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        rows.setColor(group, QPalette::Highlight, BrandStyle::color(BrandColor::primary, 0.22));
-        rows.setColor(group, QPalette::HighlightedText, BrandStyle::color(BrandColor::text));
+        rows.setColor(group, QPalette::Highlight, BrandStyle::color(*selectedRow.tint, selectedRow.tintOpacity));
+        rows.setColor(group, QPalette::HighlightedText, BrandStyle::textColor(BrandColor::text, selectedRow));
     }
     list->setPalette(rows);
     list->header()->setStretchLastSection(false);
@@ -362,14 +365,15 @@ void DriveBrowserView::showListing() {
         item->setData(nameColumn, pathRole, ui::qtText(entry.path.string()));
         item->setData(nameColumn, Qt::AccessibleTextRole,
                       ui::qtText(DriveBrowserPresentation::accessibilityLabel(entry)));
-        item->setForeground(nameColumn, BrandStyle::color(BrandColor::text));
+        // Each text reads on a selected row too.
+        item->setForeground(nameColumn, BrandStyle::textColor(BrandColor::text, selectedRow));
         item->setText(dateColumn, ui::qtText(DriveBrowserPresentation::dateText(entry.modifiedAt)));
         item->setFont(dateColumn, BrandStyle::font(BrandFont::caption));
-        item->setForeground(dateColumn, BrandStyle::color(BrandColor::textSubtle));
+        item->setForeground(dateColumn, BrandStyle::textColor(BrandColor::textMuted, selectedRow));
         item->setTextAlignment(dateColumn, Qt::AlignRight | Qt::AlignVCenter);
         item->setText(sizeColumn, ui::qtText(DriveBrowserPresentation::sizeText(entry)));
         item->setFont(sizeColumn, BrandStyle::font(BrandFont::readout));
-        item->setForeground(sizeColumn, BrandStyle::color(BrandColor::textMuted));
+        item->setForeground(sizeColumn, BrandStyle::textColor(BrandColor::textMuted, selectedRow));
         item->setTextAlignment(sizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     }
     syncingSelection = false;
@@ -410,29 +414,17 @@ void DriveBrowserView::showNotice() {
 
 void DriveBrowserView::showAlert() {
     const std::optional<DriveBrowserModel::DeleteConfirmation>& asked = shown->pendingDelete();
-    if (!asked) {
-        if (alert) retire(*alert);
-        return;
-    }
     if (alert) retire(*alert);
-    alert = new QMessageBox(this);
-    alert->setObjectName(QStringLiteral("browser.deleteAlert"));
-    alert->setIcon(QMessageBox::Warning);
-    alert->setTextFormat(Qt::PlainText);
-    alert->setWindowTitle(ui::qtText(asked->title));
-    alert->setText(ui::qtText(asked->title));
-    alert->setInformativeText(ui::qtText(asked->message));
-    QPushButton* confirm = alert->addButton(QStringLiteral("Delete"), QMessageBox::DestructiveRole);
-    confirm->setObjectName(QStringLiteral("browser.deleteAlert.delete"));
-    QPushButton* cancel = alert->addButton(QMessageBox::Cancel);
-    cancel->setObjectName(QStringLiteral("browser.deleteAlert.cancel"));
+    if (!asked) return;
     // Return answers Cancel: files on the drive go only by a deliberate click.
-    alert->setDefaultButton(cancel);
-    alert->setEscapeButton(cancel);
-    connect(alert, &QMessageBox::finished, this, [this, box = alert.data(), confirm] {
-        const bool confirmed = box->clickedButton() == confirm;
+    alert = new ui::DestructiveQuestion(*this, QStringLiteral("browser.deleteAlert"),
+                                        {asked->title,
+                                         asked->message,
+                                         {"Delete", "browser.deleteAlert.delete"},
+                                         {"Cancel", "browser.deleteAlert.cancel"}});
+    connect(alert, &QDialog::finished, this, [this, box = alert.data()](int answer) {
         retire(*box);
-        if (confirmed) {
+        if (answer == QDialog::Accepted) {
             shown->confirmDelete();
         } else {
             shown->cancelDelete();

@@ -26,7 +26,6 @@
 
 class QLabel;
 class QMenu;
-class QMessageBox;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
@@ -35,6 +34,10 @@ class QTreeWidget;
 class QHBoxLayout;
 
 namespace marlowick {
+
+namespace ui {
+class DestructiveQuestion;
+}
 
 class DriveBrowserView : public QDialog {
     Q_OBJECT
@@ -88,7 +91,7 @@ private:
     QProgressBar* deleting = nullptr;
     QPushButton* deleteButton = nullptr;
     QPushButton* doneButton = nullptr;
-    QPointer<QMessageBox> alert;
+    QPointer<ui::DestructiveQuestion> alert;
 };
 
 }  // namespace marlowick

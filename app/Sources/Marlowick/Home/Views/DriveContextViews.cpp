@@ -21,6 +21,9 @@ constexpr int chipPaddingX = 8;
 constexpr int chipPaddingY = 3;
 constexpr int chipIconGap = 4;
 
+// A chip stands in a drive card, on a capsule of its own colour.
+TextBackground chipBackground(BrandColor color) { return {BrandColor::surfaceSunken, color, 0.14}; }
+
 }  // namespace
 
 std::string driveSizeText(std::int64_t capacityBytes) {
@@ -62,7 +65,7 @@ void StatusChip::paintEvent(QPaintEvent*) {
     const int iconSize = metrics.height();
     const QPixmap icon = SymbolIcons::tinted(shown.symbol, iconSize, color, devicePixelRatioF());
     painter.drawPixmap(QRect(chipPaddingX, (height() - iconSize) / 2, iconSize, iconSize), icon);
-    painter.setPen(color);
+    painter.setPen(BrandStyle::textColor(shown.color, chipBackground(shown.color)));
     painter.drawText(QRect(chipPaddingX + iconSize + chipIconGap, 0, width(), height()),
                      Qt::AlignVCenter | Qt::AlignLeft, ui::qtText(shown.label));
 }

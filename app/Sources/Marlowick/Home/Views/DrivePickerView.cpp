@@ -8,6 +8,7 @@
 #include "Design/BrandStyle.hpp"
 #include "Home/Views/DriveContextViews.hpp"
 #include "Home/Views/ViewElements.hpp"
+#include "Text/PlatformWording.hpp"
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"
 
@@ -39,7 +40,7 @@ views::RowButton* driveRow(const DiscoveredDisk& disk, QWidget* parent) {
         warning->setSpacing(5);
         warning->addWidget(views::symbolLabel("exclamationmark.triangle.fill", 12, BrandColor::warningText, row), 0,
                            Qt::AlignTop);
-        auto* text = views::styledLabel(*caution, BrandFont::caption, BrandColor::warningText, row);
+        auto* text = views::styledLabel(*caution, BrandFont::caption, BrandColor::warningText, row, {BrandColor::bg});
         text->setObjectName(QStringLiteral("home.picker.row.caution"));
         warning->addWidget(text, 1);
         texts->addLayout(warning);
@@ -107,7 +108,8 @@ DrivePickerView::DrivePickerView(QWidget& window, std::vector<DiscoveredDisk> di
     title->setObjectName(QStringLiteral("home.picker.title"));
     header->addWidget(title);
     header->addWidget(views::styledLabel("Pick the USB drive to use. Only external, removable drives appear here "
-                                         "\xE2\x80\x94 your startup disk is never listed.",
+                                         "\xE2\x80\x94 " + std::string(PlatformWording::ownSystemDisk) +
+                                             " is never listed.",
                                          BrandFont::callout, BrandColor::textMuted, this));
     content->addLayout(header);
 
@@ -185,6 +187,10 @@ void DrivePickerView::rebuildList() {
     }
     if (previous != nullptr) setTabOrder(previous, rescanButton);
     setTabOrder(rescanButton, cancelButton);
+    // The buttons were made before the rows, so the sheet would open on Rescan: it opens on
+    // the first drive, where reading starts. After a rescan the focus stays where it is.
+    const QList<views::RowButton*> rows = listArea->findChildren<views::RowButton*>();
+    if (!rows.isEmpty() && (!isVisible() || focusWidget() == nullptr)) rows.front()->setFocus(Qt::OtherFocusReason);
     fit();
 }
 

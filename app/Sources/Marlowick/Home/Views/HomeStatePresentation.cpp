@@ -1,5 +1,6 @@
 #include "Home/Views/HomeStatePresentation.hpp"
 
+#include <string_view>
 #include <type_traits>
 
 namespace marlowick {
@@ -7,6 +8,8 @@ namespace {
 
 using State = HomeDriveState;
 using Action = HomeStatePresentation::Action;
+
+constexpr std::string_view incompatibleSentence = "This drive has a Ventoy layout that Marlowick can't update in place.";
 
 const Action prepareAction{"Prepare…", true, "Prepare drive",
                            "Erases the drive and sets it up as a Ventoy multiboot disk."};
@@ -41,7 +44,8 @@ HomeStatePresentation::HomeStatePresentation(const HomeDriveState& state)
                 systemImage = "externaldrive.badge.exclamationmark";
                 iconColor = BrandColor::warningText;
                 title = "This drive can't be updated in place";
-                subtitle = value.reason + " A full reinstall is required, which erases the drive.";
+                // The detector's reason is a technical line; it goes to the log and the diagnostics.
+                subtitle = std::string(incompatibleSentence) + " A full reinstall is required, which erases the drive.";
                 primaryAction = Action{"Reinstall…", true, "Reinstall Ventoy",
                                        "Erases the drive and reinstalls Ventoy with a compatible layout."};
             } else if constexpr (std::is_same_v<T, State::Unreadable>) {
@@ -104,12 +108,12 @@ std::optional<DriveContextStatus> HomeStatePresentation::contextStatusFor(const 
 }
 
 std::optional<StateDetail> HomeStatePresentation::detailFor(const HomeDriveState& state) {
-    if (const auto* prepare = std::get_if<State::Prepare>(&state.value)) {
+    if (state.is<State::Prepare>()) {
         std::string body =
             "This drive isn't set up for Ventoy. Preparing erases everything on it, formats it as exFAT, and installs "
             "the Ventoy bootloader — then you can copy ISO files onto it and boot from them. Marlowick only reads the "
             "drive until you confirm.";
-        if (!prepare->reason.empty()) body += "\n\nWhat Marlowick found: " + prepare->reason;
+        // What the detector found is a technical line, left to the log and the diagnostics.
         return StateDetail{"About preparing this drive", body};
     }
     if (state.is<State::Incompatible>()) {

@@ -2,8 +2,10 @@
 // What the home screen's hero shows for one drive state: the symbol and its tint, the title
 // and subtitle, the primary action with its spoken texts, the status chip of the drive
 // header and the explanation behind the state's "What does this mean?" link. A pure
-// function of the state: no model, settings or clock. Texts taken from the state (reasons,
-// messages, summaries) are inserted as they are.
+// function of the state: no model, settings or clock. The messages and summaries of a state
+// are user sentences already (the lower layers' texts pass through their user-facing
+// sentences on the way up) and are inserted as they are; the detector's technical reasons
+// are not shown.
 
 #include <optional>
 #include <string>

@@ -163,6 +163,8 @@ HomeView::HomeView(std::shared_ptr<HomeViewModel> model, HomeViewPanels givenPan
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    // Not a control: Tab goes to what the page holds, and the page scrolls to show it.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->viewport()->setAutoFillBackground(false);
     column->addWidget(scroll, 1);
     row->addLayout(column, 1);
@@ -273,9 +275,11 @@ void HomeView::renderContent() {
         focused = focus->objectName();
     }
 
+    bool replaced = true;
     if (const auto* running = std::get_if<State::OperationRunning>(&state.value)) {
         if (progress != nullptr && progress->kind() == running->kind) {
             progress->setProgress(running->progress);
+            replaced = false;
         } else {
             const bool chosenRelease = holdsKind(running->kind, {Kind::prepare, Kind::reinstall, Kind::removeVentoy});
             const std::optional<std::string> version =
@@ -288,6 +292,7 @@ void HomeView::renderContent() {
             scroll->setWidget(progress);
             if (old != nullptr) old->deleteLater();
         }
+        progress->setStopping(homeModel->isStoppingOperation());
     } else {
         progress = nullptr;
         QWidget* hero = makeHero();
@@ -302,7 +307,9 @@ void HomeView::renderContent() {
     }
 
     const bool flag = continueOnPhone(state);
-    if (phonePanelFlag != flag) {
+    // Tab visits controls in the order they were made: a panel made before the content that
+    // replaced it would come first, so it is made again after it.
+    if (phonePanelFlag != flag || replaced) {
         phonePanelFlag = flag;
         if (phonePanel != nullptr) {
             row->removeWidget(phonePanel);
@@ -600,6 +607,16 @@ void HomeView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     backdrop->setGeometry(rect());
     backdrop->lower();
+}
+
+void HomeView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // The appearance changed: the content's brand colours are made again in the new one.
+    if (event->type() == QEvent::ApplicationPaletteChange) {
+        contentDirty = true;
+        phonePanelFlag.reset();
+        scheduleRender();
+    }
 }
 
 }  // namespace marlowick

@@ -203,7 +203,7 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
         viewkit::addCentred(*column, notice);
     }
 
-    QPushButton* cancelButton = viewkit::borderedButton("Cancel", this);
+    cancelButton = viewkit::borderedButton("Cancel", this);
     ui::identify(*cancelButton, "home.operation.cancel", "Cancel", "Stops the operation and returns to the start.");
     cancelButton->setShortcut(QKeySequence(Qt::Key_Escape));
     connect(cancelButton, &QPushButton::clicked, this, [this] {
@@ -215,6 +215,8 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
 }
 
 void OperationProgressView::setProgress(const HomeOperationProgress& progress) { render(progress); }
+
+void OperationProgressView::setStopping(bool stopping) { cancelButton->setEnabled(!stopping); }
 
 void OperationProgressView::render(const HomeOperationProgress& progress) {
     // A report may come back lower (a stage restarting its count): the bar holds its place.

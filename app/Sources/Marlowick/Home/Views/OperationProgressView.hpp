@@ -44,6 +44,8 @@ public:
 
     // A newer report of the same run.
     void setProgress(const HomeOperationProgress& progress);
+    // While the run is being stopped for quitting, Cancel has nothing left to do.
+    void setStopping(bool stopping);
     [[nodiscard]] HomeOperationKind kind() const { return runningKind; }
     // The fraction on show: the highest reported so far.
     [[nodiscard]] double shownFraction() const { return shown; }
@@ -68,6 +70,7 @@ private:
     QLabel* detailLabel = nullptr;
     QLabel* separatorLabel = nullptr;
     QLabel* etaLabel = nullptr;
+    QPushButton* cancelButton = nullptr;
 };
 
 }  // namespace marlowick

@@ -17,10 +17,11 @@
 
 namespace marlowick::views {
 
-QLabel* styledLabel(std::string_view text, BrandFont font, BrandColor color, QWidget* parent) {
+QLabel* styledLabel(std::string_view text, BrandFont font, BrandColor color, QWidget* parent,
+                    const TextBackground& background) {
     auto* label = ui::plainTextLabel(text, parent);
     label->setFont(BrandStyle::font(font));
-    setTextColor(*label, BrandStyle::color(color));
+    setTextColor(*label, color, background);
     return label;
 }
 
@@ -33,7 +34,9 @@ void setTextColor(QWidget& widget, const QColor& color) {
     widget.setPalette(palette);
 }
 
-void setTextColor(QWidget& widget, BrandColor color) { setTextColor(widget, BrandStyle::color(color)); }
+void setTextColor(QWidget& widget, BrandColor color, const TextBackground& background) {
+    setTextColor(widget, BrandStyle::textColor(color, background));
+}
 
 QFrame* divider(QWidget* parent) {
     auto* line = new QFrame(parent);
@@ -144,19 +147,20 @@ void applyButtonLook(QPushButton& button, ButtonLook look, BrandFont font, Brand
                     "QPushButton:hover { background: %4; }"
                     "QPushButton:pressed { background: %3; }"
                     "QPushButton:focus { border: 2px solid %5; padding: 5px 15px; }")
-                    .arg(BrandStyle::color(BrandColor::surface).name(), BrandStyle::color(color).name(),
+                    .arg(BrandStyle::color(BrandColor::surface).name(), BrandStyle::textColor(color).name(),
                          BrandStyle::color(BrandColor::border).name(), BrandStyle::color(BrandColor::bg).name(), focus);
         break;
     case ButtonLook::borderedProminent: {
         const QColor fill = BrandStyle::color(BrandColor::primary);
         sheet = QStringLiteral(
-                    "QPushButton { background: %1; color: white; border: 1px solid %1; border-radius: 6px;"
+                    "QPushButton { background: %1; color: %5; border: 1px solid %1; border-radius: 6px;"
                     " padding: 6px 18px; }"
                     "QPushButton:hover { background: %2; }"
                     "QPushButton:pressed { background: %3; }"
                     "QPushButton:focus { border: 2px solid %4; padding: 5px 17px; }")
                     .arg(fill.name(), fill.lighter(110).name(), fill.darker(115).name(),
-                         BrandStyle::color(BrandColor::textHeading).name());
+                         BrandStyle::color(BrandColor::textHeading).name(),
+                         BrandStyle::fillTextColor(BrandColor::primary).name());
         break;
     }
     case ButtonLook::plain:
@@ -164,7 +168,7 @@ void applyButtonLook(QPushButton& button, ButtonLook look, BrandFont font, Brand
                     "QPushButton { background: transparent; color: %1; border: 1px solid transparent;"
                     " border-radius: 4px; padding: 1px 3px; text-align: left; }"
                     "QPushButton:focus { border: 1px solid %2; }")
-                    .arg(BrandStyle::color(color).name(), focus);
+                    .arg(BrandStyle::textColor(color).name(), focus);
         break;
     }
     button.setStyleSheet(sheet);

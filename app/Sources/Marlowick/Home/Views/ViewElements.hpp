@@ -17,6 +17,7 @@
 
 #include "Design/BrandColor.hpp"
 #include "Design/BrandFont.hpp"
+#include "Design/BrandText.hpp"
 
 namespace marlowick::ui {
 class Sheet;
@@ -30,10 +31,12 @@ inline constexpr std::string_view middleDot = " \xC2\xB7 ";
 // A 1-pixel line across, in the border colour; decoration.
 [[nodiscard]] QFrame* divider(QWidget* parent);
 
-// A word-wrapping label showing `text` as plain text in `font` and `color`.
-[[nodiscard]] QLabel* styledLabel(std::string_view text, BrandFont font, BrandColor color, QWidget* parent);
+// A word-wrapping label showing `text` as plain text in `font` and `color` (the colour the
+// brand draws `color` text in on `background`: a card or sheet unless said otherwise).
+[[nodiscard]] QLabel* styledLabel(std::string_view text, BrandFont font, BrandColor color, QWidget* parent,
+                                  const TextBackground& background = {});
 void setTextColor(QWidget& widget, const QColor& color);
-void setTextColor(QWidget& widget, BrandColor color);
+void setTextColor(QWidget& widget, BrandColor color, const TextBackground& background = {});
 
 // A symbol `pixels` square tinted with `color`, hidden from accessibility. The label names
 // its symbol in the property `symbolProperty`, so that a slot left empty can be told.
@@ -99,7 +102,7 @@ private:
 
 enum class ButtonLook {
     bordered,           // a framed button on the surface colour
-    borderedProminent,  // filled with the primary colour, white title
+    borderedProminent,  // filled with the primary colour, its title in the fill's text colour
     plain,              // title and symbol only, in the colour given
 };
 

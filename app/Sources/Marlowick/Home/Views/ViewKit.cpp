@@ -30,13 +30,13 @@ QString prominentStyle(BrandColor tint) {
     const QColor pressed = fill.darker(115);
     const QColor ring = BrandStyle::color(BrandColor::textHeading);
     return QStringLiteral(
-               "QPushButton { background: %1; color: #FFFFFF; border: 2px solid %1; border-radius: 8px;"
+               "QPushButton { background: %1; color: %6; border: 2px solid %1; border-radius: 8px;"
                " padding: 6px 18px; }"
                "QPushButton:pressed { background: %2; border-color: %2; }"
                "QPushButton:focus { border: 2px solid %3; }"
                "QPushButton:disabled { background: %4; border-color: transparent; color: %5; }")
         .arg(fill.name(), pressed.name(), ring.name(), rgba(BrandStyle::color(BrandColor::textSubtle, 0.25)),
-             BrandStyle::color(BrandColor::textSubtle).name());
+             BrandStyle::color(BrandColor::textSubtle).name(), BrandStyle::fillTextColor(tint).name());
 }
 
 }  // namespace
@@ -47,7 +47,7 @@ QPushButton* linkButton(std::string_view title, BrandFont font, BrandColor tint,
     button->setCursor(Qt::PointingHandCursor);
     button->setFlat(true);
     button->setAutoDefault(false);
-    const QColor color = BrandStyle::color(tint);
+    const QColor color = BrandStyle::textColor(tint);
     button->setStyleSheet(QStringLiteral("QPushButton { border: 1px solid transparent; border-radius: 4px;"
                                          " padding: 2px 4px; color: %1; background: transparent; }"
                                          "QPushButton:focus { border: 1px solid %1; }"
@@ -78,12 +78,14 @@ QPushButton* borderedButton(std::string_view title, QWidget* parent) {
     button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: %2; border: 1px solid %3;"
                                          " border-radius: 8px; padding: 6px 18px; }"
                                          "QPushButton:pressed { background: %4; }"
-                                         "QPushButton:focus { border: 2px solid %5; }")
+                                         "QPushButton:focus { border: 2px solid %5; }"
+                                         "QPushButton:disabled { color: %6; }")
                               .arg(BrandStyle::color(BrandColor::surface).name(),
                                    BrandStyle::color(BrandColor::textHeading).name(),
                                    BrandStyle::color(BrandColor::border).name(),
                                    BrandStyle::color(BrandColor::surfaceSunken).name(),
-                                   BrandStyle::color(BrandColor::primary).name()));
+                                   BrandStyle::color(BrandColor::primary).name(),
+                                   BrandStyle::color(BrandColor::textSubtle).name()));
     return button;
 }
 
@@ -136,14 +138,15 @@ QHBoxLayout* captionedCheckBox(QCheckBox& box, std::string_view caption, BrandFo
     return row;
 }
 
-Note::Note(const std::string& identifier, std::string_view symbolName, BrandColor color, QWidget* parent)
+Note::Note(const std::string& identifier, std::string_view symbolName, BrandColor color,
+           const TextBackground& background, QWidget* parent)
     : QWidget(parent) {
     setObjectName(ui::qtText(identifier));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
     row->addWidget(views::symbolLabel(symbolName, 12, color, this), 0, Qt::AlignTop);
-    label = views::styledLabel("", BrandFont::caption, color, this);
+    label = views::styledLabel("", BrandFont::caption, color, this, background);
     ui::hideFromAccessibility(*label);
     row->addWidget(label, 1);
 }

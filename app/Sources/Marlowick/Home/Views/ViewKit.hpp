@@ -14,6 +14,7 @@
 
 #include "Design/BrandColor.hpp"
 #include "Design/BrandFont.hpp"
+#include "Design/BrandText.hpp"
 
 class QBoxLayout;
 class QCheckBox;
@@ -71,7 +72,9 @@ QHBoxLayout* captionedCheckBox(QCheckBox& box, std::string_view caption, BrandFo
 class Note : public QWidget {
     Q_OBJECT
 public:
-    Note(const std::string& identifier, std::string_view symbol, BrandColor color, QWidget* parent = nullptr);
+    // The caption is in `color` where that reads on `background`.
+    Note(const std::string& identifier, std::string_view symbol, BrandColor color, const TextBackground& background,
+         QWidget* parent = nullptr);
     void setText(const std::string& value);
     [[nodiscard]] QString text() const;
 

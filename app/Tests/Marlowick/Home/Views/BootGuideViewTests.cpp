@@ -93,13 +93,13 @@ TEST(BootGuideView, EveryWayOutClearsTheModelsFlagOnce) {
 
 TEST(BootGuideView, ScreenshotsInLightAndDark) {
     for (const char* appearance : {"light", "dark"}) {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        testing::useAppearance(appearance);
         QWidget window;
         BootGuideView guide(window, {});
         testing::saveScreenshot(guide, std::string("boot-guide-") + appearance);
         EXPECT_EQ(guide.width(), BootGuideView::sheetWidth);
     }
-    unsetenv("MARLOWICK_APPEARANCE");
+    testing::useAppearance(nullptr);
 }
 
 }  // namespace

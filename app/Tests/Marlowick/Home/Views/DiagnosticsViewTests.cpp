@@ -181,7 +181,7 @@ TEST(DiagnosticsView, ShowsTheReportOfTheModelsFailedOperation) {
 
 TEST(DiagnosticsView, ScreenshotsInLightAndDark) {
     for (const char* appearance : {"light", "dark"}) {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        testing::useAppearance(appearance);
         for (const bool expanded : {false, true}) {
             QWidget window;
             auto* column = testing::brandColumn(window, BrandColor::bg);
@@ -197,7 +197,7 @@ TEST(DiagnosticsView, ScreenshotsInLightAndDark) {
             testing::saveScreenshot(window, std::string("diagnostics-") + (expanded ? "expanded-" : "") + appearance);
         }
     }
-    unsetenv("MARLOWICK_APPEARANCE");
+    testing::useAppearance(nullptr);
 }
 
 }  // namespace

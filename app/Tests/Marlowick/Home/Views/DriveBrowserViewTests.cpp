@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -26,6 +25,7 @@
 #include "Support/ManualBackground.hpp"
 #include "Support/ManualExecutor.hpp"
 #include "Support/MemoryDriveFileAccess.hpp"
+#include "UI/DestructiveQuestion.hpp"
 #include "WidgetSupport/WidgetTesting.hpp"
 
 namespace marlowick {
@@ -64,7 +64,9 @@ void doubleClick(QTreeWidget& list, const QString& name) {
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, centre);
 }
 
-QMessageBox* openAlert(QWidget& window) { return window.findChild<QMessageBox*>(QStringLiteral("browser.deleteAlert")); }
+ui::DestructiveQuestion* openAlert(QWidget& window) {
+    return window.findChild<ui::DestructiveQuestion*>(QStringLiteral("browser.deleteAlert"));
+}
 
 class DriveBrowserViewTest : public ::testing::Test {
 protected:
@@ -76,10 +78,10 @@ protected:
         files->addFile("/tools/x.efi", 10);
         files->addFolder("/tools/deep");
     }
-    void TearDown() override { unsetenv("MARLOWICK_APPEARANCE"); }
+    void TearDown() override { testing::useAppearance(nullptr); }
 
     void open(const char* appearance = "light") {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        testing::useAppearance(appearance);
         model = DriveBrowserModel::create(files, HelperDiskRef(testing::usbStick("sdb")), testing::ventoyLayout(),
                                           "Stick", main.executor(), background.starter());
         view = std::make_unique<DriveBrowserView>(model);
@@ -172,10 +174,10 @@ TEST_F(DriveBrowserViewTest, DeletesTheSelectedFilesAfterTheAlert) {
     // The Delete key asks; Cancel leaves everything as it was.
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Delete);
-    QMessageBox* alert = openAlert(*view);
+    ui::DestructiveQuestion* alert = openAlert(*view);
     ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->text(), QStringLiteral("Delete 2 files?"));
-    EXPECT_EQ(alert->informativeText(),
+    EXPECT_EQ(alert->title(), QStringLiteral("Delete 2 files?"));
+    EXPECT_EQ(alert->message(),
               QStringLiteral("They will be removed from the drive, freeing 3 MB. This can't be undone."));
     EXPECT_EQ(alert->defaultButton()->objectName(), QStringLiteral("browser.deleteAlert.cancel"));
     alert->findChild<QPushButton*>(QStringLiteral("browser.deleteAlert.cancel"))->click();
@@ -224,10 +226,10 @@ TEST_F(DriveBrowserViewTest, TheContextMenuOffersDeleteForFilesOnly) {
     menu->close();
     QApplication::processEvents();
     EXPECT_EQ(model->selection(), DriveBrowserModel::Selection{at("/a.iso")});
-    QMessageBox* alert = openAlert(*view);
+    ui::DestructiveQuestion* alert = openAlert(*view);
     ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->text(), QStringLiteral("Delete “a.iso”?"));
-    EXPECT_EQ(alert->informativeText(),
+    EXPECT_EQ(alert->title(), QStringLiteral("Delete “a.iso”?"));
+    EXPECT_EQ(alert->message(),
               QStringLiteral("It will be removed from the drive, freeing 1 MB. This can't be undone."));
 }
 
@@ -250,7 +252,7 @@ TEST_F(DriveBrowserViewTest, TheNoticeNamesWhatStayedUntilDismissed) {
 
 TEST_F(DriveBrowserViewTest, AnUnavailableFolderOffersTryAgain) {
     files->refuseWith(MountedVolumeRefusal{MountedVolumeRefusal::ReadOnly{"sdb1"}});
-    setenv("MARLOWICK_APPEARANCE", "light", 1);
+    testing::useAppearance("light");
     model = DriveBrowserModel::create(files, HelperDiskRef(testing::usbStick("sdb")), testing::ventoyLayout(), "Stick",
                                       main.executor(), background.starter());
     view = std::make_unique<DriveBrowserView>(model);

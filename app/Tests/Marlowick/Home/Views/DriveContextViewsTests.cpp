@@ -119,7 +119,7 @@ TEST(StateInfoLink, ExplainsTheStateInAPopover) {
 
 TEST(DriveContextViews, ShownTogetherInLightAndDark) {
     for (const char* appearance : {"light", "dark"}) {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        testing::useAppearance(appearance);
         QWidget window;
         QPalette palette = window.palette();
         palette.setColor(QPalette::Window, BrandStyle::color(BrandColor::bg));
@@ -136,7 +136,7 @@ TEST(DriveContextViews, ShownTogetherInLightAndDark) {
         window.resize(560, 260);
         testing::saveScreenshot(window, std::string("drive-context-views-") + appearance);
     }
-    unsetenv("MARLOWICK_APPEARANCE");
+    testing::useAppearance(nullptr);
 }
 
 }  // namespace

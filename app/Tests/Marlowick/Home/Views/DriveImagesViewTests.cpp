@@ -239,7 +239,7 @@ TEST(DriveImagesView, ManyRowsScrollInsideTheCardAndLongNamesAreCutInTheMiddle) 
 
 TEST(DriveImagesView, ScreenshotsInLightAndDark) {
     for (const char* appearance : {"light", "dark"}) {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        testing::useAppearance(appearance);
         for (const bool empty : {false, true}) {
             QWidget window;
             auto* column = testing::brandColumn(window, BrandColor::surface);
@@ -250,7 +250,7 @@ TEST(DriveImagesView, ScreenshotsInLightAndDark) {
             testing::saveScreenshot(window, std::string("images-") + (empty ? "empty-" : "") + appearance);
         }
     }
-    unsetenv("MARLOWICK_APPEARANCE");
+    testing::useAppearance(nullptr);
 }
 
 }  // namespace

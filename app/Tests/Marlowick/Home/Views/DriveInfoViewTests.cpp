@@ -177,7 +177,7 @@ TEST(DriveInfoView, ACapacityThatIsNoByteCountIsNotShownAsOne) {
 
 TEST(DriveInfoView, ScreenshotsInLightAndDark) {
     for (const char* appearance : {"light", "dark"}) {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        testing::useAppearance(appearance);
         for (const bool update : {false, true}) {
             QWidget window;
             auto* column = testing::brandColumn(window, BrandColor::surface);
@@ -188,7 +188,7 @@ TEST(DriveInfoView, ScreenshotsInLightAndDark) {
             testing::saveScreenshot(window, std::string("drive-info-") + (update ? "update-" : "") + appearance);
         }
     }
-    unsetenv("MARLOWICK_APPEARANCE");
+    testing::useAppearance(nullptr);
 }
 
 }  // namespace

@@ -261,7 +261,7 @@ TEST(DrivePickerView, ManyDrivesScrollWithinTheListHeight) {
 
 TEST(DrivePickerView, ScreenshotsInLightAndDark) {
     for (const char* appearance : {"light", "dark"}) {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        testing::useAppearance(appearance);
         QWidget window;
         DiscoveredDisk big = usbStick("sdd", "S9", "Portable SSD");
         big.isRemovable = false;
@@ -270,7 +270,7 @@ TEST(DrivePickerView, ScreenshotsInLightAndDark) {
                                {}, {}, {});
         testing::saveScreenshot(picker, std::string("picker-") + appearance);
     }
-    unsetenv("MARLOWICK_APPEARANCE");
+    testing::useAppearance(nullptr);
 }
 
 }  // namespace

@@ -130,7 +130,7 @@ TEST(GetMobileAppView, TextsFollowTheFlagAndBothLinksOpenTheSameAddress) {
 
 TEST(GetMobileAppView, ScreenshotsInLightAndDark) {
     for (const char* appearance : {"light", "dark"}) {
-        setenv("MARLOWICK_APPEARANCE", appearance, 1);
+        testing::useAppearance(appearance);
         for (const bool continueOnPhone : {true, false}) {
             QWidget window;
             auto* column = testing::brandColumn(window, BrandColor::bg, 0);
@@ -139,7 +139,7 @@ TEST(GetMobileAppView, ScreenshotsInLightAndDark) {
             testing::saveScreenshot(window, std::string("phone-app-") + (continueOnPhone ? "next-" : "") + appearance);
         }
     }
-    unsetenv("MARLOWICK_APPEARANCE");
+    testing::useAppearance(nullptr);
 }
 
 }  // namespace

@@ -21,6 +21,9 @@ HomeDriveState failed(Kind kind, std::string message) {
 const std::string phoneSentence =
     "Scan the code to continue on your phone — pick ISOs from the catalog and copy them to this drive.";
 const std::string ejectSentence = "You can safely eject the drive now.";
+const std::string incompatibleSubtitle =
+    "This drive has a Ventoy layout that Marlowick can't update in place. A full reinstall is required, which erases "
+    "the drive.";
 const Action prepareAction{"Prepare…", true, "Prepare drive", "Erases the drive and sets it up as a Ventoy multiboot disk."};
 
 TEST(HomeStatePresentation, EveryStateHasItsIconTitleSubtitleAndAction) {
@@ -37,10 +40,10 @@ TEST(HomeStatePresentation, EveryStateHasItsIconTitleSubtitleAndAction) {
         {State::VentoyReady{testing::ventoyLayout(), "1.1.17", std::nullopt}, "externaldrive.badge.checkmark",
          BrandColor::successText, "Add an image", "This Ventoy drive is ready. Pick an ISO to copy onto it.",
          Action{"Add an image…", false, "Add an image", "Copies an image you pick onto the drive."}},
-        // Reasons, messages and summaries go in exactly as they are, markup-like text included.
+        // Messages and summaries go in exactly as they are, markup-like text included; the
+        // detector's reason of an incompatible drive is not shown.
         {State::Incompatible{"Partition 2 is <b>too small</b>."}, "externaldrive.badge.exclamationmark",
-         BrandColor::warningText, "This drive can't be updated in place",
-         "Partition 2 is <b>too small</b>. A full reinstall is required, which erases the drive.",
+         BrandColor::warningText, "This drive can't be updated in place", incompatibleSubtitle,
          Action{"Reinstall…", true, "Reinstall Ventoy", "Erases the drive and reinstalls Ventoy with a compatible layout."}},
         {State::Unreadable{"Reading sector 0 failed."}, "externaldrive.badge.exclamationmark", BrandColor::warningText,
          "This drive couldn't be read",
@@ -97,9 +100,10 @@ TEST(HomeStatePresentation, ChipAndExplanationBelongToTheStatesThatNeedADecision
     } rows[] = {
         {State::Prepare{""}, DriveContextStatus{"Not set up", "externaldrive.badge.plus", BrandColor::primary},
          StateDetail{"About preparing this drive", preparing}},
-        {State::Prepare{"No partition table."},
+        // What the detector found is a technical line: it is not shown.
+        {State::Prepare{"partition table is not a Ventoy layout"},
          DriveContextStatus{"Not set up", "externaldrive.badge.plus", BrandColor::primary},
-         StateDetail{"About preparing this drive", preparing + "\n\nWhat Marlowick found: No partition table."}},
+         StateDetail{"About preparing this drive", preparing}},
         {State::Incompatible{"too small"},
          DriveContextStatus{"Incompatible layout", "exclamationmark.triangle.fill", BrandColor::warningText},
          StateDetail{"About this drive's layout",
@@ -128,10 +132,81 @@ TEST(HomeStatePresentation, ChipAndExplanationBelongToTheStatesThatNeedADecision
         EXPECT_EQ(HomeStatePresentation::contextStatusFor(row.state), row.status);
         EXPECT_EQ(HomeStatePresentation::detailFor(row.state), row.detail);
     }
-    // The incompatible drive's reason shows in the subtitle, not in the explanation.
-    const HomeStatePresentation incompatible(State::Incompatible{"Partition 2 overlaps partition 1."});
-    EXPECT_EQ(incompatible.detail->body.find("overlaps"), std::string::npos);
-    EXPECT_NE(incompatible.subtitle->find("overlaps"), std::string::npos);
+}
+
+// Every text that comes up from below on its way to the hero (the engine's, the runner's,
+// the detector's, the installer's and the scripted worlds' own) reaches it as a user
+// sentence; the technical line stays in the state's diagnostics and the log.
+TEST(HomeStatePresentation, EveryTextFromBelowReachesTheHeroAsASentence) {
+    const std::string couldNotOpen =
+        "Marlowick couldn't open the drive, so nothing was changed. Check that it's still plugged in, then try again.";
+    const std::string notFound =
+        "Marlowick couldn't find this drive as it was chosen. It may have been unplugged or replaced \u2014 choose it "
+        "again and try again.";
+    const std::string stopped =
+        "Marlowick stopped before changing the drive. Read the drive again and retry; if it stops again, copy the "
+        "details below when you ask for help.";
+    const std::string partly =
+        "The drive may be only partly written, so don't rely on it to boot — run the operation again.";
+    const auto detect = [](HelperResult result) { return State::fromDetect(result); };
+    const auto run = [](Kind kind, HelperResult result) { return State::fromOperationResult(kind, result); };
+    const auto deviceFailure = [](std::string detail) {
+        return HelperResult::failed(HelperCommandError::CouldNotOpenDevice{std::move(detail)});
+    };
+    const auto report = [](std::optional<std::string> abortedReason, std::vector<std::string> notes) {
+        HelperDriveOperationReport value;
+        value.completed = !abortedReason.has_value();
+        value.overallSuccess = false;
+        value.abortedReason = std::move(abortedReason);
+        value.notes = std::move(notes);
+        return HelperResult{HelperResult::DriveOperation{value}};
+    };
+    const struct {
+        const char* from;
+        HomeDriveState state;
+        std::string shown;
+        const char* technical;  // never shown
+    } rows[] = {
+        {"the error scenario", detect(deviceFailure("device detached")), couldNotOpen, "detached"},
+        {"the incompatible scenario",
+         detect({HelperResult::Detected{HelperDriveStatus{HelperDriveStatus::IncompatibleVentoy{
+             "Foreign 32 MB EFI layout."}}}}),
+         incompatibleSubtitle, "Foreign"},
+        {"the detector", detect({HelperResult::Detected{HelperDriveStatus{HelperDriveStatus::IncompatibleVentoy{
+                             "disk too large for a 32-bit MBR Ventoy layout"}}}}),
+         incompatibleSubtitle, "32-bit"},
+        {"the engine's refusal", detect(deviceFailure(notFound + " (the kernel lists no block device sdb)")), notFound,
+         "kernel"},
+        {"the runner, dismissed", run(Kind::prepare, deviceFailure("administrator authorization was cancelled")),
+         "Marlowick needs an administrator's permission to work with drives, and the request was cancelled, so "
+         "nothing was changed. Try again and enter the password when you're asked.",
+         "authorization"},
+        {"the runner, no helper", run(Kind::update, deviceFailure("could not launch helper: errno 2 (No such file)")),
+         "Marlowick couldn't start its helper program, so nothing was changed. Try again; if it keeps happening, "
+         "reinstall Marlowick.",
+         "errno"},
+        {"the installer's technical abort",
+         run(Kind::update, report("non-destructive update needs an exact Marlowick Ventoy layout; drive is "
+                                  "incompatible (foreign) \u2014 reinstall instead",
+                                  {})),
+         stopped, "non-destructive"},
+        {"the installer's sentence", run(Kind::update, report("Marlowick couldn't read this drive's GPT header, so "
+                                                              "nothing was changed. (read: errno 5)",
+                                                              {})),
+         "Marlowick couldn't read this drive's GPT header, so nothing was changed.", "errno"},
+        {"the report's notes", run(Kind::prepare, report(std::nullopt, {"exFAT format rejected"})), partly,
+         "exFAT format"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.from);
+        const HomeStatePresentation presentation(row.state);
+        ASSERT_TRUE(presentation.subtitle.has_value());
+        EXPECT_EQ(*presentation.subtitle, row.shown);
+        EXPECT_EQ(presentation.subtitle->find(row.technical), std::string::npos);
+        if (presentation.detail) {
+            EXPECT_EQ(presentation.detail->body.find(row.technical), std::string::npos);
+        }
+    }
 }
 
 }  // namespace

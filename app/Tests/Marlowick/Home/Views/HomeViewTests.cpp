@@ -316,8 +316,10 @@ TEST(HomeView, AnIncompatibleDriveIsReinstalledAndALargeOneIsNamed) {
         home.harness.runner->answer(detectedIncompatible("Partition 2 is <b>too small</b>."));
         home.show();
         EXPECT_EQ(home.text("home.hero.title"), QStringLiteral("This drive can't be updated in place"));
+        // The detector's reason is a technical line: the subtitle is the sentence for every such drive.
         EXPECT_EQ(home.text("home.hero.subtitle"),
-                  QStringLiteral("Partition 2 is <b>too small</b>. A full reinstall is required, which erases the drive."));
+                  QStringLiteral("This drive has a Ventoy layout that Marlowick can't update in place. A full reinstall "
+                                 "is required, which erases the drive."));
         EXPECT_NE(home.element("home.hero.largeDriveCaution"), nullptr);
         EXPECT_NE(home.element("home.stateInfo"), nullptr);
         testing::saveScreenshot(*home.window, std::string("home-incompatible-large-") + appearance);
@@ -345,7 +347,8 @@ TEST(HomeView, UnreadableDrivesAndErrorsOfferToReadAgain) {
     } rows[] = {
         {HelperResult{HelperResult::DetectReadFailed{HelperBlockError{BlockError::DeviceFailure{"read", "I/O error"}}}},
          "This drive couldn't be read", "home.secondary.tryAgain"},
-        {HelperResult::failed(HelperCommandError::CouldNotOpenDevice{"Tom &amp; <i>Jerry</i>"}), "Something went wrong",
+        {HelperResult::failed(HelperCommandError::CouldNotOpenDevice{"Tom &amp; <i>Jerry</i> took the drive."}),
+         "Something went wrong",
          "home.primaryAction"},
     };
     for (const auto& row : rows) {
@@ -356,7 +359,7 @@ TEST(HomeView, UnreadableDrivesAndErrorsOfferToReadAgain) {
             home.show();
             EXPECT_EQ(home.text("home.hero.title"), QString::fromUtf8(row.title));
             if (home.harness.model->state().is<HomeDriveState::Error>()) {
-                EXPECT_EQ(home.text("home.hero.subtitle"), QStringLiteral("Tom &amp; <i>Jerry</i>"));
+                EXPECT_EQ(home.text("home.hero.subtitle"), QStringLiteral("Tom &amp; <i>Jerry</i> took the drive."));
             }
             testing::saveScreenshot(*home.window, std::string("home-") + (row.retry[5] == 's' ? "unreadable-" : "error-") +
                                                       appearance);

@@ -1,0 +1,25 @@
+#pragma once
+// The application's look, set once on the application object so that it holds for every
+// window, dialog and control it shows, the desktop's own dialogs included:
+// - the Fusion style, which draws every control from the palette;
+// - the application palette from the brand palette of the appearance in force (links,
+//   scroll bars, check boxes, combo boxes and message boxes follow it);
+// - the wheel guard (combo boxes, spin boxes and sliders take the wheel only when focused).
+//
+// The appearance is followed while the program runs: when the desktop changes its theme,
+// the palette is handed back to the platform for a moment to read which appearance it now
+// has, and the brand palette of that appearance is set again. Every open window gets the
+// usual palette-change event.
+
+class QApplication;
+
+namespace marlowick::ui {
+
+void useApplicationLook(QApplication& application);
+
+// Sets the brand palette of the appearance in force now, read again from MARLOWICK_APPEARANCE
+// and the platform. For a change that nothing announces: the variable set while the program
+// runs (tests, screenshots).
+void refreshAppearance();
+
+}  // namespace marlowick::ui

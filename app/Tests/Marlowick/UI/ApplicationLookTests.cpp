@@ -1,0 +1,128 @@
+#include "UI/ApplicationLook.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QImage>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <cmath>
+
+#include "AboutWindow.hpp"
+#include "Design/BrandStyle.hpp"
+#include "WidgetSupport/WidgetTesting.hpp"
+
+namespace marlowick {
+namespace {
+
+// The share of `picture`'s pixels within a small distance of `color`.
+double shareNear(const QImage& picture, const QColor& color) {
+    int near = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor pixel = picture.pixelColor(x, y);
+            if (std::abs(pixel.red() - color.red()) + std::abs(pixel.green() - color.green()) +
+                    std::abs(pixel.blue() - color.blue()) <= 30) {
+                ++near;
+            }
+        }
+    }
+    return static_cast<double>(near) / (picture.width() * picture.height());
+}
+
+class ApplicationLook : public ::testing::Test {
+protected:
+    void TearDown() override { testing::useAppearance(nullptr); }
+};
+
+TEST_F(ApplicationLook, TheApplicationPaletteIsTheBrandsInEachAppearanceWithLinksInThePrimaryColour) {
+    EXPECT_EQ(QApplication::style()->name(), QStringLiteral("fusion"));
+    for (const Appearance appearance : {Appearance::light, Appearance::dark}) {
+        testing::useAppearance(appearance == Appearance::dark ? "dark" : "light");
+        SCOPED_TRACE(appearance == Appearance::dark ? "dark" : "light");
+        const QPalette palette = QApplication::palette();
+        EXPECT_EQ(palette.color(QPalette::Window), BrandStyle::color(BrandColor::bg, appearance));
+        EXPECT_EQ(palette.color(QPalette::Base), BrandStyle::color(BrandColor::surface, appearance));
+        EXPECT_EQ(palette.color(QPalette::Text), BrandStyle::color(BrandColor::text, appearance));
+        EXPECT_EQ(palette.color(QPalette::Link), BrandStyle::color(BrandColor::primary, appearance));
+        EXPECT_EQ(palette.color(QPalette::LinkVisited), BrandStyle::color(BrandColor::primary, appearance));
+        // Stock controls and dialogs made now take it, with nothing set on them.
+        QMessageBox question(QMessageBox::Question, QStringLiteral("Question"), QStringLiteral("Sure?"),
+                             QMessageBox::Yes | QMessageBox::No);
+        QCheckBox box;
+        QComboBox combo;
+        for (QWidget* widget : std::initializer_list<QWidget*>{&question, &box, &combo}) {
+            EXPECT_EQ(widget->palette().color(QPalette::Window), BrandStyle::color(BrandColor::bg, appearance));
+            EXPECT_EQ(widget->palette().color(QPalette::Base), BrandStyle::color(BrandColor::surface, appearance));
+        }
+    }
+}
+
+TEST_F(ApplicationLook, AnOpenWindowFollowsAChangeOfAppearanceScrollBarsIncluded) {
+    testing::useAppearance("light");
+    QDialog window;
+    auto* column = new QVBoxLayout(&window);
+    auto* bar = new QScrollBar(Qt::Vertical, &window);
+    bar->setRange(0, 100);
+    bar->setFixedSize(16, 200);
+    column->addWidget(bar);
+    window.show();
+    const auto lightness = [](QWidget& widget) {
+        const QImage picture = widget.grab().toImage();
+        double sum = 0;
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x) sum += picture.pixelColor(x, y).lightness();
+        }
+        return sum / (picture.width() * picture.height());
+    };
+    EXPECT_GT(lightness(*bar), 170);
+
+    testing::useAppearance("dark");
+    EXPECT_EQ(window.palette().color(QPalette::Window), BrandStyle::color(BrandColor::bg, Appearance::dark));
+    EXPECT_LT(lightness(*bar), 90);
+    testing::saveScreenshot(window, "scroll-bar-dark");
+}
+
+TEST_F(ApplicationLook, ThePlatformsPaletteTellsTheAppearanceAndAThemeChangeIsReadAgain) {
+    // The platform (stood in for by a palette set on the application) turns dark: the brand's
+    // dark palette takes its place.
+    QPalette platformDark = QApplication::palette();
+    platformDark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+    QApplication::setPalette(platformDark);
+    EXPECT_EQ(BrandStyle::currentAppearance(), Appearance::dark);
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), BrandStyle::color(BrandColor::bg, Appearance::dark));
+
+    // A theme change makes the application read the platform again: offscreen, it is light.
+    QWidget window;
+    window.show();
+    QEvent themeChange(QEvent::ThemeChange);
+    QApplication::sendEvent(window.windowHandle(), &themeChange);
+    QApplication::processEvents();
+    EXPECT_EQ(BrandStyle::currentAppearance(), Appearance::light);
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), BrandStyle::color(BrandColor::bg, Appearance::light));
+}
+
+TEST_F(ApplicationLook, AboutsLinksAreDrawnInThePrimaryColourOfTheAppearance) {
+    for (const char* appearance : {"light", "dark"}) {
+        SCOPED_TRACE(appearance);
+        testing::useAppearance(appearance);
+        AboutView about(AboutInfo::ofThisProgram());
+        about.show();
+        auto* link = testing::findElement<QLabel>(about, QStringLiteral("about.studio"));
+        ASSERT_NE(link, nullptr);
+        const QImage picture = link->grab().toImage();
+        EXPECT_GT(shareNear(picture, BrandStyle::color(BrandColor::primary)), 0.02);
+        EXPECT_EQ(shareNear(picture, QColor(0, 0, 255)), 0.0);
+        testing::saveScreenshot(about, std::string("about-") + appearance);
+    }
+}
+
+}  // namespace
+}  // namespace marlowick
