@@ -22,6 +22,7 @@
 #include "AppMenus.hpp"
 #include "AppUpdater.hpp"
 #include "LegalWindowPresenter.hpp"
+#include "UI/DestructiveQuestion.hpp"
 #include "UI/PlainText.hpp"
 #include "UI/Popover.hpp"
 #include "WidgetSupport/HomeWindow.hpp"
@@ -387,9 +388,21 @@ TEST(HomeViewLayout, ChildWindowsOpenCentredOnTheMainWindow) {
         ASSERT_NE(dialog, nullptr);
         SCOPED_TRACE(dialog->objectName().toStdString());
         EXPECT_LE(offCentre(*dialog, *home.window), 2);
+        testing::expectSoundLayout(*home.window, dialog->objectName().toStdString());
         dialog->reject();
         home.settle();
     }
+    // A question before something that can't be undone is a sheet like the others.
+    auto* question = new ui::DestructiveQuestion(
+        *home.window, QStringLiteral("test.question"),
+        {"Quit while writing?", "The drive is left half-written.", {"Quit", "test.question.quit"},
+         {"Keep Writing", "test.question.keep"}});
+    question->open();
+    home.settle();
+    EXPECT_LE(offCentre(*question, *home.window), 2);
+    testing::expectSoundLayout(*home.window, "question");
+    question->reject();
+    delete question;
 
     // About and the legal documents, from the menus, open over the window too (a window
     // already open is only brought forward, where the user left it).
