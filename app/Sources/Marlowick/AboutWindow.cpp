@@ -1,11 +1,10 @@
 #include "AboutWindow.hpp"
 
-#include <QApplication>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -17,6 +16,7 @@
 #include "LegalWindowPresenter.hpp"
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"
+#include "UI/WindowPlacement.hpp"
 
 namespace marlowick {
 namespace {
@@ -151,7 +151,8 @@ void AboutView::build() {
         auto* button = new QPushButton(ui::qtText(title(document)));
         ui::identify(*button, "about." + std::string(rawValue(document)));
         button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, [document] { LegalWindowPresenter::show(document); });
+        connect(button, &QPushButton::clicked, this,
+                [this, document] { LegalWindowPresenter::show(document, window()); });
         buttons->addWidget(button);
     }
     buttons->addStretch(1);
@@ -164,7 +165,7 @@ void AboutView::build() {
 
 namespace AboutWindowPresenter {
 
-void show() {
+void show(const QWidget* over) {
     if (aboutWindowValue == nullptr) {
         // Kept for the life of the process: closing only hides it.
         auto* view = new AboutView(AboutInfo::ofThisProgram());
@@ -173,11 +174,9 @@ void show() {
         view->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
         view->adjustSize();
         view->setFixedSize(view->sizeHint());
-        if (const QScreen* screen = QApplication::primaryScreen()) {
-            view->move(screen->availableGeometry().center() - view->rect().center());
-        }
         aboutWindowValue = view;
     }
+    if (!aboutWindowValue->isVisible()) ui::centreOn(*aboutWindowValue, over);
     aboutWindowValue->show();
     aboutWindowValue->raise();
     aboutWindowValue->activateWindow();

@@ -51,8 +51,10 @@ private:
 
 namespace AboutWindowPresenter {
 
-// Opens the About window, or brings the one already made to the front.
-void show();
+// Opens the About window, or brings the one already made to the front. A window that
+// opens (made, or shown again after it was closed) opens centred on `over`, the window it is
+// asked from; without one, on the screen.
+void show(const QWidget* over = nullptr);
 // The window once made; null before.
 [[nodiscard]] QWidget* window();
 

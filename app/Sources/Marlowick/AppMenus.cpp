@@ -19,14 +19,22 @@ namespace {
 
 constexpr const char* commandProperty = "marlowickDriveCommand";
 
-QMenu* addMenu(QMainWindow& window, std::string_view title) {
-    QMenu* menu = window.menuBar()->addMenu(ui::qtText(title));
+// `title` with its first `mnemonic` marked as the letter that picks it from the keyboard.
+QString menuText(std::string_view title, char mnemonic) {
+    QString text = ui::qtText(title);
+    const qsizetype at = text.indexOf(QLatin1Char(mnemonic));
+    if (at >= 0) text.insert(at, QLatin1Char('&'));
+    return text;
+}
+
+QMenu* addMenu(QMainWindow& window, std::string_view title, char mnemonic) {
+    QMenu* menu = window.menuBar()->addMenu(menuText(title, mnemonic));
     menu->setToolTipsVisible(true);
     return menu;
 }
 
-QAction* addToggle(QMenu& menu, std::string_view title, const char* key) {
-    QAction* toggle = menu.addAction(ui::qtText(title));
+QAction* addToggle(QMenu& menu, std::string_view title, char mnemonic, const char* key) {
+    QAction* toggle = menu.addAction(menuText(title, mnemonic));
     toggle->setCheckable(true);
     toggle->setChecked(AppSettings::flag(key));
     return toggle;
@@ -36,57 +44,62 @@ QAction* addToggle(QMenu& menu, std::string_view title, const char* key) {
 
 AppMenus::AppMenus(QMainWindow& mainWindow, AppUpdater& appUpdater)
     : QObject(&mainWindow), window(mainWindow), updater(appUpdater) {
-    QMenu* file = addMenu(window, "&File");
+    QMenu* file = addMenu(window, "File", 'F');
     QAction* quit = file->addAction(QStringLiteral("&Quit Marlowick"), qApp, &QApplication::closeAllWindows);
     quit->setShortcut(QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
 
-    QMenu* view = addMenu(window, "&View");
-    QAction* nonUsb = addToggle(*view, VisibilityCommands::showNonUsbTitle, AppSettings::showNonUsbDisksKey);
+    QMenu* view = addMenu(window, "View", 'V');
+    QAction* nonUsb = addToggle(*view, VisibilityCommands::showNonUsbTitle, VisibilityCommands::showNonUsbMnemonic,
+                                AppSettings::showNonUsbDisksKey);
     connect(nonUsb, &QAction::toggled, this, [this](bool on) {
         AppSettings::setFlag(AppSettings::showNonUsbDisksKey, on);
         VisibilityCommands::setShowNonUsbDisks(model.get(), on);
     });
-    QAction* fixed = addToggle(*view, VisibilityCommands::showFixedStorageTitle, AppSettings::showFixedStorageKey);
+    QAction* fixed = addToggle(*view, VisibilityCommands::showFixedStorageTitle,
+                               VisibilityCommands::showFixedStorageMnemonic, AppSettings::showFixedStorageKey);
     connect(fixed, &QAction::toggled, this, [this](bool on) {
         AppSettings::setFlag(AppSettings::showFixedStorageKey, on);
         VisibilityCommands::setShowFixedStorage(model.get(), on);
     });
 
-    QMenu* drive = addMenu(window, DriveCommands::menuTitle);
+    QMenu* drive = addMenu(window, DriveCommands::menuTitle, DriveCommands::menuMnemonic);
     for (const DriveCommands::Item& item : DriveCommands::items) {
         if (item.separatorBefore) drive->addSeparator();
-        QAction* action = drive->addAction(ui::qtText(item.title));
+        QAction* action = drive->addAction(menuText(item.title, item.mnemonic));
         action->setProperty(commandProperty, static_cast<int>(item.command));
         if (item.shortcutKey) action->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(*item.shortcutKey)));
         const DriveMenuCommand command = item.command;
         connect(action, &QAction::triggered, this, [this, command] { DriveCommands::invoke(model.get(), command); });
     }
     drive->addSeparator();
-    QAction* verify = addToggle(*drive, DriveCommands::verifyTitle, AppSettings::verifyCopiedImagesKey);
+    QAction* verify = addToggle(*drive, DriveCommands::verifyTitle, DriveCommands::verifyMnemonic,
+                               AppSettings::verifyCopiedImagesKey);
     verify->setToolTip(ui::qtText(DriveCommands::verifyHelp));
     connect(verify, &QAction::toggled, this, [this](bool on) {
         AppSettings::setFlag(AppSettings::verifyCopiedImagesKey, on);
         DriveCommands::setVerifyCopiedImages(model.get(), on);
     });
 
-    QMenu* help = addMenu(window, "&Help");
-    help->addAction(QStringLiteral("Marlowick Home Page"), this,
+    QMenu* help = addMenu(window, "Help", 'H');
+    help->addAction(QStringLiteral("Marlowick &Home Page"), this,
                     [] { QDesktopServices::openUrl(StudioLinks::marlowickHome()); });
-    help->addAction(QStringLiteral("Marlowick Help"), this, [] { QDesktopServices::openUrl(StudioLinks::support()); });
+    help->addAction(QStringLiteral("Marlowick H&elp"), this, [] { QDesktopServices::openUrl(StudioLinks::support()); });
     help->addSeparator();
     for (const LegalDocument document : allLegalDocuments) {
-        help->addAction(ui::qtText(title(document)), this, [document] { LegalWindowPresenter::show(document); });
+        help->addAction(menuText(title(document), title(document).front()), this,
+                        [this, document] { LegalWindowPresenter::show(document, &window); });
     }
     help->addSeparator();
-    help->addAction(QStringLiteral("Quenmoor Labworks"), this, [] { QDesktopServices::openUrl(StudioLinks::website()); });
+    help->addAction(QStringLiteral("&Quenmoor Labworks"), this, [] { QDesktopServices::openUrl(StudioLinks::website()); });
     help->addSeparator();
-    QAction* check = help->addAction(QStringLiteral("Check for Updates…"), &updater, &AppUpdater::checkForUpdates);
+    QAction* check = help->addAction(QStringLiteral("&Check for Updates…"), &updater, &AppUpdater::checkForUpdates);
     check->setObjectName(QStringLiteral("app.menu.checkForUpdates"));
     check->setMenuRole(QAction::ApplicationSpecificRole);
     check->setEnabled(updater.canCheckForUpdates());
     connect(&updater, &AppUpdater::canCheckForUpdatesChanged, check, &QAction::setEnabled);
-    QAction* about = help->addAction(QStringLiteral("About Marlowick"), this, [] { AboutWindowPresenter::show(); });
+    QAction* about =
+        help->addAction(QStringLiteral("&About Marlowick"), this, [this] { AboutWindowPresenter::show(&window); });
     about->setMenuRole(QAction::AboutRole);
 
     refresh();

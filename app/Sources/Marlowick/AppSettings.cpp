@@ -38,4 +38,18 @@ void setFlag(const char* key, bool value) {
     settings->sync();
 }
 
+std::optional<QSize> windowSize() {
+    const QVariant stored = store()->value(QString::fromLatin1(windowSizeKey));
+    if (!stored.isValid() || stored.typeId() != QMetaType::QSize) return std::nullopt;
+    const QSize size = stored.toSize();
+    if (size.width() <= 0 || size.height() <= 0) return std::nullopt;
+    return size;
+}
+
+void setWindowSize(QSize size) {
+    const std::unique_ptr<QSettings> settings = store();
+    settings->setValue(QString::fromLatin1(windowSizeKey), size);
+    settings->sync();
+}
+
 }  // namespace marlowick::AppSettings

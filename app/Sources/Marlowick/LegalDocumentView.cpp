@@ -48,10 +48,7 @@ public:
         auto* label = ui::plainTextLabel(text);
         label->setWordWrap(false);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        QFont mono(QStringLiteral("DejaVu Sans Mono"));
-        mono.setStyleHint(QFont::Monospace);
-        mono.setPixelSize(11);
-        label->setFont(mono);
+        label->setFont(BrandStyle::monospacedFont(11));
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, BrandStyle::color(BrandColor::textMuted));
         label->setPalette(palette);

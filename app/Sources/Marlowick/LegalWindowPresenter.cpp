@@ -2,10 +2,8 @@
 
 #include <map>
 
-#include <QApplication>
-#include <QScreen>
-
 #include "LegalDocumentView.hpp"
+#include "UI/WindowPlacement.hpp"
 
 namespace marlowick::LegalWindowPresenter {
 namespace {
@@ -17,7 +15,7 @@ std::map<LegalDocument, QWidget*>& windows() {
 
 }  // namespace
 
-void show(LegalDocument document) {
+void show(LegalDocument document, const QWidget* over) {
     QWidget*& shown = windows()[document];
     if (shown == nullptr) {
         // Titled, closable, minimisable and resizable; closing only hides it.
@@ -25,11 +23,9 @@ void show(LegalDocument document) {
         view->setWindowFlags(Qt::Window);
         view->setAttribute(Qt::WA_QuitOnClose, false);
         view->resize(760, 640);
-        if (const QScreen* screen = QApplication::primaryScreen()) {
-            view->move(screen->availableGeometry().center() - view->rect().center());
-        }
         shown = view;
     }
+    if (!shown->isVisible()) ui::centreOn(*shown, over);
     shown->show();
     shown->raise();
     shown->activateWindow();

@@ -1,7 +1,12 @@
 #include "MainWindow.hpp"
 
+#include <algorithm>
+
+#include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include "AppSettings.hpp"
 #include "Design/BrandHeader.hpp"
 #include "UI/Accessibility.hpp"
 
@@ -25,6 +30,37 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     column->addWidget(header, 0, Qt::AlignLeft | Qt::AlignTop);
     column->addStretch(1);
     setContent(interim);
+
+    // The size a user gives the window is kept once the resizing has come to rest.
+    sizeSaver = new QTimer(this);
+    sizeSaver->setSingleShot(true);
+    sizeSaver->setInterval(400);
+    connect(sizeSaver, &QTimer::timeout, this, &MainWindow::rememberSize);
+    QSize room = defaultSize;
+    if (const QScreen* screen = this->screen()) room = screen->availableGeometry().size() - frameAllowance;
+    resize(startingSize(AppSettings::windowSize(), room));
+}
+
+QSize MainWindow::startingSize(std::optional<QSize> remembered, QSize room) {
+    const QSize wanted = remembered.value_or(defaultSize);
+    // The content's own minimum is the window's floor, whatever the room.
+    return {std::min(wanted.width(), room.width()), std::min(wanted.height(), room.height())};
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // Only a size of the window's own: not the one a maximised or full-screen window is given.
+    if (isVisible() && (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) == 0) sizeSaver->start();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (sizeSaver->isActive()) rememberSize();
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::rememberSize() {
+    sizeSaver->stop();
+    AppSettings::setWindowSize(size());
 }
 
 void MainWindow::setContent(QWidget* content) {

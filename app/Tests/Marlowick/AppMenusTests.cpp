@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 
 #include "AppSettings.hpp"
@@ -165,6 +170,29 @@ TEST_F(MenusOverAModel, TogglesStoreTheSettingAndTellTheModelUnlessItIsBusy) {
     EXPECT_FALSE(next.action(QStringLiteral("View"), QStringLiteral("Show Non-USB Disks"))->isChecked());
     EXPECT_TRUE(next.action(QStringLiteral("View"), QStringLiteral("Show External SSDs and Hard Drives"))->isChecked());
     EXPECT_TRUE(next.action(QStringLiteral("Drive"), QStringLiteral("Verify Copied Images (SHA-256)"))->isChecked());
+}
+
+TEST_F(MenusOverAModel, EveryMenuAndItemHasItsOwnKeyboardLetter) {
+    const auto letterOf = [](const QString& text) { return QKeySequence::mnemonic(text); };
+    std::set<int> menuLetters;
+    for (QAction* top : window.menuBar()->actions()) {
+        ASSERT_NE(top->menu(), nullptr);
+        const std::string menu = top->text().toStdString();
+        const QKeySequence menuLetter = letterOf(top->text());
+        EXPECT_FALSE(menuLetter.isEmpty()) << menu;
+        EXPECT_TRUE(menuLetters.insert(menuLetter[0].toCombined()).second) << menu << " shares its letter";
+        std::set<int> letters;
+        for (QAction* entry : top->menu()->actions()) {
+            if (entry->isSeparator()) continue;
+            const std::string item = menu + " / " + entry->text().toStdString();
+            const QKeySequence letter = letterOf(entry->text());
+            ASSERT_FALSE(letter.isEmpty()) << item << " has no letter";
+            EXPECT_TRUE(letters.insert(letter[0].toCombined()).second) << item << " shares its letter";
+            // The letter is one the title shows, and the title reads as it did.
+            EXPECT_EQ(entry->text().count(QLatin1Char('&')), 1) << item;
+        }
+    }
+    EXPECT_EQ(item("Drive", "Remove Ventoy…")->text(), QStringLiteral("Re&move Ventoy…"));
 }
 
 }  // namespace

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <cstdlib>
 
 #include "LegalDocumentView.hpp"
@@ -92,6 +96,48 @@ TEST(LegalDocumentView, InlineMarkdownIsRenderedAndHtmlIsShownAsText) {
     const std::vector<LegalMarkdownBlock> bullet = LegalMarkdown::blocks("-  # Heading");
     ASSERT_EQ(bullet.size(), 1U);
     EXPECT_TRUE(legalInlineHtml(bullet.front().text, Qt::blue).contains(QStringLiteral("# Heading")));
+}
+
+// The runs of monospaced text (code, paths) in `label` that its lines break in two.
+QStringList codeCutAcrossLines(const QLabel& label) {
+    QTextDocument document;
+    document.setDefaultFont(label.font());
+    document.setDocumentMargin(0);
+    document.setHtml(label.text());
+    document.setTextWidth(label.contentsRect().width());
+    (void)document.size();
+    QStringList cut;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* lines = block.layout();
+        for (auto part = block.begin(); !part.atEnd(); ++part) {
+            const QTextFragment fragment = part.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            const bool code = format.fontFixedPitch() ||
+                              format.fontFamilies().toStringList().contains(QStringLiteral("monospace"));
+            if (!code || fragment.length() < 2) continue;
+            const int first = fragment.position() - block.position();
+            const int last = first + fragment.length() - 1;
+            if (lines->lineForTextPosition(first).lineNumber() != lines->lineForTextPosition(last).lineNumber()) {
+                cut << fragment.text();
+            }
+        }
+    }
+    return cut;
+}
+
+TEST(LegalDocumentView, APathOrCodeInTheTextIsNeverBrokenAcrossLines) {
+    for (LegalDocument document : allLegalDocuments) {
+        LegalDocumentView view(document);
+        view.resize(view.minimumSize());
+        view.show();
+        QApplication::processEvents();
+        QWidget* column = testing::findElement(view, QStringLiteral("legal.column"));
+        ASSERT_NE(column, nullptr);
+        for (QLabel* label : column->findChildren<QLabel*>()) {
+            if (label->textFormat() != Qt::RichText) continue;
+            EXPECT_EQ(codeCutAcrossLines(*label).join(QStringLiteral(", ")).toStdString(), "") << rawValue(document);
+        }
+    }
 }
 
 TEST(LegalDocumentView, ShowsTheDocumentsInLightAndDark) {

@@ -5,8 +5,10 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QSettings>
 #include <cstdlib>
 
+#include "AppSettings.hpp"
 #include "Design/BrandStyle.hpp"
 
 #include "UI/Accessibility.hpp"
@@ -49,6 +51,36 @@ TEST(MainWindow, FollowsTheAppearanceInLightAndDark) {
         testing::saveScreenshot(window, std::string("main-window-") + appearance);
     }
     testing::useAppearance(nullptr);
+}
+
+TEST(MainWindow, OpensAtTheSizeLastGivenItWithinTheScreen) {
+    // A 1366×768 screen less a 32-pixel panel, as the window has it before it has a frame.
+    const QSize laptop = QSize(1366, 768 - 32) - MainWindow::frameAllowance;
+    const struct {
+        std::optional<QSize> remembered;
+        QSize room;
+        QSize expected;
+    } rows[] = {
+        {std::nullopt, laptop, MainWindow::defaultSize},
+        {QSize(1100, 640), laptop, QSize(1100, 640)},
+        {QSize(2400, 1400), laptop, laptop},
+        {std::nullopt, QSize(800, 560), QSize(800, 560)},
+    };
+    for (const auto& row : rows) EXPECT_EQ(MainWindow::startingSize(row.remembered, row.room), row.expected);
+
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Marlowick"), QStringLiteral("Marlowick"))
+        .remove(QString::fromLatin1(AppSettings::windowSizeKey));
+    {
+        MainWindow first;
+        EXPECT_EQ(first.size(), MainWindow::defaultSize);
+        // The user makes it larger; the next start opens at that size.
+        first.show();
+        first.resize(1100, 640);
+        first.close();
+    }
+    EXPECT_EQ(AppSettings::windowSize(), QSize(1100, 640));
+    MainWindow next;
+    EXPECT_EQ(next.size(), QSize(1100, 640));
 }
 
 }  // namespace

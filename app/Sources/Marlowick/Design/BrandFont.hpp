@@ -21,6 +21,8 @@ struct BrandFontValues {
 };
 
 inline constexpr std::string_view brandFontFamily = "DejaVu Sans";
+// The monospaced face of the same family, for verbatim text: reports, fenced text.
+inline constexpr std::string_view brandMonospacedFamily = "DejaVu Sans Mono";
 
 inline constexpr std::array<BrandFontValues, 8> brandFontTable{{
     {BrandFont::heroTitle, "heroTitle", 26, BrandFontWeight::bold, false},

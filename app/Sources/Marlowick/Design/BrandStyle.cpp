@@ -64,6 +64,14 @@ QFont font(BrandFont style) {
     return value;
 }
 
+QFont monospacedFont(int pixelSize) {
+    QFont value(QString::fromUtf8(brandMonospacedFamily.data(), static_cast<qsizetype>(brandMonospacedFamily.size())));
+    value.setPixelSize(pixelSize);
+    value.setStyleHint(QFont::Monospace);
+    value.setFixedPitch(true);
+    return value;
+}
+
 QPalette palette(Appearance appearance) {
     const auto c = [appearance](BrandColor role) { return color(role, appearance); };
     QPalette value;

@@ -40,6 +40,8 @@ namespace marlowick::BrandStyle {
 [[nodiscard]] QColor fillTextColor(BrandColor fill);
 
 [[nodiscard]] QFont font(BrandFont style);
+// The brand's monospaced face at `pixelSize`, regular weight.
+[[nodiscard]] QFont monospacedFont(int pixelSize);
 
 // Gives a text widget a brand font and text colour (readable on `background`), with links in
 // the primary colour.

@@ -20,10 +20,11 @@ struct Mapping {
 
 inline constexpr std::string_view themeName = "Adwaita";
 
-inline constexpr std::array<Mapping, 35> table{{
+inline constexpr std::array<Mapping, 37> table{{
     {"arrow.clockwise", "view-refresh-symbolic"},
     {"arrow.down.circle", "folder-download-symbolic"},
     {"arrow.down.circle.fill", "folder-download-symbolic"},
+    {"arrow.triangle.2.circlepath", "media-playlist-repeat-symbolic"},
     {"arrow.up.circle.fill", "software-update-available-symbolic"},
     {"bolt.horizontal.circle", "emblem-synchronizing-symbolic"},
     {"checkmark.circle.fill", "object-select-symbolic"},
@@ -50,6 +51,7 @@ inline constexpr std::array<Mapping, 35> table{{
     {"info.circle", "dialog-information-symbolic"},
     {"info.circle.fill", "dialog-information-symbolic"},
     {"opticaldisc", "media-optical-symbolic"},
+    {"opticaldiscdrive", "drive-optical-symbolic"},
     {"power.circle.fill", "system-shutdown-symbolic"},
     {"qrcode", "image-x-generic-symbolic"},
     {"square.grid.2x2.fill", "view-grid-symbolic"},

@@ -21,20 +21,25 @@ struct Item {
     // The one shortcut of the menus: Ctrl+E on Eject (the key; the modifier is the
     // platform's command key).
     std::optional<char> shortcutKey;
+    // The letter of the title that opens the item from the keyboard while the menu is open
+    // (underlined); each item of the menu has its own.
+    char mnemonic;
 };
 
 // In menu order.
 inline constexpr std::array<Item, 6> items{{
-    {DriveMenuCommand::prepare, "Prepare…", false, std::nullopt},
-    {DriveMenuCommand::update, "Update…", false, std::nullopt},
-    {DriveMenuCommand::reinstall, "Reinstall…", false, std::nullopt},
-    {DriveMenuCommand::removeVentoy, "Remove Ventoy…", false, std::nullopt},
-    {DriveMenuCommand::writeRawImage, "Write a Disk Image…", true, std::nullopt},
-    {DriveMenuCommand::eject, "Eject", true, 'E'},
+    {DriveMenuCommand::prepare, "Prepare…", false, std::nullopt, 'P'},
+    {DriveMenuCommand::update, "Update…", false, std::nullopt, 'U'},
+    {DriveMenuCommand::reinstall, "Reinstall…", false, std::nullopt, 'R'},
+    {DriveMenuCommand::removeVentoy, "Remove Ventoy…", false, std::nullopt, 'm'},
+    {DriveMenuCommand::writeRawImage, "Write a Disk Image…", true, std::nullopt, 'W'},
+    {DriveMenuCommand::eject, "Eject", true, 'E', 'E'},
 }};
 
 inline constexpr std::string_view menuTitle = "Drive";
+inline constexpr char menuMnemonic = 'D';
 inline constexpr std::string_view verifyTitle = "Verify Copied Images (SHA-256)";
+inline constexpr char verifyMnemonic = 'V';
 inline constexpr std::string_view verifyHelp =
     "Reads each copied image back off the drive and compares a SHA-256 checksum. Catches a corrupted copy that is "
     "the right size, at the cost of roughly doubling the time.";
@@ -53,7 +58,9 @@ void setVerifyCopiedImages(HomeViewModel* model, bool value);
 namespace VisibilityCommands {
 
 inline constexpr std::string_view showNonUsbTitle = "Show Non-USB Disks";
+inline constexpr char showNonUsbMnemonic = 'N';
 inline constexpr std::string_view showFixedStorageTitle = "Show External SSDs and Hard Drives";
+inline constexpr char showFixedStorageMnemonic = 'S';
 
 // Both toggles: enabled exactly when a model is focused.
 [[nodiscard]] bool isEnabled(const HomeViewModel* model);

@@ -1,7 +1,5 @@
 #include "UI/DestructiveQuestion.hpp"
 
-#include <algorithm>
-
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -50,15 +48,19 @@ DestructiveQuestion::DestructiveQuestion(QWidget& window, const QString& identif
     : Sheet(window, identifier) {
     setWindowTitle(qtText(texts.title));
     setAccessibleName(qtText(texts.title));
-    setFixedWidth(questionWidth);
     setAutoFillBackground(true);
     QPalette colours = BrandStyle::palette(BrandStyle::currentAppearance());
     colours.setColor(QPalette::Window, BrandStyle::color(BrandColor::surface));
     setPalette(colours);
 
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(24, 24, 24, 24);
+    // The title and the sentence; the buttons are the footer, always in view.
+    auto* body = new QWidget(this);
+    auto* column = new QVBoxLayout(body);
+    column->setContentsMargins(24, 24, 24, 0);
     column->setSpacing(16);
+    auto* footer = new QWidget(this);
+    auto* buttons = new QHBoxLayout(footer);
+    buttons->setContentsMargins(24, 16, 24, 24);
 
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
@@ -78,7 +80,6 @@ DestructiveQuestion::DestructiveQuestion(QWidget& window, const QString& identif
     messageLabel->setObjectName(identifier + QStringLiteral(".message"));
     column->addWidget(messageLabel);
 
-    auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     keep = answerButton(texts.keep, false, this);
     act = answerButton(texts.act, true, this);
@@ -89,7 +90,7 @@ DestructiveQuestion::DestructiveQuestion(QWidget& window, const QString& identif
     keep->setDefault(true);
     buttons->addWidget(keep);
     buttons->addWidget(act);
-    column->addLayout(buttons);
+    setParts(body, footer, questionWidth);
     setTabOrder(keep, act);
 
     connect(keep, &QPushButton::clicked, this, &QDialog::reject);
@@ -108,16 +109,8 @@ QPushButton* DestructiveQuestion::defaultButton() const {
 }
 
 void DestructiveQuestion::setVisible(bool visible) {
-    if (visible && !isVisible()) {
-        // As tall as the texts need at the fixed width, centred on the window it asks over.
-        layout()->activate();
-        setFixedHeight(std::max(layout()->totalHeightForWidth(width()), layout()->totalMinimumSize().height()));
-        if (const QWidget* owner = parentWidget()) {
-            const QRect over = owner->window()->frameGeometry();
-            move(over.center() - QPoint(width() / 2, height() / 2));
-        }
-        keep->setFocus(Qt::OtherFocusReason);
-    }
+    // Sized to its texts and centred on its window as a sheet is.
+    if (visible && !isVisible()) keep->setFocus(Qt::OtherFocusReason);
     Sheet::setVisible(visible);
 }
 

@@ -1,5 +1,7 @@
 #include "UI/Popover.hpp"
 
+#include <algorithm>
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -44,12 +46,18 @@ Popover::Popover(QWidget& anchor, const QString& identifier, const QString& titl
 }
 
 void Popover::present() {
-    adjustSize();
+    // As tall as its wrapped text needs at its fixed width (a wrapping label's own size hint
+    // is measured at a width of its choosing, and its lines would be cut at this one).
+    layout()->activate();
+    setFixedHeight(layout()->totalHeightForWidth(width()));
     const QPoint anchorTop = anchorWidget->mapToGlobal(QPoint(anchorWidget->width() / 2, 0));
     QPoint topLeft(anchorTop.x() - width() / 2, anchorTop.y() - height() - 4);
-    const QScreen* screen = anchorWidget->screen();
-    if (screen != nullptr && topLeft.y() < screen->availableGeometry().top()) {
-        topLeft.setY(anchorWidget->mapToGlobal(QPoint(0, anchorWidget->height())).y() + 4);
+    if (const QScreen* screen = anchorWidget->screen()) {
+        // Above the anchor, below it when there is no room above; inside the screen either way.
+        const QRect room = screen->availableGeometry();
+        if (topLeft.y() < room.top()) topLeft.setY(anchorWidget->mapToGlobal(QPoint(0, anchorWidget->height())).y() + 4);
+        topLeft.setX(std::clamp(topLeft.x(), room.left(), std::max(room.left(), room.right() + 1 - width())));
+        topLeft.setY(std::clamp(topLeft.y(), room.top(), std::max(room.top(), room.bottom() + 1 - height())));
     }
     move(topLeft);
     show();

@@ -91,6 +91,13 @@ DiscoveredDisk usbStick(const std::string& bsdName, const std::string& serial, c
     return disk;
 }
 
+DiscoveredDisk portableSsd(const std::string& bsdName) {
+    DiscoveredDisk disk = usbStick(bsdName, "SSD-" + bsdName, "Portable SSD");
+    disk.isSolidState = true;
+    disk.isRemovable = false;
+    return disk;
+}
+
 HelperVentoyLayout ventoyLayout(std::int64_t sectorCount) {
     const std::int64_t efiSectors = 65'536;
     const std::int64_t part2Start = sectorCount - efiSectors;

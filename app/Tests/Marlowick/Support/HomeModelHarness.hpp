@@ -72,6 +72,9 @@ struct HomeModelHarness {
 // A removable USB stick of 16 GB, eligible under usbOnly, with a serial number.
 [[nodiscard]] DiscoveredDisk usbStick(const std::string& bsdName, const std::string& serial = "SER1",
                                       const std::string& name = "Stick");
+// A solid-state drive in a USB enclosure (not removable): eligible only when fixed storage
+// is shown.
+[[nodiscard]] DiscoveredDisk portableSsd(const std::string& bsdName);
 // The layout of a Ventoy drive of that many 512-byte sectors.
 [[nodiscard]] HelperVentoyLayout ventoyLayout(std::int64_t sectorCount = 31'250'000);
 

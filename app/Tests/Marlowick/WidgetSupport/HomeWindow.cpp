@@ -61,6 +61,18 @@ void HomeWindow::click(const char* identifier) {
     settle();
 }
 
+ui::Sheet* HomeWindow::confirmWithAdvancedOptions() {
+    click("home.primaryAction");
+    ui::Sheet* confirmation = sheet("home.confirm.sheet");
+    EXPECT_NE(confirmation, nullptr) << "no confirmation opened";
+    if (confirmation == nullptr) return nullptr;
+    auto* disclosure = findElement<QAbstractButton>(*confirmation, QStringLiteral("home.confirm.advanced.disclosure"));
+    if (disclosure == nullptr) return nullptr;
+    QTest::mouseClick(disclosure, Qt::LeftButton);
+    settle();
+    return confirmation;
+}
+
 void HomeWindow::pressReturnOn(std::initializer_list<QWidget*> targets) {
     for (QWidget* target : targets) {
         target->setFocus();

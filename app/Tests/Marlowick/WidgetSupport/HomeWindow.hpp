@@ -43,6 +43,9 @@ struct HomeWindow {
     // The text of the label with this identifier; empty when there is none.
     QString text(const char* identifier);
     void click(const char* identifier);
+    // Presses the state's main action and opens the advanced options of the confirmation
+    // sheet it brings up; returns that sheet (null, the test failed, when none opens).
+    ui::Sheet* confirmWithAdvancedOptions();
     // Presses Return, Enter and the keypad's Enter with the focus on each target in turn.
     void pressReturnOn(std::initializer_list<QWidget*> targets);
 

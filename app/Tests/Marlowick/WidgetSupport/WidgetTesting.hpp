@@ -44,8 +44,21 @@ QVBoxLayout* brandColumn(QWidget& window, BrandColor background, int margin = 20
 // for elision are not texts of this kind.
 void expectNoCutText(QWidget& root, const std::string& where);
 
-// Lays the window out at its size, grabs it and writes "<name>.png" into the build tree's
-// screenshot folder; what it shows is checked for cut text too. Returns the file written.
+// Fails the test for every visible symbol under `root` whose slot is empty (a symbol the
+// icon theme does not have).
+void expectNoEmptySymbol(QWidget& root, const std::string& where);
+
+// What must hold of a window's layout whatever it shows, at any size and scrolled anywhere:
+// - nothing visible is drawn under the brand header ("home.brandHeader") but what lies
+//   behind it by design (the backdrop, "home.backdrop");
+// - every popover that is open is as tall as its texts need and lies inside its screen;
+// - every sheet and dialog open over the window lies inside it, and a sheet's footer is
+//   whole and in view.
+void expectSoundLayout(QWidget& window, const std::string& where);
+
+// Lays the window out at its size, grabs it and writes "<name>.png" (at a device pixel
+// ratio of 2, "<name>@2x.png") into the build tree's screenshot folder; what it shows is
+// checked for cut text and empty symbols too. Returns the file written.
 std::string saveScreenshot(QWidget& window, const std::string& name);
 
 }  // namespace marlowick::testing

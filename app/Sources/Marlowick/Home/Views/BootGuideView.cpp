@@ -18,7 +18,8 @@ std::string BootGuideView::stepLabel(std::size_t position) {
 
 BootGuideView::BootGuideView(QWidget& window, std::function<void()> onClose)
     : ui::Sheet(window, QStringLiteral("home.bootGuide.sheet")) {
-    auto* column = views::sheetColumn(*this, QStringLiteral("Boot from your drive"), sheetWidth);
+    const views::SheetParts parts = views::sheetParts(*this, QStringLiteral("Boot from your drive"), sheetWidth);
+    QVBoxLayout* column = parts.body;
 
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(12);
@@ -64,16 +65,14 @@ BootGuideView::BootGuideView(QWidget& window, std::function<void()> onClose)
                                          "support page if none of these work.",
                                          BrandFont::callout, BrandColor::textMuted, this));
 
-    auto* closeRow = new QHBoxLayout;
+    QHBoxLayout* closeRow = parts.footer;
     closeRow->addStretch(1);
     auto* done = new QPushButton(QStringLiteral("Done"), this);
     ui::identify(*done, "home.bootGuide.close");
     views::applyButtonLook(*done, views::ButtonLook::borderedProminent);
     done->setDefault(true);
     closeRow->addWidget(done);
-    column->addLayout(closeRow);
-
-    views::fitSheetHeight(*this);
+    fit();
 
     connect(done, &QPushButton::clicked, this, &QDialog::accept);
     connect(this, &QDialog::finished, this, [action = std::move(onClose)](int) {

@@ -45,7 +45,8 @@ DiagnosticsView::DiagnosticsView(DiagnosticReport diagnosticReport, QWidget* par
     textLabel->setTextFormat(Qt::PlainText);
     textLabel->setWordWrap(false);
     textLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    textLabel->setFont(BrandStyle::font(BrandFont::readout));
+    // Monospaced, so that the report's columns and paths read as they were written.
+    textLabel->setFont(BrandStyle::monospacedFont(brandFontValues(BrandFont::readout).pixelSize));
     textLabel->setContentsMargins(0, 2, 0, 2);
     textLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     views::setTextColor(*textLabel, BrandStyle::color(BrandColor::textMuted));

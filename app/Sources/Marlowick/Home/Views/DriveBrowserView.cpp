@@ -20,6 +20,7 @@
 #include "UI/Accessibility.hpp"
 #include "UI/DestructiveQuestion.hpp"
 #include "UI/PlainText.hpp"
+#include "UI/WindowPlacement.hpp"
 
 namespace marlowick {
 namespace {
@@ -89,6 +90,8 @@ DriveBrowserView::DriveBrowserView(std::shared_ptr<DriveBrowserModel> model, QWi
     fill(*this, BrandColor::surface);
     setMinimumSize(minimumWidth, minimumHeight);
     resize(idealWidth, idealHeight);
+    // Over the window it is opened from, centred on it.
+    if (parent != nullptr) ui::centreOn(*this, parent);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

@@ -99,7 +99,8 @@ std::string DrivePickerView::accessibilityLabel(const DiscoveredDisk& disk) {
 DrivePickerView::DrivePickerView(QWidget& window, std::vector<DiscoveredDisk> disks, SelectAction select,
                                  Action onRescan, Action onCancel)
     : ui::Sheet(window, QStringLiteral("home.picker.sheet")), shown(std::move(disks)), onSelect(std::move(select)) {
-    content = views::sheetColumn(*this, QStringLiteral("Choose a drive"), sheetWidth);
+    const views::SheetParts parts = views::sheetParts(*this, QStringLiteral("Choose a drive"), sheetWidth);
+    content = parts.body;
 
     auto* header = new QVBoxLayout;
     header->setSpacing(6);
@@ -112,7 +113,7 @@ DrivePickerView::DrivePickerView(QWidget& window, std::vector<DiscoveredDisk> di
                                          BrandFont::callout, BrandColor::textMuted, this));
     content->addLayout(header);
 
-    auto* buttons = new QHBoxLayout;
+    QHBoxLayout* buttons = parts.footer;
     auto* rescan = rescanButton = new QPushButton(QStringLiteral("Rescan"), this);
     ui::identify(*rescan, "home.picker.rescan");
     views::applyButtonLook(*rescan, views::ButtonLook::bordered);
@@ -122,7 +123,6 @@ DrivePickerView::DrivePickerView(QWidget& window, std::vector<DiscoveredDisk> di
     buttons->addWidget(rescan);
     buttons->addStretch(1);
     buttons->addWidget(cancel);
-    content->addLayout(buttons);
     rebuildList();
 
     // Neither button is pressed by Return: a row has the focus more often than not.
@@ -191,7 +191,7 @@ void DrivePickerView::rebuildList() {
     // the first drive, where reading starts. After a rescan the focus stays where it is.
     const QList<views::RowButton*> rows = listArea->findChildren<views::RowButton*>();
     if (!rows.isEmpty() && (!isVisible() || focusWidget() == nullptr)) rows.front()->setFocus(Qt::OtherFocusReason);
-    views::fitSheetHeight(*this);
+    fit();
 }
 
 }  // namespace marlowick

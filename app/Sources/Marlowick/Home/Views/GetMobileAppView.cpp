@@ -176,6 +176,8 @@ GetMobileAppView::GetMobileAppView(bool continueOnPhone, QWidget* parent) : QWid
     connect(link, &QPushButton::clicked, this, openAppPage);
     column->addWidget(link, 0, Qt::AlignLeft);
     column->addStretch(1);
+    // Never shorter than its wrapped texts need at its width: the window keeps room for it.
+    setMinimumHeight(column->totalHeightForWidth(panelWidth));
 
     // Everything but the two links is read as part of the panel's label.
     for (QWidget* child : findChildren<QWidget*>()) {

@@ -39,6 +39,11 @@ using Kind = HomeOperationKind;
 constexpr std::int64_t largeDriveBytes = 200'000'000'000;
 // The hero's narrowest: the card and the padding around it.
 constexpr int heroMinimumWidth = 520;
+// The brand header's place: 20 from the leading edge, 40 from the top, and the room kept
+// between it and the content scrolling below it.
+constexpr int headerLeading = 20;
+constexpr int headerTop = 40;
+constexpr int headerClearance = 12;
 
 // The state's symbol on a tinted disc with a ring of the same colour. Decoration.
 class StateIcon : public QWidget {
@@ -139,6 +144,19 @@ HomeView::HomeView(std::shared_ptr<HomeViewModel> model, HomeViewPanels givenPan
     row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
+    // The brand header has its own strip at the top of the content column, and the content
+    // scrolls below it: nothing is ever drawn under the header.
+    auto* column = new QVBoxLayout;
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    header = new BrandHeader(46, this);
+    header->setObjectName(QStringLiteral("home.brandHeader"));
+    ui::hideFromAccessibility(*header);
+    auto* headerStrip = new QHBoxLayout;
+    headerStrip->setContentsMargins(headerLeading, headerTop, 0, headerClearance);
+    headerStrip->addWidget(header);
+    headerStrip->addStretch(1);
+    column->addLayout(headerStrip);
     scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("home.content"));
     scroll->setFrameShape(QFrame::NoFrame);
@@ -148,12 +166,8 @@ HomeView::HomeView(std::shared_ptr<HomeViewModel> model, HomeViewPanels givenPan
     // Not a control: Tab goes to what the page holds, and the page scrolls to show it.
     scroll->setFocusPolicy(Qt::NoFocus);
     scroll->viewport()->setAutoFillBackground(false);
-    row->addWidget(scroll, 1);
-
-    header = new BrandHeader(46, this);
-    header->setObjectName(QStringLiteral("home.brandHeader"));
-    header->setAttribute(Qt::WA_TransparentForMouseEvents);
-    ui::hideFromAccessibility(*header);
+    column->addWidget(scroll, 1);
+    row->addLayout(column, 1);
 
     // The sheets, each bound to its one model property.
     auto slot = [this](std::function<bool()> presented, std::function<void()> dismiss,
@@ -270,8 +284,10 @@ void HomeView::renderContent() {
             const bool chosenRelease = holdsKind(running->kind, {Kind::prepare, Kind::reinstall, Kind::removeVentoy});
             const std::optional<std::string> version =
                 chosenRelease ? std::optional(homeModel->advancedOptions().selectedVentoyVersion) : std::nullopt;
-            progress = new OperationProgressView(running->kind, running->progress, version, *catalog->catalog(),
-                                                 [model = homeModel] { model->cancelOperation(); });
+            progress = new OperationProgressView(
+                running->kind, running->progress, version, *catalog->catalog(),
+                [model = homeModel] { model->cancelOperation(); },
+                OperationProgressView::Target{homeModel->deviceName(), capacity(*homeModel).value_or(-1)});
             QWidget* old = scroll->takeWidget();
             scroll->setWidget(progress);
             if (old != nullptr) old->deleteLater();
@@ -307,7 +323,6 @@ void HomeView::renderContent() {
         setMinimumWidth(heroMinimumWidth + scroll->verticalScrollBar()->sizeHint().width() +
                         (phonePanel != nullptr ? phonePanel->minimumSizeHint().width() : 0));
     }
-    header->raise();
 }
 
 QWidget* HomeView::makeHero() {
@@ -507,45 +522,10 @@ ui::Sheet* HomeView::makeConfirmation(QWidget& window) {
                 model->setPendingRawImage(std::nullopt);
             },
     };
-    const bool erases = isDestructive(inputs.kind);
-    auto* sheet = new ui::Sheet(window, QStringLiteral("home.confirm.sheet"));
-    sheet->setWindowTitle(ui::qtText(OperationConfirmationView::title(inputs.kind)));
-    auto* layout = new QVBoxLayout(sheet);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* area = new QScrollArea(sheet);
-    area->setObjectName(QStringLiteral("home.confirm.scroll"));
-    // Not a control: Tab goes to what the sheet holds, and the body scrolls to show it.
-    area->setFocusPolicy(Qt::NoFocus);
-    area->setFrameShape(QFrame::NoFrame);
-    area->setWidgetResizable(true);
-    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    confirmationView = new OperationConfirmationView(std::move(inputs), catalog);
-    area->setWidget(confirmationView);
-    layout->addWidget(area);
-    QPalette surface = sheet->palette();
-    surface.setColor(QPalette::Window, BrandStyle::color(BrandColor::surface));
-    sheet->setPalette(surface);
-    sheet->setAutoFillBackground(true);
-    if (erases) sheet->makeReturnSafe();
-    connect(confirmationView, &OperationConfirmationView::resized, sheet, [this, sheet] { fitSheet(*sheet); });
+    auto* sheet = new OperationConfirmationView(window, std::move(inputs), catalog);
+    confirmationView = sheet;
     connect(sheet, &QObject::destroyed, this, [this] { confirmationView = nullptr; });
-    fitSheet(*sheet);
     return sheet;
-}
-
-void HomeView::fitSheet(ui::Sheet& sheet) {
-    // A sheet never outgrows its window: what does not fit scrolls.
-    auto* area = sheet.findChild<QScrollArea*>();
-    if (area == nullptr || area->widget() == nullptr) return;
-    QWidget* content = area->widget();
-    content->adjustSize();
-    const int width = 460;
-    content->setMinimumWidth(width);
-    const int wanted = content->heightForWidth(width) > 0 ? content->heightForWidth(width) : content->sizeHint().height();
-    const int room = std::max(240, window()->height() - 48);
-    // When the content scrolls, the scroll bar gets its own room beside it.
-    const int bar = wanted > room ? area->verticalScrollBar()->sizeHint().width() : 0;
-    sheet.setFixedSize(width + bar, std::min(wanted, room));
 }
 
 void HomeView::renderSheets() {
@@ -627,9 +607,6 @@ void HomeView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     backdrop->setGeometry(rect());
     backdrop->lower();
-    header->move(20, 40);
-    header->resize(header->sizeHint());
-    header->raise();
 }
 
 void HomeView::changeEvent(QEvent* event) {

@@ -100,7 +100,6 @@ private:
     void closeSheet(SheetSlot& slot);
     [[nodiscard]] QWidget* makeHero();
     [[nodiscard]] ui::Sheet* makeConfirmation(QWidget& window);
-    void fitSheet(ui::Sheet& sheet);
 
     std::shared_ptr<HomeViewModel> homeModel;
     std::shared_ptr<VentoyCatalogModel> catalog;

@@ -104,40 +104,46 @@ std::string OperationConfirmationView::actionHint(Kind kind) {
     return {};
 }
 
-OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_ptr<VentoyCatalogModel> catalogModel,
-                                                     QWidget* parent)
-    : QWidget(parent), inputs(std::move(given)), catalog(std::move(catalogModel)) {
+OperationConfirmationView::OperationConfirmationView(QWidget& window, Inputs given,
+                                                     std::shared_ptr<VentoyCatalogModel> catalogModel)
+    : ui::Sheet(window, QStringLiteral("home.confirm.sheet")), inputs(std::move(given)), catalog(std::move(catalogModel)) {
     const Kind kind = inputs.kind;
     const bool destructive = isDestructive(kind);
-    setObjectName(QStringLiteral("home.confirm"));
+    setWindowTitle(ui::qtText(title(kind)));
     setAutoFillBackground(true);
     QPalette background = palette();
     background.setColor(QPalette::Window, BrandStyle::color(BrandColor::surface));
     setPalette(background);
 
-    auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(24, 24, 24, 24);
+    // Everything but the acknowledgement and the buttons, which are the footer.
+    auto* body = new QWidget(this);
+    auto* root = new QVBoxLayout(body);
+    root->setContentsMargins(24, 24, 24, 0);
     root->setSpacing(16);
+    auto* footer = new QWidget(this);
+    auto* footerColumn = new QVBoxLayout(footer);
+    footerColumn->setContentsMargins(24, 16, 24, 24);
+    footerColumn->setSpacing(16);
 
     // 1. What is asked, with a warning symbol for what erases.
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
     header->addWidget(views::symbolLabel(destructive ? "exclamationmark.triangle.fill" : "arrow.triangle.2.circlepath", 28,
-                                      destructive ? BrandColor::errorText : BrandColor::primary, this));
-    QLabel* heading = views::styledLabel(title(kind), BrandFont::sectionTitle, BrandColor::textHeading, this);
+                                      destructive ? BrandColor::errorText : BrandColor::primary, body));
+    QLabel* heading = views::styledLabel(title(kind), BrandFont::sectionTitle, BrandColor::textHeading, body);
     ui::identify(*heading, "home.confirm.title", title(kind), "heading");
     header->addWidget(heading, 1);
     root->addLayout(header);
 
     // 2. What happens to the drive.
     QLabel* sentence = views::styledLabel(explanation(kind, inputs.deviceName, inputs.deviceCapacityBytes), BrandFont::body,
-                                     BrandColor::textMuted, this);
+                                     BrandColor::textMuted, body);
     sentence->setObjectName(QStringLiteral("home.confirm.explanation"));
     root->addWidget(sentence);
 
     // 3. The first use downloads the boot files.
     if (inputs.downloadHeadsUpBytes) {
-        auto* card = new TintedCard(this);
+        auto* card = new TintedCard(body);
         const std::string notice =
             "First use downloads about " + sizeText(*inputs.downloadHeadsUpBytes) + " of Ventoy boot files.";
         ui::identify(*card, "home.confirm.downloadHeadsUp", notice);
@@ -165,7 +171,7 @@ OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_p
     // 4. The disk image a raw write would put on the drive.
     if (inputs.rawImage) {
         const HomeViewModel::PendingRawImage& image = *inputs.rawImage;
-        auto* card = new TintedCard(this);
+        auto* card = new TintedCard(body);
         ui::identify(*card, "home.confirm.rawImage");
         QVBoxLayout* column = cardColumn(*card, 4);
         auto* imageRow = new QHBoxLayout;
@@ -215,12 +221,12 @@ OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_p
 
     // 5. A large drive is named before it is erased.
     if (destructive && inputs.showsLargeDriveCaution) {
-        root->addWidget(new LargeDriveCautionBanner(inputs.deviceCapacityBytes, "home.confirm.largeDriveCaution", this));
+        root->addWidget(new LargeDriveCautionBanner(inputs.deviceCapacityBytes, "home.confirm.largeDriveCaution", body));
     }
 
     // 6. The advanced options of the kinds that lay down a new data partition.
     if (reformatsDataPartition(kind)) {
-        disclosure = new QToolButton(this);
+        disclosure = new QToolButton(body);
         ui::identify(*disclosure, "home.confirm.advanced.disclosure", "Advanced options");
         disclosure->setText(QStringLiteral("Advanced options"));
         disclosure->setCheckable(true);
@@ -241,25 +247,24 @@ OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_p
         };
         chevron(false);
         root->addWidget(disclosure, 0, Qt::AlignLeft);
-        section = new AdvancedOptionsSection(kind, inputs.options, inputs.deviceCapacityBytes, catalog, this);
+        section = new AdvancedOptionsSection(kind, inputs.options, inputs.deviceCapacityBytes, catalog, body);
         section->setVisible(false);
         root->addWidget(section);
         connect(disclosure, &QToolButton::toggled, this, [this, chevron](bool open) {
             chevron(open);
             section->setVisible(open);
-            emit resized();
         });
         connect(section, &AdvancedOptionsSection::edited, this, [this] { sync(); });
     }
 
-    // 7. What erases must be acknowledged.
+    // 7. What erases must be acknowledged: with the buttons, in the footer.
     if (destructive) {
         auto* row = new QHBoxLayout;
         row->setSpacing(8);
-        acknowledge = new QCheckBox(this);
+        acknowledge = new QCheckBox(footer);
         ui::identify(*acknowledge, "home.confirm.acknowledge", "Confirm you understand this erases " + inputs.deviceName,
                      "Enables the " + actionLabel(kind) + " button.");
-        auto* caption = new viewkit::CheckBoxCaption(*acknowledge, this);
+        auto* caption = new viewkit::CheckBoxCaption(*acknowledge, footer);
         caption->setObjectName(QStringLiteral("home.confirm.acknowledge.caption"));
         caption->setTextFormat(Qt::RichText);
         // The name is escaped: it shows as typed, in bold, whatever characters it holds.
@@ -269,27 +274,29 @@ OperationConfirmationView::OperationConfirmationView(Inputs given, std::shared_p
         views::setTextColor(*caption, BrandColor::text);
         row->addWidget(acknowledge, 0, Qt::AlignTop);
         row->addWidget(caption, 1);
-        root->addLayout(row);
+        footerColumn->addLayout(row);
         connect(acknowledge, &QCheckBox::toggled, this, [this] { sync(); });
     }
 
     // 8. Cancel and the action.
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    QPushButton* cancel = viewkit::borderedButton("Cancel", this);
+    QPushButton* cancel = viewkit::borderedButton("Cancel", footer);
     ui::identify(*cancel, "home.confirm.cancel", "Cancel", "Closes this dialog without changing the drive.");
     connect(cancel, &QPushButton::clicked, this, [this] {
         if (inputs.onCancel) inputs.onCancel();
     });
     buttons->addWidget(cancel);
-    action = viewkit::prominentButton(actionLabel(kind), destructive ? BrandColor::errorSolid : BrandColor::primary, this);
+    action = viewkit::prominentButton(actionLabel(kind), destructive ? BrandColor::errorSolid : BrandColor::primary, footer);
     ui::identify(*action, "home.confirm.action", actionLabel(kind), actionHint(kind));
     connect(action, &QPushButton::clicked, this, [this] {
         if (confirmEnabled() && inputs.onConfirm) inputs.onConfirm();
     });
     buttons->addWidget(action);
-    root->addLayout(buttons);
+    footerColumn->addLayout(buttons);
 
+    setParts(body, footer, sheetWidth);
+    if (destructive) makeReturnSafe();
     sync();
 }
 

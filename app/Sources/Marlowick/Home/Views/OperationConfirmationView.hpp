@@ -1,10 +1,11 @@
 #pragma once
-// The sheet's content that asks before an operation starts: the operation and the drive, one
-// sentence on what happens to it, the first-use download, the disk image a raw write would
-// put on the drive, the large-drive warning, the advanced options of the kinds that
-// reformat, and, before anything that erases, an acknowledgement that must be ticked. It
-// decides nothing: its two buttons call what the home view hands in. An erasing operation
-// is never confirmed by Return; Cancel takes Escape.
+// The sheet that asks before an operation starts: the operation and the drive, one sentence
+// on what happens to it, the first-use download, the disk image a raw write would put on
+// the drive, the large-drive warning, the advanced options of the kinds that reformat, and,
+// before anything that erases, an acknowledgement that must be ticked. The acknowledgement
+// and the buttons are its footer, always in view; the rest scrolls when the window is too
+// small for it. It decides nothing: its two buttons call what the home view hands in. An
+// erasing operation is never confirmed by Return; Cancel takes Escape.
 
 #include <cstdint>
 #include <functional>
@@ -12,13 +13,13 @@
 #include <optional>
 #include <string>
 
-#include <QWidget>
 
 #include "Home/AdvancedInstallOptions.hpp"
 #include "Home/HomeOperationKind.hpp"
 #include "Home/HomeViewModel.hpp"
 #include "Home/VentoyCatalogModel.hpp"
 #include "UI/Binding.hpp"
+#include "UI/Sheet.hpp"
 
 class QCheckBox;
 class QPushButton;
@@ -28,7 +29,7 @@ namespace marlowick {
 
 class AdvancedOptionsSection;
 
-class OperationConfirmationView : public QWidget {
+class OperationConfirmationView : public ui::Sheet {
     Q_OBJECT
 public:
     struct Inputs {
@@ -43,7 +44,8 @@ public:
         std::function<void()> onCancel;
     };
 
-    OperationConfirmationView(Inputs inputs, std::shared_ptr<VentoyCatalogModel> catalog, QWidget* parent = nullptr);
+    // A sheet over `window`.
+    OperationConfirmationView(QWidget& window, Inputs inputs, std::shared_ptr<VentoyCatalogModel> catalog);
 
     // Re-reads the bound options: the action button's enablement and the section.
     void sync();
@@ -58,9 +60,7 @@ public:
     [[nodiscard]] static std::string actionLabel(HomeOperationKind kind);
     [[nodiscard]] static std::string actionHint(HomeOperationKind kind);
 
-signals:
-    // The content changed its height (the advanced options opened or closed).
-    void resized();
+    static constexpr int sheetWidth = 460;
 
 private:
     Inputs inputs;

@@ -12,6 +12,7 @@
 #include "Design/BrandCard.hpp"
 #include "Design/BrandStyle.hpp"
 #include "Design/HomeAccessibility.hpp"
+#include "Home/Views/DriveContextViews.hpp"
 #include "Home/Views/ViewElements.hpp"
 #include "Home/Views/ViewKit.hpp"
 #include "UI/Accessibility.hpp"
@@ -85,7 +86,7 @@ std::string_view OperationProgressView::symbol(HomeOperationKind kind) {
 OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperationProgress progress,
                                              const std::optional<std::string>& ventoyVersion,
                                              const VentoyReleaseCatalog& catalog, std::function<void()> onCancel,
-                                             QWidget* parent)
+                                             std::optional<Target> target, QWidget* parent)
     : QWidget(parent), runningKind(kind), cancel(std::move(onCancel)) {
     ui::identify(*this, "home.root");
     setMinimumSize(520, 400);
@@ -100,6 +101,29 @@ OperationProgressView::OperationProgressView(HomeOperationKind kind, HomeOperati
     auto* cardColumn = new QVBoxLayout(card);
     cardColumn->setContentsMargins(24, 24, 24, 24);
     cardColumn->setSpacing(14);
+
+    // The drive being written, named as the hero names it.
+    if (target) {
+        auto* drive = new QWidget(card);
+        const std::string size = driveSizeText(target->capacityBytes);
+        ui::identify(*drive, "home.operation.drive", target->name + ", " + size);
+        auto* driveRow = new QHBoxLayout(drive);
+        driveRow->setContentsMargins(0, 0, 0, 0);
+        driveRow->setSpacing(8);
+        driveRow->addWidget(views::symbolLabel("externaldrive.fill", 16, BrandColor::primary, drive), 0,
+                            Qt::AlignVCenter);
+        auto* name = new views::ElidedLabel(ui::qtText(target->name), BrandFont::callout, BrandColor::text, drive,
+                                            Qt::ElideRight);
+        name->setObjectName(QStringLiteral("home.operation.drive.name"));
+        name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        driveRow->addWidget(name, 1);
+        QLabel* capacity = views::styledLabel(size, BrandFont::caption, BrandColor::textMuted, drive);
+        capacity->setWordWrap(false);
+        capacity->setObjectName(QStringLiteral("home.operation.drive.size"));
+        driveRow->addWidget(capacity, 0, Qt::AlignVCenter);
+        for (QWidget* child : drive->findChildren<QWidget*>()) ui::hideFromAccessibility(*child);
+        cardColumn->addWidget(drive);
+    }
 
     auto* barColumn = new QVBoxLayout;
     barColumn->setSpacing(6);

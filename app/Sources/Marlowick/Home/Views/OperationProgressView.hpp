@@ -1,11 +1,13 @@
 #pragma once
 // What the window shows while an operation runs, in place of the hero: the operation's
-// symbol, a card with the stage, a progress bar with its percentage, the file or step
+// symbol, a card with the drive being worked on, the stage, a progress bar with its
+// percentage, the file or step
 // being worked on and the time remaining, a warning not to unplug the drive, the licence
 // notice of the Ventoy boot files when the operation installs them, and Cancel (also
 // Escape). It renders what the home model publishes; its own logic is the percentage and
 // the time-remaining phrase. The bar never moves back while one view shows one run.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -25,11 +27,20 @@ namespace marlowick {
 class OperationProgressView : public QWidget {
     Q_OBJECT
 public:
+    // The drive the operation works on: its name, shown as plain text, and its capacity in
+    // bytes (negative when unknown).
+    struct Target {
+        std::string name;
+        std::int64_t capacityBytes = -1;
+    };
+
     // `ventoyVersion` picks the release named in the licence notice; none, an empty or an
-    // unlisted version names the catalog's recommended one.
+    // unlisted version names the catalog's recommended one. Without a `target` the card
+    // names no drive.
     OperationProgressView(HomeOperationKind kind, HomeOperationProgress progress,
                           const std::optional<std::string>& ventoyVersion, const VentoyReleaseCatalog& catalog,
-                          std::function<void()> onCancel, QWidget* parent = nullptr);
+                          std::function<void()> onCancel, std::optional<Target> target = std::nullopt,
+                          QWidget* parent = nullptr);
 
     // A newer report of the same run.
     void setProgress(const HomeOperationProgress& progress);

@@ -13,6 +13,7 @@
 #include "Design/SymbolIcons.hpp"
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"
+#include "UI/Sheet.hpp"
 
 namespace marlowick::views {
 
@@ -51,6 +52,7 @@ QFrame* divider(QWidget* parent) {
 QLabel* symbolLabel(std::string_view symbol, int pixels, BrandColor color, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setPixmap(SymbolIcons::tinted(symbol, pixels, BrandStyle::color(color), label->devicePixelRatioF()));
+    label->setProperty(symbolProperty, ui::qtText(symbol));
     label->setFixedSize(pixels, pixels);
     label->setAlignment(Qt::AlignCenter);
     ui::hideFromAccessibility(*label);
@@ -93,26 +95,21 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
     painter.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft, shownText());
 }
 
-QVBoxLayout* sheetColumn(QWidget& sheet, const QString& title, int width) {
+SheetParts sheetParts(ui::Sheet& sheet, const QString& title, int width) {
     sheet.setWindowTitle(title);
-    sheet.setFixedWidth(width);
     sheet.setAutoFillBackground(true);
     QPalette colours = sheet.palette();
     colours.setColor(QPalette::Window, BrandStyle::color(BrandColor::surface));
     sheet.setPalette(colours);
-    auto* column = new QVBoxLayout(&sheet);
-    column->setContentsMargins(24, 24, 24, 24);
+    auto* body = new QWidget(&sheet);
+    auto* column = new QVBoxLayout(body);
+    column->setContentsMargins(24, 24, 24, 0);
     column->setSpacing(16);
-    return column;
-}
-
-void fitSheetHeight(QWidget& sheet) {
-    QLayout* layout = sheet.layout();
-    if (layout == nullptr) return;
-    layout->activate();
-    const int height =
-        layout->hasHeightForWidth() ? layout->totalHeightForWidth(sheet.width()) : layout->totalSizeHint().height();
-    sheet.setFixedHeight(std::max(height, layout->totalMinimumSize().height()));
+    auto* footer = new QWidget(&sheet);
+    auto* buttons = new QHBoxLayout(footer);
+    buttons->setContentsMargins(24, 16, 24, 24);
+    sheet.setParts(body, footer, width);
+    return {column, buttons};
 }
 
 RoundedBox::RoundedBox(BrandColor fillColor, double cornerRadius, QWidget* parent)

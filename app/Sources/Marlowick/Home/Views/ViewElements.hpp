@@ -11,12 +11,17 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QHBoxLayout>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "Design/BrandColor.hpp"
 #include "Design/BrandFont.hpp"
 #include "Design/BrandText.hpp"
+
+namespace marlowick::ui {
+class Sheet;
+}
 
 namespace marlowick::views {
 
@@ -33,8 +38,10 @@ inline constexpr std::string_view middleDot = " \xC2\xB7 ";
 void setTextColor(QWidget& widget, const QColor& color);
 void setTextColor(QWidget& widget, BrandColor color, const TextBackground& background = {});
 
-// A symbol `pixels` square tinted with `color`, hidden from accessibility.
+// A symbol `pixels` square tinted with `color`, hidden from accessibility. The label names
+// its symbol in the property `symbolProperty`, so that a slot left empty can be told.
 [[nodiscard]] QLabel* symbolLabel(std::string_view symbol, int pixels, BrandColor color, QWidget* parent);
+inline constexpr const char* symbolProperty = "brandSymbol";
 
 // A thin bar without text: the primary colour over `track`, rounded at half its height,
 // from 0 to `steps`.
@@ -62,12 +69,16 @@ private:
     Qt::TextElideMode elideMode;
 };
 
-// Gives a sheet its title, its fixed width and the surface colour, and returns its column
-// (24 points of padding, 16 between the parts).
-[[nodiscard]] QVBoxLayout* sheetColumn(QWidget& sheet, const QString& title, int width);
+// Where a sheet's content goes: the column of its body and the row of its footer's buttons,
+// which stays in view when the body scrolls.
+struct SheetParts {
+    QVBoxLayout* body;
+    QHBoxLayout* footer;
+};
 
-// Makes a sheet of fixed width exactly as tall as its content at that width.
-void fitSheetHeight(QWidget& sheet);
+// Gives a sheet its title, its fixed width and the surface colour, and lays it out as a body
+// (24 points of padding, 16 between the parts) above a footer, 16 below it.
+[[nodiscard]] SheetParts sheetParts(ui::Sheet& sheet, const QString& title, int width);
 
 // A drive card's box: `fill` in a rounded rectangle with a 1-pixel border line inside its
 // edge, painted behind the children laid out in it.

@@ -90,9 +90,9 @@ QPushButton* borderedButton(std::string_view title, QWidget* parent) {
 }
 
 QVBoxLayout* screenColumn(QWidget& screen) {
-    constexpr int topPaddingUnderHeader = 78;
     auto* outer = new QVBoxLayout(&screen);
-    outer->setContentsMargins(40, topPaddingUnderHeader, 40, 40);
+    // The brand header's strip above the screen keeps it apart from the top edge.
+    outer->setContentsMargins(40, 0, 40, 40);
     outer->setSpacing(0);
     outer->addStretch(1);
     outer->addSpacing(24);

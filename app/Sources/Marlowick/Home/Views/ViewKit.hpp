@@ -37,10 +37,10 @@ void setProminentTint(QPushButton& button, BrandColor tint);
 // opens it in the desktop's browser.
 [[nodiscard]] QPushButton* sourceLink(const std::string& address, BrandFont font, QWidget* parent = nullptr);
 
-// Lays `screen` out as a screen under the brand header and returns its column (24 points
-// between children), centred vertically with at least 24 points above and below it. The
-// screen is padded 40; at the top more, because the header overlays the window's top-left
-// corner (40 points down, 46 high) and the column starts below it even in the smallest window.
+// Lays `screen` out as a screen of the home view (which shows it below the brand header's
+// strip) and returns its column (24 points between children), centred vertically with at
+// least 24 points above and below it. The screen is padded 40 but at the top, where the
+// header's strip stands.
 [[nodiscard]] QVBoxLayout* screenColumn(QWidget& screen);
 
 // Adds `widget`, whose width is fixed, centred to `column`, so that its height is measured

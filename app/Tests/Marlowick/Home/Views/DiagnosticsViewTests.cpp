@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -119,6 +120,33 @@ TEST(DiagnosticsView, ALongOrWideReportScrollsWithinItsHeight) {
     EXPECT_GT(area->verticalScrollBar()->maximum(), 0);
     EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
     EXPECT_LE(panel->width(), 480);
+}
+
+TEST(DiagnosticsView, TheShownReportIsMonospacedAndCanBeSelectedAndCopiedFromTheKeyboard) {
+    QWidget window;
+    auto* column = new QVBoxLayout(&window);
+    auto* panel = new DiagnosticsView(reportInHome(3, 120));
+    column->addWidget(panel);
+    window.resize(440, 400);
+    window.show();
+    QTest::mouseClick(findElement<QPushButton>(*panel, QStringLiteral("home.diagnostics.toggle")), Qt::LeftButton);
+    QApplication::processEvents();
+    auto* body = findElement<QLabel>(*panel, QStringLiteral("home.diagnostics.text.body"));
+    ASSERT_NE(body, nullptr);
+    // Columns and paths line up as written.
+    EXPECT_TRUE(QFontInfo(body->font()).fixedPitch()) << QFontInfo(body->font()).family().toStdString();
+    // Every line shows whole: the box is as tall as the report, a long line is reached by
+    // scrolling sideways.
+    auto* area = findElement<QScrollArea>(*panel, QStringLiteral("home.diagnostics.text"));
+    ASSERT_NE(area, nullptr);
+    EXPECT_GE(area->viewport()->height(), body->sizeHint().height());
+    EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
+    // Selected and copied from the keyboard.
+    QApplication::clipboard()->setText(QStringLiteral("something else"));
+    body->setFocus();
+    QTest::keySequence(body, QKeySequence::SelectAll);
+    QTest::keySequence(body, QKeySequence::Copy);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), panel->reportText());
 }
 
 // The panel as the home view shows it after a failed operation: from the model's report.

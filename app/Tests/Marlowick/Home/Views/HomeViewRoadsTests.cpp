@@ -24,13 +24,7 @@ using Kind = HomeOperationKind;
 using testing::findElement;
 using testing::HomeWindow;
 
-// A solid-state drive in a USB enclosure: eligible only when fixed storage is shown.
-DiscoveredDisk portableSsd(const std::string& bsdName) {
-    DiscoveredDisk disk = testing::usbStick(bsdName, "SSD-" + bsdName, "Portable SSD");
-    disk.isSolidState = true;
-    disk.isRemovable = false;
-    return disk;
-}
+using testing::portableSsd;
 
 TEST(HomeView, SeveralDrivesAreChosenInThePickerAndFixedStorageIsNamedAsHidden) {
     for (const char* appearance : {"light", "dark"}) {
@@ -193,12 +187,8 @@ TEST(HomeView, APreparesOptionsShowTheOlderReleaseNoteAndBlockTheButtonWhileInva
         HomeWindow home(appearance);
         home.harness.runner->answer(testing::detectedNotVentoy());
         home.show();
-        home.click("home.primaryAction");
-        ui::Sheet* sheet = home.sheet("home.confirm.sheet");
+        ui::Sheet* sheet = home.confirmWithAdvancedOptions();
         ASSERT_NE(sheet, nullptr);
-        QTest::mouseClick(findElement<QAbstractButton>(*sheet, QStringLiteral("home.confirm.advanced.disclosure")),
-                          Qt::LeftButton);
-        home.settle();
 
         auto* version = findElement<QComboBox>(*sheet, QStringLiteral("home.confirm.advanced.version"));
         auto* note = findElement<viewkit::Note>(*sheet, QStringLiteral("home.confirm.advanced.versionOlderNote"));

@@ -190,6 +190,10 @@ TEST(HomeView, CancelsDuringTheDownloadAndDuringTheHelperRun) {
             auto* cancel = home.element<QPushButton>("home.operation.cancel");
             ASSERT_NE(cancel, nullptr);
             EXPECT_EQ(cancel->accessibleDescription(), QStringLiteral("Stops the operation and returns to the start."));
+            // The card names the drive being written.
+            auto* drive = home.element<views::ElidedLabel>("home.operation.drive.name");
+            ASSERT_NE(drive, nullptr);
+            EXPECT_EQ(drive->shownText(), QStringLiteral("Stick"));
             const std::string stage = duringHelper ? "helper-" : "download-";
             testing::saveScreenshot(*home.window, "home-progress-" + stage + appearance);
             home.window->activateWindow();
@@ -240,6 +244,8 @@ TEST(HomeView, AReadyDriveOffersUpdateAndRemove) {
         ASSERT_NE(action, nullptr);
         EXPECT_TRUE(action->isEnabled());
         EXPECT_TRUE(action->isDefault());
+        // Its header shows the update's symbol (the sheet's screenshot checks every symbol slot).
+        if (older) testing::saveScreenshot(*sheet, "home-confirm-update-light");
         QTest::keyClick(sheet, Qt::Key_Return);
         QApplication::processEvents();
         EXPECT_EQ(home.harness.model->pendingOperation(), std::nullopt);
@@ -520,6 +526,26 @@ TEST(OperationProgressView, TheDetailRowAndTheBarThatNeverGoesBack) {
     EXPECT_EQ(notice->accessibleName(),
               qt("Ventoy " + catalog->recommended().version() +
                  " boot files are downloaded from the Ventoy project and licensed under the GNU GPL v3."));
+}
+
+TEST(OperationProgressView, NamesTheDriveItWorksOnAsItIsCalled) {
+    testing::HomeModelHarness harness;
+    const auto catalog = harness.catalog->catalog();
+    const HomeOperationProgress running{0.5, "Writing boot image…", std::nullopt, std::nullopt};
+    OperationProgressView view(Kind::prepare, running, std::nullopt, *catalog, [] {},
+                               OperationProgressView::Target{"Tom <b>&amp;</b> Stick", 16'000'000'000});
+    view.resize(600, 560);
+    view.show();
+    QApplication::processEvents();
+    auto* drive = findElement(view, QStringLiteral("home.operation.drive"));
+    ASSERT_NE(drive, nullptr);
+    EXPECT_EQ(drive->accessibleName(), qt("Tom <b>&amp;</b> Stick, " + ByteCountText::fileSize(16'000'000'000)));
+    auto* name = findElement<views::ElidedLabel>(view, QStringLiteral("home.operation.drive.name"));
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->shownText(), QStringLiteral("Tom <b>&amp;</b> Stick"));
+    // Without a drive to name, the card names none.
+    OperationProgressView unnamed(Kind::prepare, running, std::nullopt, *catalog, [] {});
+    EXPECT_EQ(unnamed.findChild<QWidget*>(QStringLiteral("home.operation.drive")), nullptr);
 }
 
 TEST(OperationConfirmationView, TitlesExplanationsAndActionsOfEachKind) {
