@@ -9,10 +9,10 @@
 
 #include "Design/BrandHeader.hpp"
 #include "Design/BrandStyle.hpp"
-#include "Design/HomeAccessibility.hpp"
 #include "Design/QRCode.hpp"
 #include "Design/StudioLinks.hpp"
 #include "Design/SymbolIcons.hpp"
+#include "Home/HomeAccessibility.hpp"
 #include "Home/Views/ViewElements.hpp"
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"
