@@ -53,4 +53,15 @@ if find app/Sources/Marlowick/Home -maxdepth 1 -name '*.?pp' -exec grep -l '#inc
   echo "a model file of the application includes a stand-in"
   status=1
 fi
+# The application's Qt floors: Design/ (the brand) below UI/ (the view kit) below
+# Home/Views/ below the shell. The build gives each its own include root; this says it too.
+app=app/Sources/Marlowick
+if grep -rnE '#include "(UI|Home/Views|StandIns)/' "$app/Design"; then
+  echo "the brand (Design/) includes a floor above it"
+  status=1
+fi
+if grep -rnE '#include "(Home/Views|StandIns)/' "$app/UI"; then
+  echo "the view kit (UI/) includes a floor above it"
+  status=1
+fi
 exit $status

@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "Design/BrandHeader.hpp"
 #include "Design/BrandStyle.hpp"
 #include "Design/QRCode.hpp"
 #include "Design/StudioLinks.hpp"
@@ -15,6 +14,7 @@
 #include "Home/HomeAccessibility.hpp"
 #include "Home/Views/ViewElements.hpp"
 #include "UI/Accessibility.hpp"
+#include "UI/BrandHeader.hpp"
 #include "UI/PlainText.hpp"
 
 namespace marlowick {

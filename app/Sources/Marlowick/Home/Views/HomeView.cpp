@@ -12,9 +12,7 @@
 #include <QVBoxLayout>
 
 #include "Design/BrandCard.hpp"
-#include "Design/BrandHeader.hpp"
 #include "Design/BrandStyle.hpp"
-#include "Design/HomeBackground.hpp"
 #include "Design/SymbolIcons.hpp"
 #include "Home/HomeHeroPresentation.hpp"
 #include "Home/OperationConfirmationPresentation.hpp"
@@ -26,6 +24,8 @@
 #include "Home/Views/ViewElements.hpp"
 #include "Home/Views/ViewKit.hpp"
 #include "UI/Accessibility.hpp"
+#include "UI/BrandHeader.hpp"
+#include "UI/HomeBackground.hpp"
 #include "UI/PlainText.hpp"
 #include "UI/Sheet.hpp"
 
