@@ -38,12 +38,30 @@ if grep -rnE '#include [<"](Q[A-Za-z]+|Qt[A-Za-z]*/)' core app/Sources/Marlowick
   echo "the library or the helper program includes Qt"
   status=1
 fi
-# The application's models (the files directly in Home/) are plain C++: Qt stays in the
-# views below them and in the rest of the application.
-models=app/Sources/Marlowick/Home
-if [ -d "$models" ] &&
-   find "$models" -maxdepth 1 -name '*.?pp' -exec grep -lE '#include [<"](Q[A-Za-z]+|Qt[A-Za-z]*/)' {} +; then
-  echo "a model file of the application includes Qt"
+# The application's models (the files directly in Home/) and the stand-in worlds built on
+# them (StandIns/) are plain C++: Qt stays in the views below Home/ and in the rest of the
+# application.
+for models in app/Sources/Marlowick/Home app/Sources/Marlowick/StandIns; do
+  if [ -d "$models" ] &&
+     find "$models" -maxdepth 1 -name '*.?pp' -exec grep -lE '#include [<"](Q[A-Za-z]+|Qt[A-Za-z]*/)' {} +; then
+    echo "a model or stand-in file of the application includes Qt"
+    status=1
+  fi
+done
+# The models never lean on a stand-in: the live program builds them without any.
+if find app/Sources/Marlowick/Home -maxdepth 1 -name '*.?pp' -exec grep -l '#include "StandIns/' {} +; then
+  echo "a model file of the application includes a stand-in"
+  status=1
+fi
+# The application's Qt floors: Design/ (the brand) below UI/ (the view kit) below
+# Home/Views/ below the shell. The build gives each its own include root; this says it too.
+app=app/Sources/Marlowick
+if grep -rnE '#include "(UI|Home/Views|StandIns)/' "$app/Design"; then
+  echo "the brand (Design/) includes a floor above it"
+  status=1
+fi
+if grep -rnE '#include "(Home/Views|StandIns)/' "$app/UI"; then
+  echo "the view kit (UI/) includes a floor above it"
   status=1
 fi
 exit $status

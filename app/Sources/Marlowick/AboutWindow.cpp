@@ -10,11 +10,11 @@
 #include <QVBoxLayout>
 
 #include "Assets/VentoyReleaseManifest.hpp"
-#include "Design/BrandHeader.hpp"
 #include "Design/BrandStyle.hpp"
 #include "Design/StudioLinks.hpp"
 #include "LegalWindowPresenter.hpp"
 #include "UI/Accessibility.hpp"
+#include "UI/BrandHeader.hpp"
 #include "UI/PlainText.hpp"
 #include "UI/WindowPlacement.hpp"
 

@@ -7,8 +7,8 @@
 #include <QVBoxLayout>
 
 #include "AppSettings.hpp"
-#include "Design/BrandHeader.hpp"
 #include "UI/Accessibility.hpp"
+#include "UI/BrandHeader.hpp"
 
 namespace marlowick {
 

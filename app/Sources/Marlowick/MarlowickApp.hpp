@@ -13,8 +13,8 @@
 #include "AppSettings.hpp"
 #include "Helper/HelperCancelLatch.hpp"
 #include "Home/HomeViewModel.hpp"
-#include "Home/UITestScenario.hpp"
 #include "Home/VentoyCatalogModel.hpp"
+#include "StandIns/UITestScenario.hpp"
 
 class QApplication;
 

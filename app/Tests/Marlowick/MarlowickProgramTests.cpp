@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "Home/UITestScenario.hpp"
+#include "StandIns/UITestScenario.hpp"
 #include "WidgetSupport/ProgramDriver.hpp"
 
 namespace marlowick {

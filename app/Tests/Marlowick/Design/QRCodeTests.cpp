@@ -6,8 +6,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include "Design/BrandHeader.hpp"
 #include "Design/StudioLinks.hpp"
+#include "UI/BrandHeader.hpp"
 
 namespace marlowick {
 namespace {

@@ -7,10 +7,10 @@
 #include <thread>
 
 #include "Home/DriveBrowserModel.hpp"
+#include "StandIns/MemoryDriveFileAccess.hpp"
 #include "Support/HomeModelHarness.hpp"
 #include "Support/ManualBackground.hpp"
 #include "Support/ManualExecutor.hpp"
-#include "Support/MemoryDriveFileAccess.hpp"
 
 namespace marlowick {
 namespace {

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "Home/HomeViewModel.hpp"
+#include "StandIns/MemoryDriveFileAccess.hpp"
+#include "StandIns/ScriptedEngineRunner.hpp"
 #include "Support/ManualBackground.hpp"
 #include "Support/ManualExecutor.hpp"
-#include "Support/MemoryDriveFileAccess.hpp"
-#include "Support/ScriptedEngineRunner.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick::testing {

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "Design/BrandStyle.hpp"
-#include "Design/HomeAccessibility.hpp"
+#include "Home/HomeAccessibility.hpp"
 #include "Home/Views/ViewElements.hpp"
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"

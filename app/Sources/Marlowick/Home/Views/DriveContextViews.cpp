@@ -26,11 +26,6 @@ TextBackground chipBackground(BrandColor color) { return {BrandColor::surfaceSun
 
 }  // namespace
 
-std::string driveSizeText(std::int64_t capacityBytes) {
-    if (capacityBytes < 0) return "Unknown size";
-    return ByteCountText::fileSize(capacityBytes);
-}
-
 StatusChip::StatusChip(DriveContextStatus status, QWidget* parent) : QWidget(parent), shown(std::move(status)) {
     setFont(BrandStyle::font(BrandFont::caption));
     setAccessibleName(ui::qtText(shown.label));

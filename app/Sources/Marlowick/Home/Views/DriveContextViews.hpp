@@ -5,8 +5,7 @@
 // - LargeDriveCautionBanner: the warning before an erasing operation on a large drive.
 // - InfoHint: an information button beside an option label, with an explaining popover.
 // - StateInfoLink: the "What does this mean?" link under the hero, explaining the state.
-// Sizes are written by the library's one byte-count formatter, so a drive shows one size
-// text everywhere.
+// Sizes are written by driveSizeText, so a drive shows one size text everywhere.
 
 #include <cstdint>
 #include <string>
@@ -16,6 +15,7 @@
 #include <QWidget>
 
 #include "Design/BrandColor.hpp"
+#include "Home/DriveSizeText.hpp"
 
 namespace marlowick {
 
@@ -31,9 +31,6 @@ struct DriveContextStatus {
     BrandColor color;
     bool operator==(const DriveContextStatus&) const = default;
 };
-
-// A drive's size as the views write it; "Unknown size" when the size is not known (< 0).
-[[nodiscard]] std::string driveSizeText(std::int64_t capacityBytes);
 
 // The status chip: symbol and label in the caption font and the status colour, on a capsule
 // of that colour at 14 % opacity.

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "Design/BrandStyle.hpp"
-#include "Design/HomeAccessibility.hpp"
+#include "Home/HomeAccessibility.hpp"
 #include "Home/Views/ViewElements.hpp"
 #include "Image/ByteCountText.hpp"
 #include "UI/Accessibility.hpp"

@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 
 #include "Design/BrandStyle.hpp"
-#include "Detect/VentoyVersionReader.hpp"
 #include "Home/VentoyCatalogModel.hpp"
+#include "Home/VentoyUpdatePresentation.hpp"
 #include "Home/Views/ViewElements.hpp"
 #include "Image/ByteCountText.hpp"
 #include "UI/Accessibility.hpp"
@@ -33,7 +33,7 @@ std::int64_t DriveInfoView::capacityBytes(const HelperVentoyLayout& layout) {
 }
 
 std::string DriveInfoView::filesystemName(const std::optional<HelperDriveUsage>& usage) {
-    return usage && usage->filesystem == "fat32" ? "FAT32" : "exFAT";
+    return usage && usage->dataFilesystem() == DriveFilesystem::fat32 ? "FAT32" : "exFAT";
 }
 
 std::string DriveInfoView::partitionStyleName(const HelperVentoyLayout& layout) {
@@ -59,10 +59,14 @@ std::optional<DriveInfoView::UsageModel> DriveInfoView::usageModel(const std::op
 
 DriveContextStatus DriveInfoView::status(const std::optional<std::string>& installedVersion,
                                          const std::string& recommendedVersion) {
-    const auto newer = VentoyVersionReader::updateAvailable(installedVersion, recommendedVersion);
-    if (!newer) return {"Ventoy installed", "info.circle.fill", BrandColor::textMuted};
-    if (*newer) return {"Update available", "arrow.up.circle.fill", BrandColor::warningText};
-    return {"Ready", "checkmark.circle.fill", BrandColor::successText};
+    using Status = VentoyUpdatePresentation::Status;
+    const VentoyUpdatePresentation update(installedVersion, recommendedVersion);
+    switch (update.status) {
+        case Status::versionUnknown: return {update.statusLabel(), "info.circle.fill", BrandColor::textMuted};
+        case Status::updateAvailable: return {update.statusLabel(), "arrow.up.circle.fill", BrandColor::warningText};
+        case Status::upToDate: break;
+    }
+    return {update.statusLabel(), "checkmark.circle.fill", BrandColor::successText};
 }
 
 std::string DriveInfoView::accessibilityLabel() const {

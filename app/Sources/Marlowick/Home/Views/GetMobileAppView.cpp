@@ -7,14 +7,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "Design/BrandHeader.hpp"
 #include "Design/BrandStyle.hpp"
-#include "Design/HomeAccessibility.hpp"
 #include "Design/QRCode.hpp"
 #include "Design/StudioLinks.hpp"
 #include "Design/SymbolIcons.hpp"
+#include "Home/HomeAccessibility.hpp"
 #include "Home/Views/ViewElements.hpp"
 #include "UI/Accessibility.hpp"
+#include "UI/BrandHeader.hpp"
 #include "UI/PlainText.hpp"
 
 namespace marlowick {

@@ -12,12 +12,11 @@
 #include <QVBoxLayout>
 
 #include "Design/BrandCard.hpp"
-#include "Design/BrandHeader.hpp"
 #include "Design/BrandStyle.hpp"
-#include "Design/HomeAccessibility.hpp"
-#include "Design/HomeBackground.hpp"
 #include "Design/SymbolIcons.hpp"
-#include "Detect/VentoyVersionReader.hpp"
+#include "Home/HomeHeroPresentation.hpp"
+#include "Home/OperationConfirmationPresentation.hpp"
+#include "Home/VentoyUpdatePresentation.hpp"
 #include "Home/Views/DriveContextViews.hpp"
 #include "Home/Views/HomeStatePresentation.hpp"
 #include "Home/Views/OperationConfirmationView.hpp"
@@ -25,6 +24,8 @@
 #include "Home/Views/ViewElements.hpp"
 #include "Home/Views/ViewKit.hpp"
 #include "UI/Accessibility.hpp"
+#include "UI/BrandHeader.hpp"
+#include "UI/HomeBackground.hpp"
 #include "UI/PlainText.hpp"
 #include "UI/Sheet.hpp"
 
@@ -35,8 +36,6 @@ using State = HomeDriveState;
 using Property = HomeViewModel::Property;
 using Kind = HomeOperationKind;
 
-// A drive this large is named before it is erased.
-constexpr std::int64_t largeDriveBytes = 200'000'000'000;
 // The hero's narrowest: the card and the padding around it.
 constexpr int heroMinimumWidth = 520;
 // The brand header's place: 20 from the leading edge, 40 from the top, and the room kept
@@ -81,10 +80,15 @@ QHBoxLayout* linkRow(QVBoxLayout& into, int spacing) {
 
 void closeRow(QHBoxLayout& row) { row.addStretch(1); }
 
-QPushButton* link(QWidget* parent, std::string_view title, std::string_view identifier, std::string_view label = {},
-                  std::string_view hint = {}, BrandFont font = BrandFont::body, BrandColor tint = BrandColor::primary) {
-    QPushButton* button = viewkit::linkButton(title, font, tint, parent);
-    ui::identify(*button, identifier, label.empty() ? title : label, hint);
+QPushButton* link(QWidget* parent, const HomeHeroPresentation::Link& entry, BrandFont font, BrandColor tint) {
+    QPushButton* button = viewkit::linkButton(entry.title, font, entry.destructive ? BrandColor::errorText : tint, parent);
+    ui::identify(*button, entry.identifier, entry.accessibilityLabel.empty() ? entry.title : entry.accessibilityLabel,
+                 entry.accessibilityHint);
+    if (entry.emphasised) {
+        QFont semibold = button->font();
+        semibold.setWeight(QFont::DemiBold);
+        button->setFont(semibold);
+    }
     return button;
 }
 
@@ -110,14 +114,11 @@ std::optional<std::int64_t> HomeView::capacity(const HomeViewModel& model) {
     return model.disk()->sectorCount * model.disk()->sectorSize;
 }
 
-bool HomeView::updateAvailable(const std::optional<std::string>& installed, const std::string& recommended) {
-    return VentoyVersionReader::updateAvailable(installed, recommended).value_or(false);
-}
-
 BrandColor HomeView::backdropAccent(const HomeDriveState& state, const std::string& recommendedVersion) {
     if (const auto* ready = std::get_if<State::VentoyReady>(&state.value)) {
-        return updateAvailable(ready->installedVersion, recommendedVersion) ? BrandColor::accent
-                                                                            : BrandColor::successText;
+        return VentoyUpdatePresentation(ready->installedVersion, recommendedVersion).offersUpdate()
+                   ? BrandColor::accent
+                   : BrandColor::successText;
     }
     if (state.is<State::Incompatible>() || state.is<State::Unreadable>()) return BrandColor::warningText;
     if (state.is<State::Error>()) return BrandColor::errorText;
@@ -223,28 +224,34 @@ HomeView::~HomeView() {
 
 void HomeView::observe(Property property) {
     switch (property) {
-        // What the running operation keeps for itself shows through the state alone.
-        case Property::operationTask:
-        case Property::operationCancel:
-        case Property::operationDetail:
-        case Property::throughput:
-        case Property::throughputStage:
-        case Property::detectTask:
-        case Property::imageRefreshTask:
-        case Property::stateBeforeOperation:
-        case Property::selectionFromEnumeration:
-        case Property::helperListingsInFlight:
-        case Property::driveVisibility:
-        case Property::includeFixedStorage:
-        case Property::verifyCopiedImages: return;
+        // What the hero, the drive row, the sheets and the alert show.
+        case Property::state:
+        case Property::pendingOperation:
+        case Property::availableDisks:
+        case Property::hiddenFixedStorageCount:
+        case Property::driveImages:
+        case Property::browser:
+        case Property::pendingRawImage:
+        case Property::rawWriteBlockedMessage:
+        case Property::isPickingDisk:
+        case Property::isShowingBootGuide:
+        case Property::disk:
+        case Property::selectedDiskName:
+        case Property::lastDiagnostics:
+        case Property::uiTestAutoOperation:
+        case Property::operationStopping:
+            contentDirty = true;
+            scheduleRender();
+            return;
         case Property::advancedOptions:
             // The sheet follows the options it edits; the hero does not show them.
             if (confirmationView != nullptr) confirmationView->sync();
             return;
-        default: break;
+        default:
+            // The rest (what the running operation keeps for itself, the scan's settings)
+            // shows through the state alone.
+            return;
     }
-    contentDirty = true;
-    scheduleRender();
 }
 
 void HomeView::scheduleRender() {
@@ -330,18 +337,23 @@ QWidget* HomeView::makeHero() {
     const HomeDriveState& state = model.state();
     const HomeStatePresentation presentation(state);
     const std::optional<std::int64_t> driveBytes = capacity(model);
+    const HomeHeroPresentation parts(
+        state, HomeHeroPresentation::Inputs{
+                   .recommendedVersion = catalog->recommended().version(),
+                   .capacityBytes = driveBytes,
+                   .hasDisk = model.disk().has_value(),
+                   .deviceName = model.deviceName(),
+                   .availableDiskCount = model.availableDisks().size(),
+                   .hiddenFixedStorageCount = model.hiddenFixedStorageCount(),
+                   .hasDiagnostics = model.lastDiagnostics().has_value(),
+                   .stateHasDriveStatus = presentation.contextStatus.has_value(),
+                   .primaryActionErases = presentation.primaryAction && presentation.primaryAction->isDestructive,
+               });
 
     auto* hero = new QWidget;
     ui::identify(*hero, "home.root");
     hero->setMinimumSize(heroMinimumWidth, 560);
     QVBoxLayout* column = viewkit::screenColumn(*hero);
-    // "Boot guide" opens the guide's sheet, under the card or in the drive row.
-    const auto bootGuideLink = [this](QWidget* parent, const char* identifier) {
-        QPushButton* guide = link(parent, HomeAccessibility::bootGuideLabel, identifier,
-                                  HomeAccessibility::bootGuideLabel, HomeAccessibility::bootGuideHint);
-        connect(guide, &QPushButton::clicked, this, [model = homeModel] { model->setIsShowingBootGuide(true); });
-        return guide;
-    };
 
     auto* icon = new StateIcon(presentation.systemImage, presentation.iconColor, hero);
     icon->setObjectName(QStringLiteral("home.hero.icon"));
@@ -356,7 +368,7 @@ QWidget* HomeView::makeHero() {
     viewkit::addCentred(*column, card);
 
     // 1. The drive and its status.
-    if (presentation.contextStatus && model.disk()) {
+    if (parts.showsDriveHeader) {
         rows->addWidget(new DriveContextHeader(model.deviceName(), driveBytes.value_or(-1), *presentation.contextStatus, card));
     }
 
@@ -377,20 +389,17 @@ QWidget* HomeView::makeHero() {
     rows->addLayout(texts);
 
     // 3. What a failed operation recorded.
-    const auto* done = std::get_if<State::Done>(&state.value);
-    if (done != nullptr && !done->outcome.isSuccess() && model.lastDiagnostics() && panels.diagnostics) {
+    if (parts.showsDiagnostics && panels.diagnostics) {
         if (QWidget* diagnostics = panels.diagnostics(*model.lastDiagnostics())) rows->addWidget(diagnostics);
     }
 
     // 4. A large drive is named before an erasing action.
-    if (driveBytes && *driveBytes >= largeDriveBytes && presentation.primaryAction &&
-        presentation.primaryAction->isDestructive) {
+    if (parts.showsLargeDriveCaution) {
         rows->addWidget(new LargeDriveCautionBanner(*driveBytes, "home.hero.largeDriveCaution", card));
     }
 
     // 5. What a ready drive holds.
-    const auto* ready = std::get_if<State::VentoyReady>(&state.value);
-    if (ready != nullptr) {
+    if (const auto* ready = std::get_if<State::VentoyReady>(&state.value); ready != nullptr && parts.showsDriveContents) {
         if (panels.driveInfo) {
             if (QWidget* info = panels.driveInfo(model, *ready)) rows->addWidget(info);
         }
@@ -412,68 +421,28 @@ QWidget* HomeView::makeHero() {
         rows->addWidget(button, 0, Qt::AlignHCenter);
     }
 
-    // 7 to 9. Secondary actions.
-    if (ready != nullptr) {
+    // 7. Secondary actions.
+    if (!parts.secondaryLinks.empty()) {
         QHBoxLayout* secondary = linkRow(*rows, 16);
-        const std::string recommended = catalog->recommended().version();
-        const bool newer = updateAvailable(ready->installedVersion, recommended);
-        QPushButton* update =
-            link(card, newer ? "Update to " + recommended : std::string("Reinstall boot files"), "home.secondary.update",
-                 "Update Ventoy", "Refreshes the boot files. Your images are kept.");
-        if (newer) {
-            QFont semibold = update->font();
-            semibold.setWeight(QFont::DemiBold);
-            update->setFont(semibold);
+        for (const HomeHeroPresentation::Link& entry : parts.secondaryLinks) {
+            secondary->addWidget(actionLink(card, entry, BrandFont::body, BrandColor::primary));
         }
-        connect(update, &QPushButton::clicked, this, [model = homeModel] { model->requestOperation(Kind::update); });
-        secondary->addWidget(update);
-        QPushButton* remove = link(card, "Remove Ventoy", "home.secondary.remove", "Remove Ventoy",
-                                   "Erases Ventoy and everything on the drive, returning it to plain storage.",
-                                   BrandFont::body, BrandColor::errorText);
-        connect(remove, &QPushButton::clicked, this, [model = homeModel] { model->requestOperation(Kind::removeVentoy); });
-        secondary->addWidget(remove);
-        closeRow(*secondary);
-    }
-    if (state.is<State::Unreadable>()) {
-        QHBoxLayout* secondary = linkRow(*rows, 16);
-        QPushButton* retry = link(card, HomeAccessibility::tryAgainLabel, "home.secondary.tryAgain",
-                                  HomeAccessibility::tryAgainLabel, HomeAccessibility::tryAgainHint);
-        connect(retry, &QPushButton::clicked, this, [model = homeModel] { model->detect(); });
-        secondary->addWidget(retry);
-        closeRow(*secondary);
-    }
-    if (done != nullptr && done->outcome.isSuccess()) {
-        QHBoxLayout* secondary = linkRow(*rows, 16);
-        if (done->kind != Kind::removeVentoy) {
-            const bool another = done->kind == Kind::addImage;
-            QPushButton* add = link(card, another ? "Add another" : "Add an image", "home.secondary.addAnother",
-                                    another ? "Add another image" : "Add an image",
-                                    another ? "Pick another image to copy onto this drive."
-                                            : "Copies an image you pick onto the drive.");
-            connect(add, &QPushButton::clicked, this, [model = homeModel] { model->addAnother(); });
-            secondary->addWidget(add);
-        }
-        secondary->addWidget(bootGuideLink(card, "home.secondary.bootGuide"));
         closeRow(*secondary);
     }
 
     // The drive row under the card.
-    if (state.is<State::NoDrive>()) {
+    if (parts.driveRow != HomeHeroPresentation::DriveRow::none) {
+        const bool finding = parts.driveRow == HomeHeroPresentation::DriveRow::findDrive;
         auto* driveRow = new QVBoxLayout;
-        driveRow->setSpacing(12);
+        if (finding) driveRow->setSpacing(12);
         QHBoxLayout* links = linkRow(*driveRow, 16);
-        QPushButton* rescan = link(hero, "Rescan", "home.drive.rescan");
-        connect(rescan, &QPushButton::clicked, this, [model = homeModel] { model->refreshDisks(); });
-        links->addWidget(rescan);
-        if (!model.availableDisks().empty()) {
-            QPushButton* choose = link(hero, "Choose a drive…", "home.drive.choose", "Choose a drive");
-            connect(choose, &QPushButton::clicked, this, [model = homeModel] { model->presentDiskPicker(); });
-            links->addWidget(choose);
+        for (const HomeHeroPresentation::Link& entry : parts.driveLinks) {
+            links->addWidget(finding ? actionLink(hero, entry, BrandFont::body, BrandColor::primary)
+                                     : actionLink(hero, entry, BrandFont::callout, BrandColor::textMuted));
         }
-        links->addWidget(bootGuideLink(hero, "home.drive.bootGuide"));
         closeRow(*links);
-        if (model.hiddenFixedStorageCount() >= 1) {
-            const std::string notice = HomeAccessibility::hiddenFixedStorageNotice(model.hiddenFixedStorageCount());
+        if (parts.hiddenFixedStorageNotice) {
+            const std::string& notice = *parts.hiddenFixedStorageNotice;
             QLabel* hidden = views::styledLabel(notice, BrandFont::caption, BrandColor::textMuted, hero);
             hidden->setAlignment(Qt::AlignHCenter);
             hidden->setFixedWidth(440);  // the card's width
@@ -481,25 +450,26 @@ QWidget* HomeView::makeHero() {
             viewkit::addCentred(*driveRow, hidden);
         }
         column->addLayout(driveRow);
-    } else if (state.is<State::Prepare>() || ready != nullptr || state.is<State::Incompatible>() ||
-               state.is<State::Unreadable>() || state.is<State::Error>()) {
-        auto* driveRow = new QVBoxLayout;
-        QHBoxLayout* links = linkRow(*driveRow, 16);
-        QPushButton* rescan =
-            link(hero, "Rescan", "home.drive.rescan", {}, {}, BrandFont::callout, BrandColor::textMuted);
-        connect(rescan, &QPushButton::clicked, this, [model = homeModel] { model->refreshDisks(); });
-        links->addWidget(rescan);
-        if (model.availableDisks().size() >= 2 && model.disk()) {
-            const std::string changeTitle = "Using " + model.deviceName() + " · Change drive";
-            QPushButton* change = link(hero, changeTitle, "home.drive.change", changeTitle, {}, BrandFont::callout,
-                                       BrandColor::textMuted);
-            connect(change, &QPushButton::clicked, this, [model = homeModel] { model->presentDiskPicker(); });
-            links->addWidget(change);
-        }
-        closeRow(*links);
-        column->addLayout(driveRow);
     }
     return hero;
+}
+
+QPushButton* HomeView::actionLink(QWidget* parent, const HomeHeroPresentation::Link& entry, BrandFont font,
+                                  BrandColor tint) {
+    using Role = HomeHeroPresentation::Role;
+    QPushButton* button = link(parent, entry, font, tint);
+    connect(button, &QPushButton::clicked, this, [model = homeModel, role = entry.role] {
+        switch (role) {
+            case Role::update: model->requestOperation(Kind::update); return;
+            case Role::removeVentoy: model->requestOperation(Kind::removeVentoy); return;
+            case Role::tryAgain: model->detect(); return;
+            case Role::addImage: model->addAnother(); return;
+            case Role::bootGuide: model->setIsShowingBootGuide(true); return;
+            case Role::rescan: model->refreshDisks(); return;
+            case Role::chooseDrive: model->presentDiskPicker(); return;
+        }
+    });
+    return button;
 }
 
 ui::Sheet* HomeView::makeConfirmation(QWidget& window) {
@@ -510,7 +480,7 @@ ui::Sheet* HomeView::makeConfirmation(QWidget& window) {
         .kind = *model.pendingOperation(),
         .deviceName = model.deviceName(),
         .deviceCapacityBytes = driveBytes.value_or(0),
-        .showsLargeDriveCaution = driveBytes && *driveBytes >= largeDriveBytes,
+        .showsLargeDriveCaution = OperationConfirmationPresentation::isLargeDrive(driveBytes),
         .downloadHeadsUpBytes = model.pendingOperationDownloadBytes(),
         .rawImage = model.pendingRawImage(),
         .options = {[model = homeModel] { return model->advancedOptions(); },

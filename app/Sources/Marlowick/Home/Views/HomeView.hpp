@@ -18,13 +18,16 @@
 #include <QWidget>
 
 #include "Design/BrandColor.hpp"
+#include "Design/BrandFont.hpp"
 #include "Diagnostics/DiagnosticReport.hpp"
+#include "Home/HomeHeroPresentation.hpp"
 #include "Home/HomeViewModel.hpp"
 #include "Home/VentoyCatalogModel.hpp"
 
 class QDialog;
 class QHBoxLayout;
 class QMessageBox;
+class QPushButton;
 class QScrollArea;
 
 namespace marlowick {
@@ -75,8 +78,6 @@ public:
 
     // The drive's capacity in bytes (sectors × sector size); none without a drive.
     [[nodiscard]] static std::optional<std::int64_t> capacity(const HomeViewModel& model);
-    // Whether the installed version is older than the recommended one.
-    [[nodiscard]] static bool updateAvailable(const std::optional<std::string>& installed, const std::string& recommended);
     // The backdrop's accent of the state.
     [[nodiscard]] static BrandColor backdropAccent(const HomeDriveState& state, const std::string& recommendedVersion);
     // A successful prepare, reinstall or update: the phone-app panel invites to go on.
@@ -99,6 +100,9 @@ private:
     void openSheet(SheetSlot& slot);
     void closeSheet(SheetSlot& slot);
     [[nodiscard]] QWidget* makeHero();
+    // A link of the hero, bound to the model's operation of its role.
+    [[nodiscard]] QPushButton* actionLink(QWidget* parent, const HomeHeroPresentation::Link& entry, BrandFont font,
+                                          BrandColor tint);
     [[nodiscard]] ui::Sheet* makeConfirmation(QWidget& window);
 
     std::shared_ptr<HomeViewModel> homeModel;

@@ -10,11 +10,11 @@
 
 #include "Design/BrandStyle.hpp"
 #include "Design/SymbolIcons.hpp"
+#include "Home/OperationConfirmationPresentation.hpp"
 #include "Home/Views/AdvancedOptionsSection.hpp"
 #include "Home/Views/DriveContextViews.hpp"
 #include "Home/Views/ViewElements.hpp"
 #include "Home/Views/ViewKit.hpp"
-#include "Image/ByteCountText.hpp"
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"
 
@@ -22,6 +22,7 @@ namespace marlowick {
 namespace {
 
 using Kind = HomeOperationKind;
+namespace presentation = OperationConfirmationPresentation;
 
 // A box tinted with the primary colour: the download and disk-image cards.
 class TintedCard : public QWidget {
@@ -38,9 +39,6 @@ protected:
     }
 };
 
-// The acknowledgement's text: clicking it ticks the box, as a checkbox's own title would.
-std::string sizeText(std::int64_t bytes) { return driveSizeText(bytes); }
-
 QVBoxLayout* cardColumn(QWidget& card, int spacing) {
     auto* column = new QVBoxLayout(&card);
     column->setContentsMargins(12, 12, 12, 12);
@@ -50,66 +48,13 @@ QVBoxLayout* cardColumn(QWidget& card, int spacing) {
 
 }  // namespace
 
-std::string OperationConfirmationView::title(Kind kind) {
-    switch (kind) {
-        case Kind::prepare: return "Prepare this drive?";
-        case Kind::reinstall: return "Reinstall Ventoy?";
-        case Kind::update: return "Update Ventoy?";
-        case Kind::removeVentoy: return "Remove Ventoy?";
-        case Kind::addImage: return "Add an image";
-        case Kind::writeRawImage: return "Write this image over the drive?";
-    }
-    return {};
-}
-
-std::string OperationConfirmationView::explanation(Kind kind, const std::string& name, std::int64_t capacityBytes) {
-    const std::string capacity = " (" + sizeText(capacityBytes) + ")";
-    switch (kind) {
-        case Kind::prepare:
-            return "This erases everything on " + name + capacity + " and sets it up as a Ventoy multiboot drive.";
-        case Kind::reinstall:
-            return "This erases everything on " + name + capacity + " and reinstalls Ventoy with a compatible layout.";
-        case Kind::update: return "This refreshes the boot files on " + name + ". Your ISOs are kept.";
-        case Kind::removeVentoy:
-            return "This erases Ventoy and everything on " + name + capacity + ", returning it to a plain drive.";
-        case Kind::addImage: return "";
-        case Kind::writeRawImage:
-            return "This replaces everything on " + name + capacity +
-                   " with the image below. The drive becomes a copy of that image.";
-    }
-    return {};
-}
-
-std::string OperationConfirmationView::actionLabel(Kind kind) {
-    switch (kind) {
-        case Kind::prepare: return "Prepare";
-        case Kind::reinstall: return "Reinstall";
-        case Kind::update: return "Update";
-        case Kind::removeVentoy: return "Remove";
-        case Kind::addImage: return "Add";
-        case Kind::writeRawImage: return "Write";
-    }
-    return {};
-}
-
-std::string OperationConfirmationView::actionHint(Kind kind) {
-    switch (kind) {
-        case Kind::prepare: return "Erases the drive and sets it up as a Ventoy multiboot disk.";
-        case Kind::reinstall: return "Erases the drive and reinstalls Ventoy with a compatible layout.";
-        case Kind::update: return "Refreshes the boot files. Your images are kept.";
-        case Kind::removeVentoy: return "Erases Ventoy and everything on the drive, returning it to plain storage.";
-        case Kind::addImage: return "Copies an image you pick onto the drive.";
-        case Kind::writeRawImage: return "Replaces everything on the drive with one disk image you pick.";
-    }
-    return {};
-}
-
 OperationConfirmationView::OperationConfirmationView(QWidget& window, Inputs given,
                                                      std::shared_ptr<VentoyCatalogModel> catalogModel)
     : ui::Sheet(window, QStringLiteral("home.confirm.sheet")), inputs(std::move(given)), catalog(std::move(catalogModel)) {
     const Kind kind = inputs.kind;
     const bool destructive = isDestructive(kind);
-    setWindowTitle(ui::qtText(title(kind)));
+    const std::string title = presentation::title(kind);
+    setWindowTitle(ui::qtText(title));
     setAutoFillBackground(true);
     QPalette background = palette();
     background.setColor(QPalette::Window, BrandStyle::color(BrandColor::surface));
@@ -130,22 +75,22 @@ OperationConfirmationView::OperationConfirmationView(QWidget& window, Inputs giv
     header->setSpacing(12);
     header->addWidget(views::symbolLabel(destructive ? "exclamationmark.triangle.fill" : "arrow.triangle.2.circlepath", 28,
                                       destructive ? BrandColor::errorText : BrandColor::primary, body));
-    QLabel* heading = views::styledLabel(title(kind), BrandFont::sectionTitle, BrandColor::textHeading, body);
-    ui::identify(*heading, "home.confirm.title", title(kind), "heading");
+    QLabel* heading = views::styledLabel(title, BrandFont::sectionTitle, BrandColor::textHeading, body);
+    ui::identify(*heading, "home.confirm.title", title, "heading");
     header->addWidget(heading, 1);
     root->addLayout(header);
 
     // 2. What happens to the drive.
-    QLabel* sentence = views::styledLabel(explanation(kind, inputs.deviceName, inputs.deviceCapacityBytes), BrandFont::body,
-                                     BrandColor::textMuted, body);
+    QLabel* sentence =
+        views::styledLabel(presentation::explanation(kind, inputs.deviceName, inputs.deviceCapacityBytes),
+                           BrandFont::body, BrandColor::textMuted, body);
     sentence->setObjectName(QStringLiteral("home.confirm.explanation"));
     root->addWidget(sentence);
 
     // 3. The first use downloads the boot files.
     if (inputs.downloadHeadsUpBytes) {
         auto* card = new TintedCard(body);
-        const std::string notice =
-            "First use downloads about " + sizeText(*inputs.downloadHeadsUpBytes) + " of Ventoy boot files.";
+        const std::string notice = presentation::downloadNotice(*inputs.downloadHeadsUpBytes);
         ui::identify(*card, "home.confirm.downloadHeadsUp", notice);
         auto* row = new QHBoxLayout(card);
         row->setContentsMargins(12, 12, 12, 12);
@@ -186,11 +131,11 @@ OperationConfirmationView::OperationConfirmationView(QWidget& window, Inputs giv
         imageRow->addWidget(name, 1);
         std::string spoken = fileName;
         if (image.sizeBytes) {
-            QLabel* size = views::styledLabel(sizeText(*image.sizeBytes), BrandFont::caption, BrandColor::textMuted, card);
+            QLabel* size = views::styledLabel(driveSizeText(*image.sizeBytes), BrandFont::caption, BrandColor::textMuted, card);
             size->setWordWrap(false);
             size->setObjectName(QStringLiteral("home.confirm.rawImage.size"));
             imageRow->addWidget(size);
-            spoken += ", " + sizeText(*image.sizeBytes);
+            spoken += ", " + driveSizeText(*image.sizeBytes);
         }
         column->addLayout(imageRow);
         if (const std::optional<std::string> note = image.verdict.bootabilityNote()) {
@@ -262,14 +207,15 @@ OperationConfirmationView::OperationConfirmationView(QWidget& window, Inputs giv
         auto* row = new QHBoxLayout;
         row->setSpacing(8);
         acknowledge = new QCheckBox(footer);
-        ui::identify(*acknowledge, "home.confirm.acknowledge", "Confirm you understand this erases " + inputs.deviceName,
-                     "Enables the " + actionLabel(kind) + " button.");
+        ui::identify(*acknowledge, "home.confirm.acknowledge", presentation::acknowledgementLabel(inputs.deviceName),
+                     presentation::acknowledgementHint(kind));
         auto* caption = new viewkit::CheckBoxCaption(*acknowledge, footer);
         caption->setObjectName(QStringLiteral("home.confirm.acknowledge.caption"));
         caption->setTextFormat(Qt::RichText);
         // The name is escaped: it shows as typed, in bold, whatever characters it holds.
-        caption->setText(QStringLiteral("I understand this permanently erases everything on <b>%1</b>.")
-                             .arg(ui::qtText(inputs.deviceName).toHtmlEscaped()));
+        caption->setText(ui::qtText(presentation::acknowledgementCaptionBefore) + QStringLiteral("<b>") +
+                         ui::qtText(inputs.deviceName).toHtmlEscaped() + QStringLiteral("</b>") +
+                         ui::qtText(presentation::acknowledgementCaptionAfter));
         caption->setFont(BrandStyle::font(BrandFont::callout));
         views::setTextColor(*caption, BrandColor::text);
         row->addWidget(acknowledge, 0, Qt::AlignTop);
@@ -287,8 +233,9 @@ OperationConfirmationView::OperationConfirmationView(QWidget& window, Inputs giv
         if (inputs.onCancel) inputs.onCancel();
     });
     buttons->addWidget(cancel);
-    action = viewkit::prominentButton(actionLabel(kind), destructive ? BrandColor::errorSolid : BrandColor::primary, footer);
-    ui::identify(*action, "home.confirm.action", actionLabel(kind), actionHint(kind));
+    const std::string actionLabel = presentation::actionLabel(kind);
+    action = viewkit::prominentButton(actionLabel, destructive ? BrandColor::errorSolid : BrandColor::primary, footer);
+    ui::identify(*action, "home.confirm.action", actionLabel, presentation::actionHint(kind));
     connect(action, &QPushButton::clicked, this, [this] {
         if (confirmEnabled() && inputs.onConfirm) inputs.onConfirm();
     });
@@ -301,13 +248,13 @@ OperationConfirmationView::OperationConfirmationView(QWidget& window, Inputs giv
 }
 
 bool OperationConfirmationView::confirmEnabled() const {
-    const Kind kind = inputs.kind;
-    if (!isDestructive(kind)) return true;
-    if (reformatsDataPartition(kind) && inputs.options.get().validationError(inputs.deviceCapacityBytes)) return false;
-    return acknowledge != nullptr && acknowledge->isChecked();
+    return presentation::confirmEnabled(inputs.kind, inputs.options.get(), inputs.deviceCapacityBytes,
+                                        acknowledge != nullptr && acknowledge->isChecked());
 }
 
-bool OperationConfirmationView::returnConfirms() const { return !isDestructive(inputs.kind) && confirmEnabled(); }
+bool OperationConfirmationView::returnConfirms() const {
+    return presentation::returnConfirms(inputs.kind, confirmEnabled());
+}
 
 void OperationConfirmationView::sync() {
     if (section != nullptr) section->sync();

@@ -4,15 +4,15 @@
 // the drive, the large-drive warning, the advanced options of the kinds that reformat, and,
 // before anything that erases, an acknowledgement that must be ticked. The acknowledgement
 // and the buttons are its footer, always in view; the rest scrolls when the window is too
-// small for it. It decides nothing: its two buttons call what the home view hands in. An
-// erasing operation is never confirmed by Return; Cancel takes Escape.
+// small for it. It decides nothing: its sentences and when its action may be pressed come
+// from OperationConfirmationPresentation, and its two buttons call what the home view hands
+// in. An erasing operation is never confirmed by Return; Cancel takes Escape.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-
 
 #include "Home/AdvancedInstallOptions.hpp"
 #include "Home/HomeOperationKind.hpp"
@@ -53,12 +53,6 @@ public:
     [[nodiscard]] bool confirmEnabled() const;
     // Return presses the action button: only for a kind that erases nothing, while enabled.
     [[nodiscard]] bool returnConfirms() const;
-
-    [[nodiscard]] static std::string title(HomeOperationKind kind);
-    [[nodiscard]] static std::string explanation(HomeOperationKind kind, const std::string& deviceName,
-                                                 std::int64_t capacityBytes);
-    [[nodiscard]] static std::string actionLabel(HomeOperationKind kind);
-    [[nodiscard]] static std::string actionHint(HomeOperationKind kind);
 
     static constexpr int sheetWidth = 460;
 

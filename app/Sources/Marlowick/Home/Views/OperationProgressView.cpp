@@ -11,7 +11,7 @@
 
 #include "Design/BrandCard.hpp"
 #include "Design/BrandStyle.hpp"
-#include "Design/HomeAccessibility.hpp"
+#include "Home/HomeAccessibility.hpp"
 #include "Home/Views/DriveContextViews.hpp"
 #include "Home/Views/ViewElements.hpp"
 #include "Home/Views/ViewKit.hpp"

@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 
 #include "Design/BrandStyle.hpp"
-#include "Design/HomeAccessibility.hpp"
 #include "Design/SymbolIcons.hpp"
+#include "Home/HomeAccessibility.hpp"
 #include "Home/Views/ViewElements.hpp"
 #include "UI/Accessibility.hpp"
 #include "UI/PlainText.hpp"

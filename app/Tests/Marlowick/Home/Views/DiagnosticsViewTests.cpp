@@ -16,7 +16,7 @@
 #include <fstream>
 
 #include "Design/BrandStyle.hpp"
-#include "Design/HomeAccessibility.hpp"
+#include "Home/HomeAccessibility.hpp"
 #include "Home/HomeViewModel.hpp"
 #include "Support/HomeModelHarness.hpp"
 #include "WidgetSupport/WidgetTesting.hpp"

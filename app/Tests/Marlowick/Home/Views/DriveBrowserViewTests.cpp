@@ -21,10 +21,10 @@
 
 #include "Home/HomeViewModel.hpp"
 #include "Home/Views/ViewElements.hpp"
+#include "StandIns/MemoryDriveFileAccess.hpp"
 #include "Support/HomeModelHarness.hpp"
 #include "Support/ManualBackground.hpp"
 #include "Support/ManualExecutor.hpp"
-#include "Support/MemoryDriveFileAccess.hpp"
 #include "UI/DestructiveQuestion.hpp"
 #include "WidgetSupport/WidgetTesting.hpp"
 

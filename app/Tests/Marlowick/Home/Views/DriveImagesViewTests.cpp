@@ -14,7 +14,7 @@
 #include <fstream>
 
 #include "Design/BrandStyle.hpp"
-#include "Design/HomeAccessibility.hpp"
+#include "Home/HomeAccessibility.hpp"
 #include "Home/HomeViewModel.hpp"
 #include "Home/Views/ViewElements.hpp"
 #include "Image/ByteCountText.hpp"

@@ -15,8 +15,8 @@
 #include <cstdlib>
 
 #include "Design/BrandStyle.hpp"
-#include "Design/HomeAccessibility.hpp"
 #include "Design/StudioLinks.hpp"
+#include "Home/HomeAccessibility.hpp"
 #include "WidgetSupport/WidgetTesting.hpp"
 
 namespace marlowick {

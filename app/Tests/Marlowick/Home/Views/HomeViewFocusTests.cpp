@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "Home/UITestScenario.hpp"
 #include "Home/Views/HomeView.hpp"
 #include "MainWindow.hpp"
+#include "StandIns/UITestScenario.hpp"
 #include "Support/HomeModelHarness.hpp"
 #include "WidgetSupport/WidgetTesting.hpp"
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "Home/OperationConfirmationPresentation.hpp"
 #include "Home/Views/OperationConfirmationView.hpp"
 #include "Home/Views/OperationProgressView.hpp"
 #include "Home/Views/ViewElements.hpp"
@@ -569,9 +570,9 @@ TEST(OperationConfirmationView, TitlesExplanationsAndActionsOfEachKind) {
          "Write"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(OperationConfirmationView::title(row.kind), row.title);
-        EXPECT_EQ(OperationConfirmationView::explanation(row.kind, "Stick", 16'000'000'000), row.explanation);
-        EXPECT_EQ(OperationConfirmationView::actionLabel(row.kind), row.action);
+        EXPECT_EQ(OperationConfirmationPresentation::title(row.kind), row.title);
+        EXPECT_EQ(OperationConfirmationPresentation::explanation(row.kind, "Stick", 16'000'000'000), row.explanation);
+        EXPECT_EQ(OperationConfirmationPresentation::actionLabel(row.kind), row.action);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "Home/InMemoryDriveFileAccess.hpp"
+#include "StandIns/InMemoryDriveFileAccess.hpp"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "Support/MemoryDriveFileAccess.hpp"
+#include "StandIns/MemoryDriveFileAccess.hpp"
 
 #include <algorithm>
 #include <cctype>

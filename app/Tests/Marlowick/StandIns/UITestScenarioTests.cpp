@@ -1,11 +1,11 @@
-#include "Home/UITestScenario.hpp"
+#include "StandIns/UITestScenario.hpp"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 
-#include "Home/FakeEngineRunner.hpp"
 #include "Home/UnavailableEngineRunner.hpp"
+#include "StandIns/FakeEngineRunner.hpp"
 #include "Support/HomeModelHarness.hpp"
 
 namespace marlowick {

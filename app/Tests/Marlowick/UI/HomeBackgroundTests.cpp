@@ -1,4 +1,4 @@
-#include "Design/HomeBackground.hpp"
+#include "UI/HomeBackground.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "Home/UITestScenario.hpp"
+#include "StandIns/UITestScenario.hpp"
 
 #include <chrono>
 #include <thread>
 
 #include "Home/DriveImageListing.hpp"
-#include "Home/FakeEngineRunner.hpp"
-#include "Home/InMemoryDriveFileAccess.hpp"
+#include "StandIns/FakeEngineRunner.hpp"
+#include "StandIns/InMemoryDriveFileAccess.hpp"
 #include "Text/RawValueTable.hpp"
 
 namespace marlowick {

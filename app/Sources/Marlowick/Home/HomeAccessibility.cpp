@@ -1,4 +1,4 @@
-#include "Design/HomeAccessibility.hpp"
+#include "Home/HomeAccessibility.hpp"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "Home/FakeEngineRunner.hpp"
+#include "StandIns/FakeEngineRunner.hpp"
 
 #include <type_traits>
 

@@ -1,8 +1,8 @@
-#include "Home/InMemoryDriveFileAccess.hpp"
+#include "StandIns/InMemoryDriveFileAccess.hpp"
 
 #include <gtest/gtest.h>
 
-#include "Home/UITestScenario.hpp"
+#include "StandIns/UITestScenario.hpp"
 
 namespace marlowick {
 namespace {

@@ -1,4 +1,4 @@
-#include "Design/BrandHeader.hpp"
+#include "UI/BrandHeader.hpp"
 
 #include <QFontMetricsF>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "Support/ScriptedEngineRunner.hpp"
+#include "StandIns/ScriptedEngineRunner.hpp"
 
 #include <string>
 #include <utility>
