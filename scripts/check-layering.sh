@@ -14,8 +14,9 @@ declare -A level=(
   [Gpt]=4
   [Format]=5 [Detect]=5 [Image]=5
   [Install]=6
-  [Helper]=7
-  [Files]=8 [Home]=8
+  [HelperWire]=7
+  [HelperEngine]=8 [HelperClient]=8
+  [Files]=9 [Home]=9
 )
 
 status=0

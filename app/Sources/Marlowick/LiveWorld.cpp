@@ -16,9 +16,9 @@
 #include "Files/MountedDriveFileAccess.hpp"
 #include "Files/MountedVolumeEngineRunner.hpp"
 #include "Files/UdisksVolumeProbe.hpp"
-#include "Helper/MarlowickHelper.hpp"
-#include "Helper/PrivilegedSubprocessEngineRunner.hpp"
-#include "Helper/SysfsDeviceProbe.hpp"
+#include "HelperWire/MarlowickHelper.hpp"
+#include "HelperClient/PrivilegedSubprocessEngineRunner.hpp"
+#include "Block/SysfsDeviceProbe.hpp"
 #include "Home/DriveImageListing.hpp"
 #include "Home/UnavailableEngineRunner.hpp"
 

@@ -7,7 +7,7 @@
 #include <variant>
 
 #include "Assets/ReleaseArchive.hpp"
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Support/LoopbackHttpsServer.hpp"
 
 namespace marlowick {

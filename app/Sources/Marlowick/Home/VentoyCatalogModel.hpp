@@ -24,7 +24,7 @@
 #include "Assets/VentoyRegistryRefresher.hpp"
 #include "Assets/VentoyReleaseCatalog.hpp"
 #include "Assets/VentoyReleaseManifest.hpp"
-#include "Helper/HelperAssetRefSet.hpp"
+#include "HelperWire/HelperAssetRefSet.hpp"
 #include "Home/MainExecutor.hpp"
 #include "Home/ModelObservers.hpp"
 

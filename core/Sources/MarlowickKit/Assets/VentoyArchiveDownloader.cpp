@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 
 namespace marlowick {
 namespace {

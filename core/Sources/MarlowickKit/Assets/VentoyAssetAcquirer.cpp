@@ -8,7 +8,7 @@
 #include <exception>
 #include <sstream>
 
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Text/CaseDescription.hpp"
 
 namespace marlowick {
