@@ -9,7 +9,7 @@
 #include <QString>
 
 #include "Assets/ApplicationCacheRoot.hpp"
-#include "Assets/VentoyAssetAcquirer.hpp"
+#include "Download/VentoyAssetAcquirer.hpp"
 #include "Block/SysfsDiskScanner.hpp"
 #include "Block/WholeDiskUnmounter.hpp"
 #include "Files/LiveVolumeMountProbe.hpp"

@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "Assets/VentoyAssetAcquirer.hpp"
+#include "Download/VentoyAssetAcquirer.hpp"
 #include "Block/DiscoveredDisk.hpp"
 #include "Block/DriveVisibility.hpp"
 #include "Diagnostics/DiagnosticReport.hpp"

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "Assets/VentoyRegistryCache.hpp"
-#include "Assets/VentoyRegistryRefresher.hpp"
+#include "Download/VentoyRegistryRefresher.hpp"
 #include "Assets/VentoyReleaseCatalog.hpp"
 #include "Assets/VentoyReleaseManifest.hpp"
 #include "HelperWire/HelperAssetRefSet.hpp"

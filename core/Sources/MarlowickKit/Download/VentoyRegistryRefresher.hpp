@@ -14,7 +14,7 @@
 #include <variant>
 #include <vector>
 
-#include "Assets/CurlHttpsClient.hpp"
+#include "Download/CurlHttpsClient.hpp"
 #include "Assets/VentoyRegistryCache.hpp"
 
 namespace marlowick {

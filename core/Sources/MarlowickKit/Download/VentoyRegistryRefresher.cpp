@@ -1,4 +1,4 @@
-#include "Assets/VentoyRegistryRefresher.hpp"
+#include "Download/VentoyRegistryRefresher.hpp"
 
 #include <exception>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "Assets/VentoyArchiveDownloader.hpp"
+#include "Download/VentoyArchiveDownloader.hpp"
 
 #include <gtest/gtest.h>
 

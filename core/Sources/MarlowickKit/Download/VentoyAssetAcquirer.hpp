@@ -25,8 +25,8 @@
 #include <variant>
 #include <vector>
 
-#include "Assets/CurlHttpsClient.hpp"
-#include "Assets/VentoyArchiveDownloader.hpp"
+#include "Download/CurlHttpsClient.hpp"
+#include "Download/VentoyArchiveDownloader.hpp"
 #include "Assets/VentoyAssetExtractor.hpp"
 #include "Assets/VentoyAssetProvider.hpp"
 #include "Assets/VentoyAssetSet.hpp"

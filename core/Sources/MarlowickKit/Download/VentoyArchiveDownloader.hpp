@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "Assets/CurlHttpsClient.hpp"
-#include "Assets/VentoyDownloadError.hpp"
+#include "Download/CurlHttpsClient.hpp"
+#include "Download/VentoyDownloadError.hpp"
 #include "Assets/VentoyReleaseManifest.hpp"
 
 namespace marlowick {

@@ -1,4 +1,4 @@
-#include "MarlowickKit.hpp"
+#include "Assets/MarlowickKit.hpp"
 
 #include "Assets/VentoyReleaseManifest.hpp"
 

@@ -1,4 +1,4 @@
-#include "Assets/VentoyDownloadError.hpp"
+#include "Download/VentoyDownloadError.hpp"
 
 #include "Text/CaseDescription.hpp"
 

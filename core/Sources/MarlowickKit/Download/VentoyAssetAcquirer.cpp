@@ -1,4 +1,4 @@
-#include "Assets/VentoyAssetAcquirer.hpp"
+#include "Download/VentoyAssetAcquirer.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>

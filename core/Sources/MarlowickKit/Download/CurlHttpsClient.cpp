@@ -1,4 +1,4 @@
-#include "Assets/CurlHttpsClient.hpp"
+#include "Download/CurlHttpsClient.hpp"
 
 #include <curl/curl.h>
 
