@@ -28,18 +28,18 @@
 #include <variant>
 #include <vector>
 
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Assets/VentoyAsset.hpp"
 #include "Assets/VentoyAssetSet.hpp"
 #include "Assets/VentoyReleaseManifest.hpp"
 #include "Block/RawDiskBlockDevice.hpp"
 #include "Exfat/DefaultExfatFormatter.hpp"
 #include "Fat32/DefaultFat32Formatter.hpp"
-#include "Helper/HelperCommand.hpp"
-#include "Helper/HelperDiskRef.hpp"
-#include "Helper/JsonCoding.hpp"
-#include "Helper/RawDiskBlockDeviceProvider.hpp"
-#include "Helper/SysfsDeviceProbe.hpp"
+#include "HelperWire/HelperCommand.hpp"
+#include "HelperWire/HelperDiskRef.hpp"
+#include "HelperWire/JsonCoding.hpp"
+#include "HelperEngine/RawDiskBlockDeviceProvider.hpp"
+#include "Block/SysfsDeviceProbe.hpp"
 #include "Install/VentoyInstaller.hpp"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "Helper/HelperWireCodec.hpp"
+#include "HelperWire/HelperWireCodec.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace marlowick;

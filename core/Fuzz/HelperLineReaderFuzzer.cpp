@@ -12,7 +12,7 @@
 #include <variant>
 #include <vector>
 
-#include "Helper/HelperLineReader.hpp"
+#include "HelperWire/HelperLineReader.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "Assets/VentoyRegistryRefresher.hpp"
+#include "Download/VentoyRegistryRefresher.hpp"
 #include "UpdateFeed.hpp"
 #include "UpdaterConfiguration.hpp"
 

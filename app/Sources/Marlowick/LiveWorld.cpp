@@ -9,16 +9,16 @@
 #include <QString>
 
 #include "Assets/ApplicationCacheRoot.hpp"
-#include "Assets/VentoyAssetAcquirer.hpp"
+#include "Download/VentoyAssetAcquirer.hpp"
 #include "Block/SysfsDiskScanner.hpp"
 #include "Block/WholeDiskUnmounter.hpp"
 #include "Files/LiveVolumeMountProbe.hpp"
 #include "Files/MountedDriveFileAccess.hpp"
 #include "Files/MountedVolumeEngineRunner.hpp"
 #include "Files/UdisksVolumeProbe.hpp"
-#include "Helper/MarlowickHelper.hpp"
-#include "Helper/PrivilegedSubprocessEngineRunner.hpp"
-#include "Helper/SysfsDeviceProbe.hpp"
+#include "HelperWire/MarlowickHelper.hpp"
+#include "HelperClient/PrivilegedSubprocessEngineRunner.hpp"
+#include "Block/SysfsDeviceProbe.hpp"
 #include "Home/DriveImageListing.hpp"
 #include "Home/UnavailableEngineRunner.hpp"
 

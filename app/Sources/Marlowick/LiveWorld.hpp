@@ -11,7 +11,7 @@
 
 #include "AppSettings.hpp"
 #include "Files/VolumeMountProbe.hpp"
-#include "Helper/HelperEngineRunner.hpp"
+#include "HelperWire/HelperEngineRunner.hpp"
 #include "Home/HomeViewModel.hpp"
 #include "Home/VentoyCatalogModel.hpp"
 

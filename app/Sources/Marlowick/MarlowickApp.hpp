@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "AppSettings.hpp"
-#include "Helper/HelperCancelLatch.hpp"
+#include "HelperWire/HelperCancelLatch.hpp"
 #include "Home/HomeViewModel.hpp"
 #include "Home/VentoyCatalogModel.hpp"
 #include "StandIns/UITestScenario.hpp"

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Assets/CurlHttpsClient.hpp"
+#include "Download/CurlHttpsClient.hpp"
 #include "Assets/VentoyRegistrySignature.hpp"
 #include "Detect/VentoyVersionReader.hpp"
 

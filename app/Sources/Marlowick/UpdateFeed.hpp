@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "Assets/VentoyRegistryRefresher.hpp"
+#include "Download/VentoyRegistryRefresher.hpp"
 
 namespace marlowick {
 

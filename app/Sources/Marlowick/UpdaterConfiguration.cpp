@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "Assets/CurlHttpsClient.hpp"
+#include "Download/CurlHttpsClient.hpp"
 #include "Text/UnicodeText.hpp"
 
 namespace marlowick {

@@ -15,7 +15,7 @@
 #include "Assets/ApplicationCacheRoot.hpp"
 #include "Assets/RegistrySigning.hpp"
 #include "Assets/ReleaseArchive.hpp"
-#include "Assets/VentoyAssetAcquirer.hpp"
+#include "Download/VentoyAssetAcquirer.hpp"
 #include "Assets/VentoyRegistryCache.hpp"
 #include "Assets/VentoyRegistrySignature.hpp"
 #include "HelperProgramSession.hpp"

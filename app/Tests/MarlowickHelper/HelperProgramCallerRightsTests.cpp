@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <random>
 
-#include "Helper/EngineTestSupport.hpp"
+#include "HelperEngine/EngineTestSupport.hpp"
 #include "HelperTestDrive.hpp"
 #include "Support/SystemUser.hpp"
 

@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Exfat/ExfatTestVolume.hpp"
-#include "Helper/EngineTestSupport.hpp"
+#include "HelperEngine/EngineTestSupport.hpp"
 #include "HelperProgramSession.hpp"
 #include "HelperTestDrive.hpp"
 #include "Install/VentoyInstallFixture.hpp"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "Helper/HelperLineCoding.hpp"
-#include "Helper/HelperWireCodec.hpp"
+#include "HelperWire/HelperLineCoding.hpp"
+#include "HelperWire/HelperWireCodec.hpp"
 #include "HelperProgramSession.hpp"
 #include "Support/TestSupport.hpp"
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <random>
 
-#include "Helper/HelperLineCoding.hpp"
-#include "Helper/HelperWireCodec.hpp"
+#include "HelperWire/HelperLineCoding.hpp"
+#include "HelperWire/HelperWireCodec.hpp"
 #include "HelperProgramSession.hpp"
 #include "HelperTestDrive.hpp"
 

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "Helper/SysfsDeviceProbe.hpp"
-#include "Helper/EngineTestSupport.hpp"
+#include "Block/SysfsDeviceProbe.hpp"
+#include "HelperEngine/EngineTestSupport.hpp"
 #include "HelperTestDrive.hpp"
 
 namespace marlowick {

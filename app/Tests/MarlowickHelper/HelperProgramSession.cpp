@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <variant>
 
-#include "Helper/HelperWireCodec.hpp"
+#include "HelperWire/HelperWireCodec.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick::test {

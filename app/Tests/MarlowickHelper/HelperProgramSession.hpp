@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "Helper/HelperLineReader.hpp"
-#include "Helper/HelperProcess.hpp"
-#include "Helper/HelperResult.hpp"
+#include "HelperWire/HelperLineReader.hpp"
+#include "HelperClient/HelperProcess.hpp"
+#include "HelperWire/HelperResult.hpp"
 
 namespace marlowick::test {
 

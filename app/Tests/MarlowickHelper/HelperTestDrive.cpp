@@ -1,7 +1,7 @@
 #include "HelperTestDrive.hpp"
 
-#include "Helper/SysfsDeviceProbe.hpp"
-#include "Helper/PrivilegedSubprocessEngineRunner.hpp"
+#include "Block/SysfsDeviceProbe.hpp"
+#include "HelperClient/PrivilegedSubprocessEngineRunner.hpp"
 #include "HelperProgramSession.hpp"
 
 namespace marlowick::test {

@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "Helper/HelperDiskRef.hpp"
-#include "Helper/HelperEngineRunner.hpp"
+#include "HelperWire/HelperDiskRef.hpp"
+#include "HelperWire/HelperEngineRunner.hpp"
 #include "Exfat/ExfatTestVolume.hpp"
 #include "Layout/VentoyLayout.hpp"
 #include "Support/TestSupport.hpp"

@@ -15,8 +15,8 @@
 #include "Files/OtherProcessLock.hpp"
 #include "Files/UdisksFixture.hpp"
 #include "Files/UdisksVolumeProbe.hpp"
-#include "Helper/EngineTestSupport.hpp"
-#include "Helper/SysfsDeviceProbe.hpp"
+#include "HelperEngine/EngineTestSupport.hpp"
+#include "Block/SysfsDeviceProbe.hpp"
 #include "HelperTestDrive.hpp"
 
 namespace marlowick {

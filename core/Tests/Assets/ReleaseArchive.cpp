@@ -4,7 +4,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick::test {

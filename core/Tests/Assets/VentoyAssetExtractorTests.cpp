@@ -5,7 +5,7 @@
 #include <functional>
 #include <tuple>
 
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Assets/ToolWorkspace.hpp"
 
 namespace marlowick {

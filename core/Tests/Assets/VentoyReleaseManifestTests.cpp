@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "MarlowickKit.hpp"
+#include "Assets/MarlowickKit.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Block/SysfsBlockTree.hpp"
-#include "Helper/SysfsDeviceProbe.hpp"
+#include "Block/SysfsDeviceProbe.hpp"
 #include "SysfsFixture.hpp"
 
 namespace marlowick {

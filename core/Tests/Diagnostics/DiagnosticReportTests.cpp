@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Helper/HelperResult.hpp"
+#include "HelperWire/HelperResult.hpp"
 
 namespace marlowick {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "Files/DriveFileAccess.hpp"
 #include "Files/ScriptedVolumeProbe.hpp"
-#include "Helper/FakeProbes.hpp"
+#include "Block/FakeProbes.hpp"
 
 namespace marlowick {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "Files/MountedDriveFileAccess.hpp"
 #include "Files/ScriptedVolumeProbe.hpp"
-#include "Helper/FakeProbes.hpp"
+#include "Block/FakeProbes.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick {

@@ -11,7 +11,7 @@
 #include <csignal>
 #include <fstream>
 
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Files/MountedImageCopier.hpp"
 #include "Files/NotAFileSources.hpp"
 #include "Files/OtherProcessLock.hpp"

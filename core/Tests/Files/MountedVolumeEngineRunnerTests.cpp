@@ -7,8 +7,8 @@
 #include "Files/MountedVolumeEngineRunner.hpp"
 #include "Files/NotAFileSources.hpp"
 #include "Files/ScriptedVolumeProbe.hpp"
-#include "Helper/ExfatWriteErrorText.hpp"
-#include "Helper/FakeProbes.hpp"
+#include "Exfat/ExfatWriteErrorText.hpp"
+#include "Block/FakeProbes.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick {

@@ -4,7 +4,7 @@
 
 #include "Files/MountedVolumeResolver.hpp"
 #include "Files/ScriptedVolumeProbe.hpp"
-#include "Helper/FakeProbes.hpp"
+#include "Block/FakeProbes.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Files/VolumeMountProbe.hpp"
-#include "Helper/HelperVentoyLayout.hpp"
+#include "HelperWire/HelperVentoyLayout.hpp"
 
 namespace marlowick::test {
 

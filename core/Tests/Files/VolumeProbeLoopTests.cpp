@@ -22,7 +22,7 @@
 #include "Files/PartitionedLoop.hpp"
 #include "Files/UdisksFixture.hpp"
 #include "Files/UdisksVolumeProbe.hpp"
-#include "Helper/SysfsDeviceProbe.hpp"
+#include "Block/SysfsDeviceProbe.hpp"
 
 namespace marlowick {
 namespace {

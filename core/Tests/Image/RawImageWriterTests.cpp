@@ -5,7 +5,7 @@
 #include <functional>
 #include <random>
 
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Block/MemoryBlockDevice.hpp"
 
 namespace marlowick {

@@ -6,7 +6,7 @@
 #include <map>
 #include <random>
 
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Detect/VentoyDriveDetector.hpp"
 #include "Detect/VentoyVersionReader.hpp"
 #include "Install/CoreImgBlocklist.hpp"

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Install/VentoyInstallFixture.hpp"
 #include "Layout/VentoyLayoutCalculator.hpp"
 #include "Support/SparseFileBlockDevice.hpp"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "Assets/CurlHttpsClient.hpp"
+#include "Download/CurlHttpsClient.hpp"
 #include "Support/TestSupport.hpp"
 
 namespace marlowick::test {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "Assets/VentoyReleaseCatalog.hpp"
-#include "Helper/HelperOptions.hpp"
+#include "HelperWire/HelperOptions.hpp"
 #include "Home/HomeOperationKind.hpp"
 #include "Layout/DriveFilesystem.hpp"
 #include "Layout/PartitionStyle.hpp"

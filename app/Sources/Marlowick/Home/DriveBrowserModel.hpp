@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "Files/DriveFileAccess.hpp"
-#include "Helper/HelperCancelLatch.hpp"
+#include "HelperWire/HelperCancelLatch.hpp"
 #include "Home/BackgroundStarter.hpp"
 #include "Home/MainExecutor.hpp"
 #include "Home/ModelObservers.hpp"

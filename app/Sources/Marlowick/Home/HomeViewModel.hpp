@@ -29,15 +29,15 @@
 #include <string>
 #include <vector>
 
-#include "Assets/VentoyAssetAcquirer.hpp"
+#include "Download/VentoyAssetAcquirer.hpp"
 #include "Block/DiscoveredDisk.hpp"
 #include "Block/DriveVisibility.hpp"
 #include "Diagnostics/DiagnosticReport.hpp"
 #include "Files/DriveFileAccess.hpp"
-#include "Helper/HelperCancelLatch.hpp"
-#include "Helper/HelperDeviceProbe.hpp"
-#include "Helper/HelperEngineRunner.hpp"
-#include "Helper/TargetVerification.hpp"
+#include "HelperWire/HelperCancelLatch.hpp"
+#include "Block/HelperDeviceProbe.hpp"
+#include "HelperWire/HelperEngineRunner.hpp"
+#include "HelperWire/TargetVerification.hpp"
 #include "Home/AdvancedInstallOptions.hpp"
 #include "Home/BackgroundStarter.hpp"
 #include "Home/DriveBrowserModel.hpp"

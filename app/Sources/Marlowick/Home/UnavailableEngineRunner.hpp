@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-#include "Helper/HelperEngineRunner.hpp"
+#include "HelperWire/HelperEngineRunner.hpp"
 
 namespace marlowick {
 

@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "Assets/VentoyRegistryCache.hpp"
-#include "Assets/VentoyRegistryRefresher.hpp"
+#include "Download/VentoyRegistryRefresher.hpp"
 #include "Assets/VentoyReleaseCatalog.hpp"
 #include "Assets/VentoyReleaseManifest.hpp"
-#include "Helper/HelperAssetRefSet.hpp"
+#include "HelperWire/HelperAssetRefSet.hpp"
 #include "Home/MainExecutor.hpp"
 #include "Home/ModelObservers.hpp"
 

@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "Helper/HelperEngineRunner.hpp"
-#include "Helper/HelperImagePayloads.hpp"
+#include "HelperWire/HelperEngineRunner.hpp"
+#include "HelperWire/HelperImagePayloads.hpp"
 
 namespace marlowick {
 

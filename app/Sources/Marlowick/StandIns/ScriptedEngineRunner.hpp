@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "Helper/HelperEngineRunner.hpp"
+#include "HelperWire/HelperEngineRunner.hpp"
 
 namespace marlowick::testing {
 

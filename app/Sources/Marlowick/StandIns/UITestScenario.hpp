@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "Block/DiscoveredDisk.hpp"
-#include "Helper/HelperCancelLatch.hpp"
-#include "Helper/HelperDiskRef.hpp"
-#include "Helper/HelperImagePayloads.hpp"
-#include "Helper/HelperVentoyLayout.hpp"
+#include "HelperWire/HelperCancelLatch.hpp"
+#include "HelperWire/HelperDiskRef.hpp"
+#include "HelperWire/HelperImagePayloads.hpp"
+#include "HelperWire/HelperVentoyLayout.hpp"
 #include "Home/HomeViewModel.hpp"
 
 namespace marlowick {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "Block/ErrnoText.hpp"
+#include "Text/ErrnoText.hpp"
 
 namespace marlowick::ApplicationCacheRoot {
 namespace {

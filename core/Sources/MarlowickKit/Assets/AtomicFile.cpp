@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "Block/ErrnoText.hpp"
+#include "Text/ErrnoText.hpp"
 
 namespace marlowick::AtomicFile {
 namespace {

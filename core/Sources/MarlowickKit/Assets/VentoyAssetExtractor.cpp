@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "Assets/Decompressor.hpp"
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Assets/TarReader.hpp"
 #include "Text/CaseDescription.hpp"
 

@@ -8,7 +8,7 @@
 
 #include "Assets/ApplicationCacheRoot.hpp"
 #include "Assets/AtomicFile.hpp"
-#include "Block/ErrnoText.hpp"
+#include "Text/ErrnoText.hpp"
 #include "Text/CaseDescription.hpp"
 
 namespace marlowick {

@@ -11,7 +11,7 @@
 
 #include "Block/BlockChunkPlan.hpp"
 #include "Block/BlockRequestChecks.hpp"
-#include "Block/ErrnoText.hpp"
+#include "Text/ErrnoText.hpp"
 
 namespace marlowick {
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "Block/ErrnoText.hpp"
+#include "Text/ErrnoText.hpp"
 #include "Block/MountTable.hpp"
 #include "Block/SysfsBlockTree.hpp"
 

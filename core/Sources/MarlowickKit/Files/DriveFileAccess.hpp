@@ -14,9 +14,9 @@
 #include "Files/MountedFileFailure.hpp"
 #include "Files/MountedVolume.hpp"
 #include "Files/VolumePath.hpp"
-#include "Helper/HelperDiskRef.hpp"
-#include "Helper/HelperImagePayloads.hpp"
-#include "Helper/HelperVentoyLayout.hpp"
+#include "HelperWire/HelperDiskRef.hpp"
+#include "HelperWire/HelperImagePayloads.hpp"
+#include "HelperWire/HelperVentoyLayout.hpp"
 
 namespace marlowick {
 

@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-#include "Block/ErrnoText.hpp"
+#include "Text/ErrnoText.hpp"
 #include "Block/MountTable.hpp"
 #include "Block/SysfsBlockTree.hpp"
 #include "Files/MountedFileSystemType.hpp"

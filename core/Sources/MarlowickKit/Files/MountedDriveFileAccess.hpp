@@ -8,7 +8,7 @@
 #include "Files/DriveFileAccess.hpp"
 #include "Files/MountedVolumeFiles.hpp"
 #include "Files/VolumeMountProbe.hpp"
-#include "Helper/HelperDeviceProbe.hpp"
+#include "Block/HelperDeviceProbe.hpp"
 
 namespace marlowick {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Files/VolumePath.hpp"
-#include "Helper/HelperImagePayloads.hpp"
+#include "HelperWire/HelperImagePayloads.hpp"
 
 namespace marlowick {
 

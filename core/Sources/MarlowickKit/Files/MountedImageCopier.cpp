@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "Assets/Sha256.hpp"
-#include "Block/ErrnoText.hpp"
+#include "Bytes/Sha256.hpp"
+#include "Text/ErrnoText.hpp"
 #include "Files/MountedFileSystemType.hpp"
 #include "Files/PartialCopyFile.hpp"
 #include "Files/VolumePath.hpp"

@@ -7,7 +7,7 @@
 #include <string>
 #include <variant>
 
-#include "Helper/TargetVerification.hpp"
+#include "HelperWire/TargetVerification.hpp"
 
 namespace marlowick {
 

@@ -2,7 +2,7 @@
 
 #include "Files/AddImageMessages.hpp"
 #include "Files/MountedVolumeResolver.hpp"
-#include "Helper/ExfatWriteErrorText.hpp"
+#include "Exfat/ExfatWriteErrorText.hpp"
 
 namespace marlowick {
 namespace {

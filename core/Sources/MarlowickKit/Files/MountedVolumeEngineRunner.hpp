@@ -10,8 +10,8 @@
 #include "Files/MountedImageCopier.hpp"
 #include "Files/MountedVolume.hpp"
 #include "Files/VolumeMountProbe.hpp"
-#include "Helper/HelperDeviceProbe.hpp"
-#include "Helper/HelperEngineRunner.hpp"
+#include "Block/HelperDeviceProbe.hpp"
+#include "HelperWire/HelperEngineRunner.hpp"
 
 namespace marlowick {
 

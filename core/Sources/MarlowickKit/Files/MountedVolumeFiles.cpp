@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "Block/ErrnoText.hpp"
+#include "Text/ErrnoText.hpp"
 #include "Files/MountedImageCopier.hpp"
 #include "Text/CaseDescription.hpp"
 

@@ -12,8 +12,8 @@
 
 #include "Files/MountedVolume.hpp"
 #include "Files/VolumeMountProbe.hpp"
-#include "Helper/HelperDeviceProbe.hpp"
-#include "Helper/HelperDiskRef.hpp"
+#include "Block/HelperDeviceProbe.hpp"
+#include "HelperWire/HelperDiskRef.hpp"
 #include "Layout/VentoyLayout.hpp"
 
 namespace marlowick {

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "Block/ErrnoText.hpp"
+#include "Text/ErrnoText.hpp"
 #include "Files/MountedFileSystemType.hpp"
 #include "Text/PlatformWording.hpp"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <variant>
 
-#include "Format/DriveOperationResult.hpp"
+#include "Block/DriveOperationResult.hpp"
 #include "Format/FormatReport.hpp"
 
 namespace marlowick {

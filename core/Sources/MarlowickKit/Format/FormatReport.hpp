@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Format/DriveOperationReport.hpp"
+#include "Block/DriveOperationReport.hpp"
 #include "Layout/DriveFilesystem.hpp"
 #include "Layout/PartitionStyle.hpp"
 

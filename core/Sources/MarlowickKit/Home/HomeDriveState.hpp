@@ -13,10 +13,10 @@
 #include <utility>
 #include <variant>
 
-#include "Helper/HelperDriveStatus.hpp"
-#include "Helper/HelperImagePayloads.hpp"
-#include "Helper/HelperResult.hpp"
-#include "Helper/HelperVentoyLayout.hpp"
+#include "HelperWire/HelperDriveStatus.hpp"
+#include "HelperWire/HelperImagePayloads.hpp"
+#include "HelperWire/HelperResult.hpp"
+#include "HelperWire/HelperVentoyLayout.hpp"
 #include "Home/DriveMenuCommand.hpp"
 #include "Home/HomeOperationKind.hpp"
 #include "Home/HomeOperationOutcome.hpp"

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Block/AlignedBuffer.hpp"
 
 namespace marlowick {

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "Block/ErrnoText.hpp"
+#include "Text/ErrnoText.hpp"
 #include "Image/SourceFile.hpp"
 
 namespace marlowick {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "Text/RawValueTable.hpp"
-#include "Format/DriveOperationReport.hpp"
-#include "Format/DriveOperationResult.hpp"
+#include "Block/DriveOperationReport.hpp"
+#include "Block/DriveOperationResult.hpp"
 
 namespace marlowick {
 

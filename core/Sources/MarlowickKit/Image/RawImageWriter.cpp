@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Block/AlignedBuffer.hpp"
 #include "Image/ChunkPipeline.hpp"
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <optional>
 
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Image/SourceFile.hpp"
 
 namespace marlowick {

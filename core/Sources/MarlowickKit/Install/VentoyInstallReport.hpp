@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Format/DriveOperationReport.hpp"
+#include "Block/DriveOperationReport.hpp"
 #include "Install/InstallStage.hpp"
 
 namespace marlowick {

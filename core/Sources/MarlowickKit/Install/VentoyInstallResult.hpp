@@ -7,7 +7,7 @@
 #include <string>
 #include <variant>
 
-#include "Format/DriveOperationResult.hpp"
+#include "Block/DriveOperationResult.hpp"
 #include "Install/VentoyInstallReport.hpp"
 
 namespace marlowick {

@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "Assets/Sha256.hpp"
+#include "Bytes/Sha256.hpp"
 #include "Block/BlockChunkPlan.hpp"
 #include "Install/CoreImgBlocklist.hpp"
 #include "Install/VentoyPartitionTable.hpp"

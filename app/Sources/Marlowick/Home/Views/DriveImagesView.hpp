@@ -10,7 +10,7 @@
 
 #include <QWidget>
 
-#include "Helper/HelperImagePayloads.hpp"
+#include "HelperWire/HelperImagePayloads.hpp"
 
 namespace marlowick {
 

@@ -12,8 +12,8 @@
 
 #include <QWidget>
 
-#include "Helper/HelperDriveStatus.hpp"
-#include "Helper/HelperVentoyLayout.hpp"
+#include "HelperWire/HelperDriveStatus.hpp"
+#include "HelperWire/HelperVentoyLayout.hpp"
 #include "Home/Views/DriveContextViews.hpp"
 
 namespace marlowick {
