@@ -55,12 +55,21 @@ void MemoryDriveFileAccess::add(const std::string& text, Node node) {
 }
 
 void MemoryDriveFileAccess::addFolder(const std::string& path) {
-    add(path, Node{Kind::folder, 0, std::chrono::system_clock::time_point(std::chrono::hours(24 * 20'000))});
+    addFolder(path, std::chrono::system_clock::time_point(std::chrono::hours(24 * 20'000)));
 }
 
 void MemoryDriveFileAccess::addFile(const std::string& path, std::int64_t sizeBytes, int daysAfterEpoch) {
-    add(path, Node{Kind::file, sizeBytes,
-                   std::chrono::system_clock::time_point(std::chrono::hours(24 * std::int64_t{daysAfterEpoch}))});
+    addFile(path, sizeBytes,
+            std::chrono::system_clock::time_point(std::chrono::hours(24 * std::int64_t{daysAfterEpoch})));
+}
+
+void MemoryDriveFileAccess::addFolder(const std::string& path, std::chrono::system_clock::time_point modified) {
+    add(path, Node{Kind::folder, 0, modified});
+}
+
+void MemoryDriveFileAccess::addFile(const std::string& path, std::int64_t sizeBytes,
+                                    std::chrono::system_clock::time_point modified) {
+    add(path, Node{Kind::file, sizeBytes, modified});
 }
 
 void MemoryDriveFileAccess::addLink(const std::string& path) { add(path, Node{Kind::link, 0, {}}); }

@@ -1,9 +1,11 @@
 #pragma once
-// A drive's data partition held in memory, behind the drive file access the models use:
-// folders, files with sizes and dates, and symbolic links, which it refuses as the mounted
-// volume's files do. A test can have the volume refused, a folder's listing fail, and look
-// at (or hold up) each path of a deletion as it goes. Thread-safe: the models call it from
-// their background jobs.
+// A drive's data partition held in memory, behind the drive file access the models use,
+// for the UI-test world and for the tests: folders, files with sizes and dates, and
+// symbolic links, which it refuses as the mounted volume's files do. Like the mounted
+// volume it refuses to delete a folder that still holds something and stops a deletion
+// between paths once it is cancelled. A test can have the volume refused, a folder's
+// listing fail, and look at (or hold up) each path of a deletion as it goes. Thread-safe:
+// the models call it from their background jobs.
 
 #include <chrono>
 #include <functional>
@@ -24,6 +26,9 @@ public:
     // Each adds its missing parent folders. Paths are in text form ("/iso/a.iso").
     void addFolder(const std::string& path);
     void addFile(const std::string& path, std::int64_t sizeBytes, int daysAfterEpoch = 20'000);
+    // The same, changed at `modified`; the folders this makes are dated so too.
+    void addFolder(const std::string& path, std::chrono::system_clock::time_point modified);
+    void addFile(const std::string& path, std::int64_t sizeBytes, std::chrono::system_clock::time_point modified);
     void addLink(const std::string& path);
     [[nodiscard]] bool contains(const std::string& path) const;
 

@@ -5,7 +5,7 @@
 
 #include "Home/DriveImageListing.hpp"
 #include "StandIns/FakeEngineRunner.hpp"
-#include "StandIns/InMemoryDriveFileAccess.hpp"
+#include "StandIns/MemoryDriveFileAccess.hpp"
 #include "Text/RawValueTable.hpp"
 
 namespace marlowick {
@@ -143,7 +143,8 @@ std::shared_ptr<HomeViewModel> makeModel(UITestScenario scenario, const Context&
     }
     if (ready) {
         arguments.pickImageFile = [] { return std::optional<std::filesystem::path>(pickedImagePath); };
-        auto access = std::make_shared<InMemoryDriveFileAccess>(scriptedFiles(), scriptedModificationTime());
+        auto access = std::make_shared<testing::MemoryDriveFileAccess>();
+        for (const auto& [path, size] : scriptedFiles()) access->addFile(path, size, scriptedModificationTime());
         arguments.fileAccess = access;
         arguments.listDriveImages = driveImageListing(std::move(access));
     }
