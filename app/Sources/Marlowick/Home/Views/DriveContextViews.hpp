@@ -16,21 +16,9 @@
 
 #include "Design/BrandColor.hpp"
 #include "Home/DriveSizeText.hpp"
+#include "Home/HomeStatePresentation.hpp"
 
 namespace marlowick {
-
-struct StateDetail {
-    std::string title;
-    std::string body;
-    bool operator==(const StateDetail&) const = default;
-};
-
-struct DriveContextStatus {
-    std::string label;
-    std::string symbol;  // a symbol name of SymbolIcons
-    BrandColor color;
-    bool operator==(const DriveContextStatus&) const = default;
-};
 
 // The status chip: symbol and label in the caption font and the status colour, on a capsule
 // of that colour at 14 % opacity.

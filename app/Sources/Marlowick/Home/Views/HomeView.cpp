@@ -18,7 +18,7 @@
 #include "Home/OperationConfirmationPresentation.hpp"
 #include "Home/VentoyUpdatePresentation.hpp"
 #include "Home/Views/DriveContextViews.hpp"
-#include "Home/Views/HomeStatePresentation.hpp"
+#include "Home/HomeStatePresentation.hpp"
 #include "Home/Views/OperationConfirmationView.hpp"
 #include "Home/Views/OperationProgressView.hpp"
 #include "Home/Views/ViewElements.hpp"

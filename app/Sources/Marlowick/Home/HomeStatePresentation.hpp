@@ -12,9 +12,23 @@
 
 #include "Design/BrandColor.hpp"
 #include "Home/HomeDriveState.hpp"
-#include "Home/Views/DriveContextViews.hpp"
 
 namespace marlowick {
+
+// The explanation behind a "What does this mean?" link.
+struct StateDetail {
+    std::string title;
+    std::string body;
+    bool operator==(const StateDetail&) const = default;
+};
+
+// The status chip of the drive header: its text, symbol and colour.
+struct DriveContextStatus {
+    std::string label;
+    std::string symbol;  // a symbol name of SymbolIcons
+    BrandColor color;
+    bool operator==(const DriveContextStatus&) const = default;
+};
 
 struct HomeStatePresentation {
     struct Action {

@@ -1,4 +1,4 @@
-#include "Home/Views/HomeStatePresentation.hpp"
+#include "Home/HomeStatePresentation.hpp"
 
 #include <string_view>
 #include <type_traits>
