@@ -4,20 +4,10 @@
 
 #include <new>
 
+#include "Bytes/HexText.hpp"
+
 namespace marlowick::Sha256 {
 namespace {
-
-constexpr char hexChars[] = "0123456789abcdef";
-
-std::string hexOf(std::span<const std::uint8_t> bytes) {
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const std::uint8_t byte : bytes) {
-        text += hexChars[byte >> 4];
-        text += hexChars[byte & 15];
-    }
-    return text;
-}
 
 // EVP fails here only when it cannot allocate.
 void require(int ok) {
@@ -63,6 +53,6 @@ std::string hex(std::span<const std::uint8_t> bytes) {
     return hasher.finalHex();
 }
 
-std::string hex(const Digest& digest) { return hexOf(digest); }
+std::string hex(const Digest& digest) { return lowerHex(digest); }
 
 }  // namespace marlowick::Sha256

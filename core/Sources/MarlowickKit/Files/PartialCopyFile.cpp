@@ -12,6 +12,8 @@
 #include <ctime>
 #include <vector>
 
+#include "Bytes/HexText.hpp"
+
 namespace marlowick {
 namespace {
 
@@ -26,13 +28,7 @@ std::string randomName() {
         const auto fallback = static_cast<std::uint32_t>(::getpid()) ^ static_cast<std::uint32_t>(::time(nullptr));
         for (std::size_t i = 0; i < random.size(); ++i) random[i] = static_cast<std::uint8_t>(fallback >> (8 * i));
     }
-    static constexpr char hexDigits[] = "0123456789abcdef";
-    std::string name(PartialCopyFile::prefix);
-    for (const std::uint8_t byte : random) {
-        name += hexDigits[byte >> 4];
-        name += hexDigits[byte & 0x0F];
-    }
-    return name;
+    return std::string(PartialCopyFile::prefix) + lowerHex(random);
 }
 
 // Whether the name in the folder still leads to the file open on `descriptor`.
