@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPainter>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QStyle>
+#include <QStyleOption>
 #include <QTimer>
 #include <QToolTip>
 
@@ -12,6 +15,33 @@
 
 namespace marlowick::ui {
 namespace {
+
+// Fusion, with one change: Fusion draws a check box's frame in a shade of the window colour,
+// about 1.7:1 on the light surface and 1.2:1 on the dark one, so an unticked box all but
+// vanishes. An enabled box's frame is drawn again in the faintest text colour of its
+// palette's appearance, which reads at 3:1 or more on every surface. A box with keyboard
+// focus keeps Fusion's highlighted frame, a disabled one its faint frame.
+class BrandLookStyle : public QProxyStyle {
+public:
+    BrandLookStyle() : QProxyStyle(QStringLiteral("Fusion")) {}
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (element != PE_IndicatorCheckBox || !option->state.testFlag(State_Enabled)) return;
+        if (option->state.testFlag(State_HasFocus) && option->state.testFlag(State_KeyboardFocusChange)) return;
+        const Appearance appearance =
+            option->palette.color(QPalette::Window).lightness() < 128 ? Appearance::dark : Appearance::light;
+        // The frame's own geometry in Fusion: the rectangle less a pixel, on pixel centres.
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, true);
+        painter->translate(0.5, 0.5);
+        painter->setBrush(Qt::NoBrush);
+        painter->setPen(QPen(BrandStyle::color(BrandColor::textSubtle, appearance)));
+        painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
+        painter->restore();
+    }
+};
 
 class AppearanceFollower : public QObject {
 public:
@@ -66,7 +96,7 @@ QPointer<AppearanceFollower> follower;
 }  // namespace
 
 void useApplicationLook(QApplication& application) {
-    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setStyle(new BrandLookStyle);
     if (follower == nullptr) follower = new AppearanceFollower(application);
     installWheelGuard(application);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The application's look, set once on the application object so that it holds for every
 // window, dialog and control it shows, the desktop's own dialogs included:
-// - the Fusion style, which draws every control from the palette;
+// - the Fusion style, which draws every control from the palette, with check box frames that
+//   read on every surface;
 // - the application palette from the brand palette of the appearance in force (links,
 //   scroll bars, check boxes, combo boxes and message boxes follow it);
 // - the wheel guard (combo boxes, spin boxes and sliders take the wheel only when focused).

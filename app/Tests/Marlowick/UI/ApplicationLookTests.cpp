@@ -9,10 +9,13 @@
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 #include "AboutWindow.hpp"
@@ -37,13 +40,20 @@ double shareNear(const QImage& picture, const QColor& color) {
     return static_cast<double>(near) / (picture.width() * picture.height());
 }
 
+HexColor hexOf(const QColor& color) {
+    return HexColor{static_cast<std::uint8_t>(color.red()), static_cast<std::uint8_t>(color.green()),
+                    static_cast<std::uint8_t>(color.blue()), true};
+}
+
 class ApplicationLook : public ::testing::Test {
 protected:
     void TearDown() override { testing::useAppearance(nullptr); }
 };
 
 TEST_F(ApplicationLook, TheApplicationPaletteIsTheBrandsInEachAppearanceWithLinksInThePrimaryColour) {
-    EXPECT_EQ(QApplication::style()->name(), QStringLiteral("fusion"));
+    const auto* style = qobject_cast<const QProxyStyle*>(QApplication::style());
+    ASSERT_NE(style, nullptr);
+    EXPECT_EQ(style->baseStyle()->name(), QStringLiteral("fusion"));
     for (const Appearance appearance : {Appearance::light, Appearance::dark}) {
         testing::useAppearance(appearance == Appearance::dark ? "dark" : "light");
         SCOPED_TRACE(appearance == Appearance::dark ? "dark" : "light");
@@ -88,6 +98,36 @@ TEST_F(ApplicationLook, AnOpenWindowFollowsAChangeOfAppearanceScrollBarsIncluded
     EXPECT_EQ(window.palette().color(QPalette::Window), BrandStyle::color(BrandColor::bg, Appearance::dark));
     EXPECT_LT(lightness(*bar), 90);
     testing::saveScreenshot(window, "scroll-bar-dark");
+}
+
+// An unticked box is only its frame: the frame must stand out from the surface inside it
+// (3:1, as for any control's boundary), where Fusion's own frame did not.
+TEST_F(ApplicationLook, AnUntickedCheckBoxsFrameReadsOnItsSurfaceInEachAppearance) {
+    for (const char* appearance : {"light", "dark"}) {
+        SCOPED_TRACE(appearance);
+        testing::useAppearance(appearance);
+        QWidget window;
+        auto* column = new QVBoxLayout(&window);
+        auto* box = new QCheckBox(QStringLiteral("I understand this erases the drive"), &window);
+        column->addWidget(box);
+        window.show();
+
+        QStyleOptionButton option;
+        option.initFrom(box);
+        const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+        const QImage picture = box->grab().toImage();
+        const double scale = picture.devicePixelRatio();
+        const HexColor inside = hexOf(box->palette().color(QPalette::Base));
+        // Across the box at its middle: the frame is the strongest edge there.
+        double strongest = 1;
+        const int y = static_cast<int>(indicator.center().y() * scale);
+        for (int x = static_cast<int>(indicator.left() * scale); x < static_cast<int>((indicator.right() + 1) * scale);
+             ++x) {
+            strongest = std::max(strongest, BrandText::contrast(hexOf(picture.pixelColor(x, y)), inside));
+        }
+        EXPECT_GE(strongest, 3.0);
+        testing::saveScreenshot(window, std::string("check-box-") + appearance);
+    }
 }
 
 TEST_F(ApplicationLook, ThePlatformsPaletteTellsTheAppearanceAndAThemeChangeIsReadAgain) {
