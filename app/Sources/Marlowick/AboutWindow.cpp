@@ -14,6 +14,7 @@
 #include "Design/StudioLinks.hpp"
 #include "LegalWindowPresenter.hpp"
 #include "UI/Accessibility.hpp"
+#include "UI/ApplicationLook.hpp"
 #include "UI/BrandHeader.hpp"
 #include "UI/PlainText.hpp"
 #include "UI/WindowPlacement.hpp"
@@ -86,7 +87,7 @@ AboutView::AboutView(const AboutInfo& info, QWidget* parent) : QWidget(parent), 
 
 void AboutView::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() != QEvent::ApplicationPaletteChange || rebuildQueued) return;
+    if (!ui::tellsOfAnotherAppearance(*event, builtIn) || rebuildQueued) return;
     // On the next turn: the change is still being sent to the children made before.
     rebuildQueued = true;
     QTimer::singleShot(0, this, [this] {
@@ -98,6 +99,7 @@ void AboutView::changeEvent(QEvent* event) {
 }
 
 void AboutView::build() {
+    builtIn = BrandStyle::currentAppearance();
     const AboutInfo& info = shown;
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, BrandStyle::color(BrandColor::surface));

@@ -9,6 +9,8 @@
 
 #include <QWidget>
 
+#include "Design/BrandColor.hpp"
+
 namespace marlowick {
 
 struct AboutInfo {
@@ -46,6 +48,7 @@ private:
     void build();
 
     AboutInfo shown;
+    Appearance builtIn = Appearance::light;
     bool rebuildQueued = false;
 };
 

@@ -13,6 +13,7 @@
 #include "Design/BrandStyle.hpp"
 #include "LegalMarkdown.hpp"
 #include "UI/Accessibility.hpp"
+#include "UI/ApplicationLook.hpp"
 #include "UI/PlainText.hpp"
 
 namespace marlowick {
@@ -150,6 +151,7 @@ LegalDocumentView::LegalDocumentView(LegalDocument document, QWidget* parent, co
 }
 
 void LegalDocumentView::reload() {
+    builtIn = BrandStyle::currentAppearance();
     const std::string text = legalDocumentText(shown, folder).value_or(legalDocumentFallbackText());
 
     QPalette palette = this->palette();
@@ -178,7 +180,7 @@ void LegalDocumentView::reload() {
 
 void LegalDocumentView::changeEvent(QEvent* event) {
     QScrollArea::changeEvent(event);
-    if (event->type() != QEvent::ApplicationPaletteChange && event->type() != QEvent::ThemeChange) return;
+    if (!ui::tellsOfAnotherAppearance(*event, builtIn)) return;
     // On the next turn: the change is still being sent to the page that reload() replaces.
     if (reloadQueued) return;
     reloadQueued = true;

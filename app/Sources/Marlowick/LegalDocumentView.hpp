@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QScrollArea>
 
+#include "Design/BrandColor.hpp"
 #include "LegalDocument.hpp"
 
 namespace marlowick {
@@ -27,6 +28,7 @@ protected:
 private:
     LegalDocument shown;
     QString folder;
+    Appearance builtIn = Appearance::light;
     bool reloadQueued = false;
 };
 

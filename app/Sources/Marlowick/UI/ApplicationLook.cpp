@@ -101,6 +101,12 @@ void useApplicationLook(QApplication& application) {
     installWheelGuard(application);
 }
 
+bool tellsOfAnotherAppearance(const QEvent& event, Appearance madeIn) {
+    const bool paletteChange =
+        event.type() == QEvent::PaletteChange || event.type() == QEvent::ApplicationPaletteChange;
+    return paletteChange && BrandStyle::currentAppearance() != madeIn;
+}
+
 void refreshAppearance() {
     // Without MARLOWICK_APPEARANCE the platform decides; the palette in place is the brand's.
     if (follower != nullptr) follower->readPlatform();

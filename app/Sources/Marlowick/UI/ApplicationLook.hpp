@@ -12,7 +12,10 @@
 // has, and the brand palette of that appearance is set again. Every open window gets the
 // usual palette-change event.
 
+#include "Design/BrandColor.hpp"
+
 class QApplication;
+class QEvent;
 
 namespace marlowick::ui {
 
@@ -22,5 +25,11 @@ void useApplicationLook(QApplication& application);
 // and the platform. For a change that nothing announces: the variable set while the program
 // runs (tests, screenshots).
 void refreshAppearance();
+
+// Whether `event`, sent to a widget whose brand colours were taken in `madeIn`, tells that
+// another appearance is now in force. A new application palette reaches a widget as a
+// change of its own palette (QEvent::PaletteChange), not as QEvent::ApplicationPaletteChange,
+// which only the application object hears.
+[[nodiscard]] bool tellsOfAnotherAppearance(const QEvent& event, Appearance madeIn);
 
 }  // namespace marlowick::ui

@@ -20,6 +20,7 @@
 
 #include "AboutWindow.hpp"
 #include "Design/BrandStyle.hpp"
+#include "LegalDocumentView.hpp"
 #include "WidgetSupport/WidgetTesting.hpp"
 
 namespace marlowick {
@@ -147,6 +148,36 @@ TEST_F(ApplicationLook, ThePlatformsPaletteTellsTheAppearanceAndAThemeChangeIsRe
     QApplication::processEvents();
     EXPECT_EQ(BrandStyle::currentAppearance(), Appearance::light);
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), BrandStyle::color(BrandColor::bg, Appearance::light));
+}
+
+// About and a legal document, open while the desktop turns dark: each takes the dark brand
+// colours, its background and every text on it, and stays readable.
+TEST_F(ApplicationLook, OpenWindowsTakeTheBrandColoursOfANewAppearance) {
+    testing::useAppearance("light");
+    AboutView about(AboutInfo::ofThisProgram());
+    about.show();
+    LegalDocumentView legal(LegalDocument::thirdPartyNotices);
+    legal.resize(760, 640);
+    legal.show();
+
+    testing::useAppearance("dark");
+    for (int turn = 0; turn < 3; ++turn) QApplication::processEvents();
+    const std::pair<QWidget*, BrandColor> windows[] = {{&about, BrandColor::surface}, {&legal, BrandColor::bg}};
+    for (const auto& [window, background] : windows) {
+        SCOPED_TRACE(window->objectName().toStdString());
+        const QColor dark = BrandStyle::color(background, Appearance::dark);
+        const QImage picture = window->grab().toImage();
+        EXPECT_EQ(picture.pixelColor(2, picture.height() - 3).rgb(), dark.rgb());
+        int labels = 0;
+        for (QLabel* label : window->findChildren<QLabel*>()) {
+            if (!label->isVisible() || label->text().isEmpty()) continue;
+            ++labels;
+            EXPECT_GE(BrandText::contrast(hexOf(label->palette().color(QPalette::WindowText)), hexOf(dark)), 3.0)
+                << label->objectName().toStdString() << ": " << label->text().left(40).toStdString();
+        }
+        EXPECT_GT(labels, 2);
+    }
+    testing::saveScreenshot(about, "about-after-turning-dark");
 }
 
 TEST_F(ApplicationLook, AboutsLinksAreDrawnInThePrimaryColourOfTheAppearance) {

@@ -24,6 +24,7 @@
 #include "Home/Views/ViewElements.hpp"
 #include "Home/Views/ViewKit.hpp"
 #include "UI/Accessibility.hpp"
+#include "UI/ApplicationLook.hpp"
 #include "UI/BrandHeader.hpp"
 #include "UI/HomeBackground.hpp"
 #include "UI/PlainText.hpp"
@@ -107,6 +108,7 @@ struct HomeView::SheetSlot {
     std::function<void()> dismiss;  // writes "closed" into the model
     std::function<QDialog*(QWidget& window)> make;
     QPointer<QDialog> sheet;
+    Appearance appearance = Appearance::light;  // the one `sheet` was made in
 };
 
 std::optional<std::int64_t> HomeView::capacity(const HomeViewModel& model) {
@@ -273,6 +275,7 @@ void HomeView::render() {
 }
 
 void HomeView::renderContent() {
+    contentAppearance = BrandStyle::currentAppearance();
     const HomeDriveState& state = homeModel->state();
     backdrop->setAccent(BrandStyle::color(backdropAccent(state, catalog->recommended().version())));
 
@@ -499,12 +502,16 @@ ui::Sheet* HomeView::makeConfirmation(QWidget& window) {
 }
 
 void HomeView::renderSheets() {
+    const Appearance appearance = BrandStyle::currentAppearance();
     for (const auto& slot : sheets) {
         const bool want = slot->presented();
         if (want && !slot->sheet) {
             openSheet(*slot);
         } else if (!want && slot->sheet) {
             closeSheet(*slot);
+        } else if (want && slot->appearance != appearance) {
+            // A sheet's texts and fills carry the brand colours it was made in.
+            remakeSheet(*slot);
         }
     }
 }
@@ -513,6 +520,7 @@ void HomeView::openSheet(SheetSlot& slot) {
     QDialog* sheet = slot.make(*window());
     if (sheet == nullptr) return;
     slot.sheet = sheet;
+    slot.appearance = BrandStyle::currentAppearance();
     SheetSlot* bound = &slot;
     // Closed by any means (Escape, its own buttons, the window manager): the model hears it.
     connect(sheet, &QDialog::finished, this, [this, bound, sheet] {
@@ -529,6 +537,19 @@ void HomeView::closeSheet(SheetSlot& slot) {
     slot.sheet = nullptr;
     if (sheet != nullptr && sheet->isVisible()) sheet->done(QDialog::Rejected);
     else if (sheet != nullptr) sheet->deleteLater();
+}
+
+void HomeView::remakeSheet(SheetSlot& slot) {
+    QDialog* old = slot.sheet;
+    slot.sheet = nullptr;
+    if (old == confirmationView) confirmationView = nullptr;
+    // Let go without a word to the model: what it presents stays presented, in the new sheet.
+    // What only the old sheet held (a tick, a scroll position) is not carried over: an erase
+    // is acknowledged again.
+    old->disconnect(this);
+    old->hide();
+    old->deleteLater();
+    openSheet(slot);
 }
 
 void HomeView::renderAlert() {
@@ -581,8 +602,9 @@ void HomeView::resizeEvent(QResizeEvent* event) {
 
 void HomeView::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    // The appearance changed: the content's brand colours are made again in the new one.
-    if (event->type() == QEvent::ApplicationPaletteChange) {
+    // The appearance changed: the content's brand colours are made again in the new one, and
+    // the open sheets with them (renderSheets).
+    if (ui::tellsOfAnotherAppearance(*event, contentAppearance)) {
         contentDirty = true;
         phonePanelFlag.reset();
         scheduleRender();

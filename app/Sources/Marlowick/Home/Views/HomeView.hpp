@@ -99,6 +99,8 @@ private:
     void renderAlert();
     void openSheet(SheetSlot& slot);
     void closeSheet(SheetSlot& slot);
+    // Makes an open sheet again in the appearance now in force; the model keeps it presented.
+    void remakeSheet(SheetSlot& slot);
     [[nodiscard]] QWidget* makeHero();
     // A link of the hero, bound to the model's operation of its role.
     [[nodiscard]] QPushButton* actionLink(QWidget* parent, const HomeHeroPresentation::Link& entry, BrandFont font,
@@ -112,6 +114,7 @@ private:
     std::size_t catalogSubscription = 0;
     bool renderQueued = false;
     bool contentDirty = true;
+    Appearance contentAppearance = Appearance::light;  // the one the content was made in
     bool appeared = false;
 
     HomeBackground* backdrop = nullptr;

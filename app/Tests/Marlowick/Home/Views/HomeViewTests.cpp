@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "Design/BrandStyle.hpp"
 #include "Home/OperationConfirmationPresentation.hpp"
 #include "Home/Views/OperationConfirmationView.hpp"
 #include "Home/Views/OperationProgressView.hpp"
@@ -150,6 +151,58 @@ TEST(HomeView, PreparesADriveThroughTheSheetThatReturnNeverConfirms) {
         EXPECT_EQ(home.text("home.done.getApp.title"), QStringLiteral("Next: continue on your phone"));
         testing::saveScreenshot(*home.window, std::string("home-done-prepare-") + appearance);
     }
+}
+
+// The desktop turns dark while the confirmation is open: the hero takes the dark brand
+// colours, and the sheet is made again in them, still bound to the model; the erase must be
+// acknowledged again.
+TEST(HomeView, TheHeroAndAnOpenSheetTakeANewAppearance) {
+    Home home("light");
+    home.harness.runner->script(
+        [](const HelperCommand&, const HelperProgressHandler&, const HelperCancelCheck&) -> HelperResult {
+            return testing::detectedNotVentoy();
+        });
+    home.show();
+    home.click("home.primaryAction");
+    ui::Sheet* sheet = home.sheet("home.confirm.sheet");
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->palette().color(QPalette::Window), BrandStyle::color(BrandColor::surface, Appearance::light));
+    QTest::mouseClick(findElement<QCheckBox>(*sheet, QStringLiteral("home.confirm.acknowledge")), Qt::LeftButton);
+
+    // A theme change that leaves the appearance as it was leaves the sheet as it was.
+    testing::useAppearance("light");
+    home.settle();
+    ASSERT_EQ(home.sheet("home.confirm.sheet"), sheet);
+    EXPECT_TRUE(findElement<QCheckBox>(*sheet, QStringLiteral("home.confirm.acknowledge"))->isChecked());
+
+    testing::useAppearance("dark");
+    home.settle();
+    EXPECT_EQ(home.element<QLabel>("home.hero.title")->palette().color(QPalette::WindowText),
+              BrandStyle::color(BrandColor::textHeading, Appearance::dark));
+    ui::Sheet* remade = home.sheet("home.confirm.sheet");
+    ASSERT_NE(remade, nullptr);
+    EXPECT_EQ(remade->palette().color(QPalette::Window), BrandStyle::color(BrandColor::surface, Appearance::dark));
+    EXPECT_EQ(home.harness.model->pendingOperation(), Kind::prepare);
+    auto* acknowledge = findElement<QCheckBox>(*remade, QStringLiteral("home.confirm.acknowledge"));
+    ASSERT_NE(acknowledge, nullptr);
+    EXPECT_FALSE(acknowledge->isChecked());
+    EXPECT_FALSE(findElement<QPushButton>(*remade, QStringLiteral("home.confirm.action"))->isEnabled());
+    testing::saveScreenshot(*remade, "home-confirm-prepare-after-turning-dark");
+
+    // Still bound to the model both ways.
+    QTest::mouseClick(findElement<QPushButton>(*remade, QStringLiteral("home.confirm.cancel")), Qt::LeftButton);
+    home.settle();
+    EXPECT_EQ(home.harness.model->pendingOperation(), std::nullopt);
+    EXPECT_EQ(home.sheet("home.confirm.sheet"), nullptr);
+    home.harness.model->setIsShowingBootGuide(true);
+    home.settle();
+    ASSERT_NE(home.sheet("home.bootGuide.sheet"), nullptr);
+    testing::useAppearance("light");
+    home.settle();
+    ASSERT_NE(home.sheet("home.bootGuide.sheet"), nullptr);
+    home.harness.model->setIsShowingBootGuide(false);
+    home.settle();
+    EXPECT_EQ(home.sheet("home.bootGuide.sheet"), nullptr);
 }
 
 TEST(HomeView, CancelsDuringTheDownloadAndDuringTheHelperRun) {
