@@ -483,7 +483,8 @@ ui::Sheet* HomeView::makeConfirmation(QWidget& window) {
         .kind = *model.pendingOperation(),
         .deviceName = model.deviceName(),
         .deviceCapacityBytes = driveBytes.value_or(0),
-        .showsLargeDriveCaution = OperationConfirmationPresentation::isLargeDrive(driveBytes),
+        .showsLargeDriveCaution =
+            OperationConfirmationPresentation::showsLargeDriveCaution(*model.pendingOperation(), driveBytes),
         .downloadHeadsUpBytes = model.pendingOperationDownloadBytes(),
         .rawImage = model.pendingRawImage(),
         .options = {[model = homeModel] { return model->advancedOptions(); },

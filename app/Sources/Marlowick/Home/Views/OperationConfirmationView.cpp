@@ -165,7 +165,7 @@ OperationConfirmationView::OperationConfirmationView(QWidget& window, Inputs giv
     }
 
     // 5. A large drive is named before it is erased.
-    if (destructive && inputs.showsLargeDriveCaution) {
+    if (inputs.showsLargeDriveCaution) {
         root->addWidget(new LargeDriveCautionBanner(inputs.deviceCapacityBytes, "home.confirm.largeDriveCaution", body));
     }
 

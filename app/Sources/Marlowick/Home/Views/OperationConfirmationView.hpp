@@ -36,7 +36,7 @@ public:
         HomeOperationKind kind = HomeOperationKind::prepare;
         std::string deviceName;
         std::int64_t deviceCapacityBytes = 0;
-        bool showsLargeDriveCaution = false;
+        bool showsLargeDriveCaution = false;  // OperationConfirmationPresentation::showsLargeDriveCaution
         std::optional<std::int64_t> downloadHeadsUpBytes;
         std::optional<HomeViewModel::PendingRawImage> rawImage;
         ui::Binding<AdvancedInstallOptions> options;
