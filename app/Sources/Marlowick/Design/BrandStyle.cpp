@@ -23,8 +23,11 @@ Appearance currentAppearance() {
     const QByteArray forced = qgetenv("MARLOWICK_APPEARANCE");
     if (forced == "dark") return Appearance::dark;
     if (forced == "light") return Appearance::light;
-    return QGuiApplication::palette().color(QPalette::Window).lightness() < 128 ? Appearance::dark
-                                                                                 : Appearance::light;
+    return appearanceOf(QGuiApplication::palette());
+}
+
+Appearance appearanceOf(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() < 128 ? Appearance::dark : Appearance::light;
 }
 
 QColor hexColor(std::string_view text) {

@@ -22,6 +22,8 @@
 namespace marlowick::BrandStyle {
 
 [[nodiscard]] Appearance currentAppearance();
+// The appearance a palette tells: dark when its window colour is darker than the middle.
+[[nodiscard]] Appearance appearanceOf(const QPalette& palette);
 
 // The role in the appearance in force now, or in the one given.
 [[nodiscard]] QColor color(BrandColor role);

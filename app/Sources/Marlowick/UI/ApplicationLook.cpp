@@ -30,8 +30,7 @@ public:
         QProxyStyle::drawPrimitive(element, option, painter, widget);
         if (element != PE_IndicatorCheckBox || !option->state.testFlag(State_Enabled)) return;
         if (option->state.testFlag(State_HasFocus) && option->state.testFlag(State_KeyboardFocusChange)) return;
-        const Appearance appearance =
-            option->palette.color(QPalette::Window).lightness() < 128 ? Appearance::dark : Appearance::light;
+        const Appearance appearance = BrandStyle::appearanceOf(option->palette);
         // The frame's own geometry in Fusion: the rectangle less a pixel, on pixel centres.
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing, true);
